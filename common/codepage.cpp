@@ -1,0 +1,85 @@
+// Code page conversion through the C library's iconv ("CP932" is glibc's name
+// for windows-31j). Each call opens its own descriptor: conversions happen
+// only at the edges (messages, screen, file names), never in a hot loop.
+#include "common/codepage.h"
+
+#include <cerrno>
+#include <iconv.h>
+#include <stdexcept>
+
+namespace cluster {
+namespace {
+
+class Converter {
+ public:
+  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
+    if (cd_ == reinterpret_cast<iconv_t>(-1)) {
+      throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
+    }
+  }
+  ~Converter() { iconv_close(cd_); }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+
+  // Converts the whole input; an unconvertible or invalid sequence of `skip`
+  // bytes is replaced by `replacement` and conversion goes on after it.
+  std::string Run(std::string_view in, std::string_view replacement, bool* clean = nullptr) {
+    std::string out;
+    out.reserve(in.size() * 2 + 4);
+    char buffer[256];
+    char* src = const_cast<char*>(in.data());
+    std::size_t left = in.size();
+    if (clean) *clean = true;
+    while (left > 0) {
+      char* dst = buffer;
+      std::size_t room = sizeof buffer;
+      std::size_t r = iconv(cd_, &src, &left, &dst, &room);
+      out.append(buffer, static_cast<std::size_t>(dst - buffer));
+      if (r == static_cast<std::size_t>(-1)) {
+        if (errno == E2BIG) continue;
+        // EILSEQ or EINVAL: skip one whole input character.
+        if (clean) *clean = false;
+        std::size_t skip = SkipLength(static_cast<unsigned char>(*src), left);
+        out.append(replacement);
+        src += skip;
+        left -= skip;
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+      }
+    }
+    return out;
+  }
+
+  virtual std::size_t SkipLength(unsigned char lead, std::size_t left) const = 0;
+
+ private:
+  iconv_t cd_;
+};
+
+class FromUtf8 final : public Converter {
+ public:
+  FromUtf8() : Converter("CP932", "UTF-8") {}
+  std::size_t SkipLength(unsigned char lead, std::size_t left) const override {
+    std::size_t n = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    return n < left ? n : left;
+  }
+};
+
+class ToUtf8 final : public Converter {
+ public:
+  ToUtf8() : Converter("UTF-8", "CP932") {}
+  std::size_t SkipLength(unsigned char, std::size_t) const override { return 1; }
+};
+
+}  // namespace
+
+std::string Cp932FromUtf8(std::string_view utf8) { return FromUtf8().Run(utf8, "?"); }
+
+std::string Utf8FromCp932(std::string_view cp932) { return ToUtf8().Run(cp932, "\xEF\xBF\xBD"); }
+
+bool IsValidCp932(std::string_view cp932) {
+  bool clean = true;
+  ToUtf8().Run(cp932, "", &clean);
+  return clean;
+}
+
+}  // namespace cluster

@@ -1,0 +1,362 @@
+#include "common/text_file.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "common/codepage.h"
+#include "common/errors.h"
+#include "common/numbers.h"
+
+namespace cluster {
+
+namespace {
+
+thread_local int t_ioErrorCode = 0;
+
+constexpr std::size_t kDiskBufferSize = 64 * 1024;
+constexpr std::size_t kReadChunk = 64 * 1024;
+constexpr char kCtrlZ = 26;
+constexpr std::size_t kMaxIntegerToken = 32;
+
+void Fail(int code) { t_ioErrorCode = code; }
+
+bool IsDirectory(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string ParentOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// Maps a Linux error of an open, read, write or close to the program's code.
+int CodeForErrno(int error, const std::string& path) {
+  switch (error) {
+    case ENOENT:
+      // Linux says "no such file" for a missing file and a missing folder
+      // alike; the program tells them apart.
+      return IsDirectory(ParentOf(path)) ? io_error::kFileNotFound : io_error::kPathNotFound;
+    case ENOTDIR:
+    case ENAMETOOLONG:
+      return io_error::kPathNotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+      return io_error::kAccessDenied;
+    case EMFILE:
+    case ENFILE:
+      return io_error::kTooManyOpenFiles;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+      return io_error::kDiskFull;
+    case EWOULDBLOCK:
+    case ETXTBSY:
+    case EBUSY:
+      return io_error::kSharingViolation;
+    default:
+      return io_error::kSystemErrorBase + error;
+  }
+}
+
+bool WriteAll(int fd, std::string_view bytes, int& error) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      error = errno;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+}  // namespace
+
+int& IoErrorCode() noexcept { return t_ioErrorCode; }
+
+std::string IoErrorMessage(int code) {
+  switch (code) {
+    case io_error::kFileNotFound: return Cp932FromUtf8("ファイルが見つかりません");
+    case io_error::kPathNotFound: return Cp932FromUtf8("不正なファイル名です");
+    case io_error::kTooManyOpenFiles: return Cp932FromUtf8("オープンしたファイルが多すぎます");
+    case io_error::kAccessDenied: return Cp932FromUtf8("ファイルへのアクセスが拒否されました");
+    case io_error::kReadBeyondEnd: return Cp932FromUtf8("ファイルの末尾以降を読み込みました");
+    case io_error::kDiskFull: return Cp932FromUtf8("ディスクがいっぱいです");
+    case io_error::kInvalidNumber: return Cp932FromUtf8("入力値が数値ではありません");
+    default: return Cp932FromUtf8("I/O エラー (") + IntToText(code) + ")";
+  }
+}
+
+void CheckIo() {
+  const int code = t_ioErrorCode;
+  if (code == 0) return;
+  t_ioErrorCode = 0;
+  throw EInOutError(code, IoErrorMessage(code));
+}
+
+TextFile::TextFile() = default;
+
+TextFile::~TextFile() {
+  // A file abandoned by an error keeps what was written, as far as it got.
+  if (mode_ == Mode::Writing && device_ == nullptr && fd_ >= 0 && !writeBuffer_.empty()) {
+    int ignored = 0;
+    WriteAll(fd_, writeBuffer_, ignored);
+  }
+  ReleaseDescriptor();
+}
+
+void TextFile::BindName(std::string path) {
+  path_ = std::move(path);
+  device_ = nullptr;
+  lineEnd_ = "\r\n";
+}
+
+void TextFile::BindDevice(TextDevice& device) {
+  path_.clear();
+  device_ = &device;
+  lineEnd_ = "\n";
+}
+
+void TextFile::ReleaseDescriptor() {
+  if (fd_ >= 0) ::close(fd_);  // closing also drops the advisory lock
+  fd_ = -1;
+}
+
+void TextFile::OpenForWriting() {
+  if (mode_ != Mode::Closed) CloseTextFile();
+  writeBuffer_.clear();
+  if (device_ != nullptr) {
+    device_->OpenDevice();
+    writeCapacity_ = kDeviceBufferSize;
+    mode_ = Mode::Writing;
+    return;
+  }
+  // Opened without truncation first, so that a file another instance is
+  // writing is refused before anything of it is lost.
+  const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return Fail(CodeForErrno(errno, path_));
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int error = errno;
+    ::close(fd);
+    return Fail(CodeForErrno(error, path_));
+  }
+  struct stat info {};
+  characterDevice_ = ::fstat(fd, &info) == 0 && S_ISCHR(info.st_mode);
+  if (!characterDevice_ && ::ftruncate(fd, 0) != 0) {
+    const int error = errno;
+    ::close(fd);
+    return Fail(CodeForErrno(error, path_));
+  }
+  ::flock(fd, LOCK_SH | LOCK_NB);  // readers may come in; writers stay out
+  fd_ = fd;
+  writeCapacity_ = characterDevice_ ? kDeviceBufferSize : kDiskBufferSize;
+  mode_ = Mode::Writing;
+}
+
+void TextFile::OpenForReading() {
+  if (mode_ != Mode::Closed) CloseTextFile();
+  readBuffer_.clear();
+  readPos_ = 0;
+  readEnded_ = false;
+  if (device_ != nullptr) {
+    // A device has nothing to read: its end comes at once.
+    readEnded_ = true;
+    mode_ = Mode::Reading;
+    return;
+  }
+  const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return Fail(CodeForErrno(errno, path_));
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+    ::close(fd);
+    return Fail(io_error::kAccessDenied);
+  }
+  if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
+    const int error = errno;
+    ::close(fd);
+    return Fail(CodeForErrno(error, path_));
+  }
+  fd_ = fd;
+  mode_ = Mode::Reading;
+}
+
+// --- Writing ----------------------------------------------------------------
+
+bool TextFile::CanWrite() {
+  if (mode_ == Mode::Writing) return true;
+  Fail(mode_ == Mode::Closed ? io_error::kFileNotOpen : io_error::kNotOpenForOutput);
+  return false;
+}
+
+void TextFile::FlushBuffer() {
+  if (writeBuffer_.empty()) return;
+  if (device_ != nullptr) {
+    // Cleared first: a device error must not hand the same bytes over twice.
+    const std::string run = std::move(writeBuffer_);
+    writeBuffer_.clear();
+    device_->HandOver(run);
+    return;
+  }
+  int error = 0;
+  if (!WriteAll(fd_, writeBuffer_, error)) Fail(CodeForErrno(error, path_));
+  writeBuffer_.clear();
+}
+
+void TextFile::Append(std::string_view bytes) {
+  while (!bytes.empty()) {
+    const std::size_t room = writeCapacity_ - writeBuffer_.size();
+    const std::size_t take = bytes.size() < room ? bytes.size() : room;
+    writeBuffer_.append(bytes.substr(0, take));
+    bytes.remove_prefix(take);
+    if (writeBuffer_.size() == writeCapacity_) FlushBuffer();
+  }
+}
+
+void TextFile::WriteTextItem(std::string_view text) {
+  if (CanWrite()) Append(text);
+}
+
+void TextFile::WriteIntegerItem(std::int32_t value) {
+  if (CanWrite()) Append(IntToText(value));
+}
+
+void TextFile::WriteCharItem(char byte) {
+  if (CanWrite()) Append(std::string_view(&byte, 1));
+}
+
+void TextFile::FinishStatement() {
+  if (device_ != nullptr || characterDevice_) FlushBuffer();
+}
+
+void TextFile::EndWrite() {
+  if (CanWrite()) FinishStatement();
+}
+
+void TextFile::WriteLineEnd() {
+  if (!CanWrite()) return;
+  Append(lineEnd_);
+  FinishStatement();
+}
+
+// --- Reading ----------------------------------------------------------------
+
+bool TextFile::CanRead() {
+  if (mode_ == Mode::Reading) return true;
+  Fail(io_error::kNotOpenForInput);
+  return false;
+}
+
+// Makes at least `count` unread bytes available unless the end comes first.
+// The end is the file's last byte or its first Ctrl-Z, whichever is earlier.
+bool TextFile::FillAtLeast(std::size_t count) {
+  while (readBuffer_.size() - readPos_ < count && !readEnded_) {
+    if (device_ != nullptr || fd_ < 0) {
+      readEnded_ = true;
+      break;
+    }
+    readBuffer_.erase(readBuffer_.begin(), readBuffer_.begin() + static_cast<std::ptrdiff_t>(readPos_));
+    readPos_ = 0;
+    const std::size_t old = readBuffer_.size();
+    readBuffer_.resize(old + kReadChunk);
+    ssize_t got;
+    do {
+      got = ::read(fd_, readBuffer_.data() + old, kReadChunk);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) {
+      Fail(CodeForErrno(errno, path_));
+      got = 0;
+    }
+    readBuffer_.resize(old + static_cast<std::size_t>(got));
+    for (std::size_t i = old; i < readBuffer_.size(); ++i) {
+      if (readBuffer_[i] == kCtrlZ) {
+        readBuffer_.resize(i);
+        readEnded_ = true;
+        break;
+      }
+    }
+    if (got == 0) readEnded_ = true;
+  }
+  return readBuffer_.size() - readPos_ >= count;
+}
+
+int TextFile::PeekByte(std::size_t offset) {
+  if (!FillAtLeast(offset + 1)) return -1;
+  return static_cast<unsigned char>(readBuffer_[readPos_ + offset]);
+}
+
+std::string TextFile::ReadLineText() {
+  std::string line;
+  if (!CanRead()) return line;
+  for (;;) {
+    const int b = PeekByte();
+    if (b < 0 || b == '\n') break;
+    if (b == '\r') {
+      if (PeekByte(1) == '\n') break;  // CR LF ends the line and stays unread
+      ++readPos_;                      // a lone CR is left out
+      continue;
+    }
+    line += static_cast<char>(b);
+    ++readPos_;
+  }
+  return line;
+}
+
+void TextFile::SkipLine() {
+  if (!CanRead()) return;
+  for (int b = PeekByte(); b >= 0; b = PeekByte()) {
+    ++readPos_;
+    if (b == '\n') break;
+  }
+}
+
+std::int32_t TextFile::ReadIntegerItem() {
+  if (!CanRead()) return 0;
+  int b = PeekByte();
+  while (b >= 0 && b <= 32) {
+    ++readPos_;
+    b = PeekByte();
+  }
+  if (b < 0) return 0;
+  std::string token;
+  while (b > 32 && token.size() < kMaxIntegerToken) {
+    token += static_cast<char>(b);
+    ++readPos_;
+    b = PeekByte();
+  }
+  std::int32_t value = 0;
+  if (!TryTextToInt(token, value)) Fail(io_error::kInvalidNumber);
+  return value;
+}
+
+// --- Closing ----------------------------------------------------------------
+
+void TextFile::CloseTextFile() {
+  if (mode_ == Mode::Closed) return Fail(io_error::kFileNotOpen);
+  const bool writing = mode_ == Mode::Writing;
+  // Closed before the last hand-over: a device that fails there leaves the
+  // file closed rather than half open.
+  mode_ = Mode::Closed;
+  readBuffer_.clear();
+  readPos_ = 0;
+  if (device_ != nullptr) {
+    if (writing) {
+      FlushBuffer();
+      device_->CloseDevice();
+    }
+    return;
+  }
+  if (writing) FlushBuffer();
+  if (fd_ >= 0 && ::close(fd_) != 0) Fail(CodeForErrno(errno, path_));
+  fd_ = -1;
+}
+
+}  // namespace cluster

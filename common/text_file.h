@@ -1,0 +1,127 @@
+// Line-oriented text files with deferred error reporting.
+//
+// A TextFile writes and reads code page 932 bytes exactly as given: no
+// byte-order mark, no conversion, no line end unless one is written. Disk
+// files end lines with CR LF; a file bound to a device (the printer text
+// stream) ends them with LF and hands each finished write statement over at
+// once. Reading accepts LF and CR LF, drops a CR that ends nothing, and
+// stops at the first Ctrl-Z byte.
+//
+// Failures do not throw where they happen: they set the pending
+// IoErrorCode(), and the caller calls CheckIo() after every statement, which
+// turns a pending code into EInOutError with the program's message.
+//
+// While open, a disk file holds an advisory lock (flock) that lets other
+// readers in but keeps other writers out; this stands in for the share mode
+// "readable, not writable by others". Only programs that take such locks
+// (other instances of this program) are kept out.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cluster {
+
+// I/O error codes recorded in IoErrorCode().
+namespace io_error {
+constexpr int kFileNotFound = 2;
+constexpr int kPathNotFound = 3;
+constexpr int kTooManyOpenFiles = 4;
+constexpr int kAccessDenied = 5;
+constexpr int kSharingViolation = 32;
+constexpr int kReadBeyondEnd = 100;
+constexpr int kDiskFull = 101;
+constexpr int kFileNotOpen = 103;
+constexpr int kNotOpenForInput = 104;
+constexpr int kNotOpenForOutput = 105;
+constexpr int kInvalidNumber = 106;
+// Other operating-system errors are reported as this base plus errno.
+constexpr int kSystemErrorBase = 1000;
+}  // namespace io_error
+
+// The pending error code of the running thread; 0 when none.
+int& IoErrorCode() noexcept;
+
+// The program's message for an I/O error code.
+std::string IoErrorMessage(int code);
+
+// Throws EInOutError for a pending error code, and clears it.
+void CheckIo();
+
+// Where a device-bound TextFile's bytes go. The device may throw its own
+// errors (for instance the printer's); they pass straight through.
+class TextDevice {
+ public:
+  virtual ~TextDevice() = default;
+  virtual void OpenDevice() = 0;
+  // A run of written bytes, in order; runs arrive at every finished write
+  // statement, whenever the buffer fills, and at close.
+  virtual void HandOver(std::string_view bytes) = 0;
+  virtual void CloseDevice() = 0;
+};
+
+class TextFile {
+ public:
+  enum class Mode { Closed, Reading, Writing };
+
+  // The size of the write buffer of a device-bound file, which decides the
+  // points at which a long statement is handed over in pieces.
+  static constexpr std::size_t kDeviceBufferSize = 128;
+
+  TextFile();
+  ~TextFile();
+  TextFile(const TextFile&) = delete;
+  TextFile& operator=(const TextFile&) = delete;
+
+  // Binds a closed file to a path (file-system bytes); CR LF line ends.
+  void BindName(std::string path);
+  // Binds a closed file to a device; LF line ends.
+  void BindDevice(TextDevice& device);
+
+  void OpenForWriting();
+  void OpenForReading();
+
+  void WriteTextItem(std::string_view text);
+  void WriteIntegerItem(std::int32_t value);
+  void WriteCharItem(char byte);
+  void EndWrite();
+  void WriteLineEnd();
+
+  std::string ReadLineText();
+  void SkipLine();
+  std::int32_t ReadIntegerItem();
+
+  void CloseTextFile();
+
+  Mode CurrentMode() const noexcept { return mode_; }
+  const std::string& Name() const noexcept { return path_; }
+
+ private:
+  bool CanWrite();
+  void Append(std::string_view bytes);
+  void FlushBuffer();
+  void FinishStatement();
+  bool CanRead();
+  bool FillAtLeast(std::size_t count);
+  int PeekByte(std::size_t offset = 0);
+  void ReleaseDescriptor();
+
+  std::string path_;
+  TextDevice* device_ = nullptr;
+  std::string_view lineEnd_ = "\r\n";
+  Mode mode_ = Mode::Closed;
+  int fd_ = -1;
+  bool characterDevice_ = false;
+
+  std::string writeBuffer_;
+  std::size_t writeCapacity_ = kDeviceBufferSize;
+
+  std::vector<char> readBuffer_;
+  std::size_t readPos_ = 0;
+  bool readEnded_ = false;  // the last byte or a Ctrl-Z has been reached
+};
+
+}  // namespace cluster

@@ -1,0 +1,74 @@
+#include "common/texts.h"
+
+#include "common/codepage.h"
+
+namespace cluster {
+
+namespace {
+constexpr bool IsControlOrBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
+constexpr bool IsSplitBlank(char c) {
+  const auto b = static_cast<unsigned char>(c);
+  return b >= 1 && b <= 32;
+}
+}  // namespace
+
+std::string TrimBlanks(std::string_view text) {
+  std::size_t first = 0;
+  std::size_t last = text.size();
+  while (first < last && IsControlOrBlank(text[first])) ++first;
+  while (last > first && IsControlOrBlank(text[last - 1])) --last;
+  return std::string(text.substr(first, last - first));
+}
+
+std::string PadRight(std::string_view text, std::size_t width) {
+  std::string out(text);
+  if (out.size() < width) out.append(width - out.size(), ' ');
+  return out;
+}
+
+void SplitCommaText(std::string_view text, std::vector<std::string>& fields) {
+  fields.clear();
+  const std::size_t n = text.size();
+  std::size_t p = 0;
+  auto skipBlanks = [&] {
+    while (p < n && IsSplitBlank(text[p])) ++p;
+  };
+  skipBlanks();
+  while (p < n) {
+    std::string field;
+    if (text[p] == '"') {
+      ++p;
+      while (p < n) {
+        if (text[p] == '"') {
+          if (p + 1 < n && text[p + 1] == '"') {
+            field += '"';
+            p += 2;
+            continue;
+          }
+          ++p;  // closing quote
+          break;
+        }
+        // A double-byte character moves as one unit: its second byte may
+        // look like a quote or a comma in ASCII terms, but never is one.
+        const std::size_t length = CharLengthAt(text, p);
+        field.append(text.substr(p, length));
+        p += length;
+      }
+    } else {
+      while (p < n && text[p] != ',' && !IsSplitBlank(text[p])) {
+        const std::size_t length = CharLengthAt(text, p);
+        field.append(text.substr(p, length));
+        p += length;
+      }
+    }
+    fields.push_back(std::move(field));
+    skipBlanks();
+    if (p < n && text[p] == ',') {
+      if (p + 1 == n) fields.emplace_back();
+      ++p;
+      skipBlanks();
+    }
+  }
+}
+
+}  // namespace cluster

@@ -1,0 +1,50 @@
+// The two Lance-Williams update rules, written once for every caller.
+//
+// Each rule gives the dissimilarity between a cluster n and the cluster made
+// by merging a and b, from d(a, n), d(b, n), d(a, b) and member counts. The
+// grouping of the operations below is fixed: it decides the last bits of
+// every result, and those bits decide ties in later minimum searches, so the
+// merge tree depends on it. Member counts are 32-bit integers, added and
+// multiplied as integers and converted to Real only as operands.
+#pragma once
+
+#include <cstdint>
+
+#include "common/float_checks.h"
+
+namespace cluster {
+
+// The centroid rule's per-merge factors: w1 = na/(na+nb), w2 = nb/(na+nb),
+// w3 = na*nb/(na+nb)^2. They depend on the merged pair only, so a merge
+// computes them once; the products are the same bits as when recomputed.
+struct CentroidWeights {
+  Real w1;
+  Real w2;
+  Real w3;
+};
+
+inline CentroidWeights CentroidWeightsFor(std::int32_t na, std::int32_t nb) {
+  const std::int32_t sum = na + nb;
+  return {static_cast<Real>(na) / static_cast<Real>(sum),
+          static_cast<Real>(nb) / static_cast<Real>(sum),
+          static_cast<Real>(na * nb) / static_cast<Real>(sum * sum)};
+}
+
+// d(new, n) = (d(b, n) * w2 + d(a, n) * w1) - d(a, b) * w3, where abW3 is
+// the product d(a, b) * w3 (also the same for every n of one merge).
+inline Real CentroidCombine(Real dan, Real dbn, const CentroidWeights& w, Real abW3) {
+  const Real t1 = dan * w.w1;
+  const Real t2 = dbn * w.w2 + t1;
+  return t2 - abW3;
+}
+
+// d(new, n) = ((nn+na) d(n, a) + (nn+nb) d(n, b) - nn d(a, b)) / (nn+na+nb),
+// grouped as written, with the one division last.
+inline Real WardCombine(Real dna, Real dnb, Real dab, std::int32_t nn, std::int32_t na,
+                        std::int32_t nb) {
+  const Real t1 = dna * static_cast<Real>(nn + na);
+  const Real t2 = dnb * static_cast<Real>(nn + nb) + t1;
+  return (t2 - dab * static_cast<Real>(nn)) / static_cast<Real>(nn + na + nb);
+}
+
+}  // namespace cluster

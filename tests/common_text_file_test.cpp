@@ -1,0 +1,291 @@
+// Text files: exact bytes written, the reading rules, and failures with
+// their codes and messages.
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "common/codepage.h"
+#include "common/errors.h"
+#include "common/text_file.h"
+
+namespace cluster {
+namespace {
+
+class TextFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/textfile-XXXXXX";
+    dir_ = mkdtemp(pattern);
+    IoErrorCode() = 0;
+  }
+  void TearDown() override {
+    IoErrorCode() = 0;
+    std::string cmd = "chmod -R u+w '" + dir_ + "' && rm -rf '" + dir_ + "'";
+    EXPECT_EQ(std::system(cmd.c_str()), 0);
+  }
+  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+  void WriteRaw(const std::string& name, const std::string& bytes) const {
+    std::ofstream(Path(name), std::ios::binary) << bytes;
+  }
+  std::string ReadRaw(const std::string& name) const {
+    std::ifstream in(Path(name), std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  // Expects CheckIo to raise the given code with its message.
+  static void ExpectIoError(int code, const std::string& utf8Message) {
+    try {
+      CheckIo();
+      ADD_FAILURE() << "no error, expected " << code;
+    } catch (const EInOutError& e) {
+      EXPECT_EQ(e.ErrorCode(), code);
+      EXPECT_EQ(e.Message(), Cp932FromUtf8(utf8Message));
+    }
+  }
+  std::string dir_;
+};
+
+TEST_F(TextFileTest, WritesExactlyTheBytesGiven) {
+  TextFile f;
+  f.BindName(Path("out.txt"));
+  f.OpenForWriting();
+  CheckIo();
+  const std::string label = Cp932FromUtf8("対象");
+  f.WriteTextItem(label);
+  f.WriteCharItem(' ');
+  f.WriteIntegerItem(-12);
+  f.WriteLineEnd();
+  f.WriteTextItem("x");
+  f.EndWrite();
+  std::string longText(300, 'z');  // crosses the buffer several times
+  f.WriteTextItem(longText);
+  f.CloseTextFile();
+  CheckIo();
+  EXPECT_EQ(ReadRaw("out.txt"), label + " -12\r\nx" + longText);
+}
+
+TEST_F(TextFileTest, OpeningForWritingEmptiesAnExistingFile) {
+  WriteRaw("old.txt", "previous contents");
+  TextFile f;
+  f.BindName(Path("old.txt"));
+  f.OpenForWriting();
+  f.CloseTextFile();
+  CheckIo();
+  EXPECT_EQ(ReadRaw("old.txt"), "");
+}
+
+TEST_F(TextFileTest, ReadsLinesWithCrLfLfAndLoneCr) {
+  WriteRaw("in.txt", "one\r\ntwo\nthr\ree\r\n\r\nlast");
+  TextFile f;
+  f.BindName(Path("in.txt"));
+  f.OpenForReading();
+  CheckIo();
+  std::vector<std::string> lines;
+  for (int i = 0; i < 7; ++i) {
+    lines.push_back(f.ReadLineText());
+    f.SkipLine();
+  }
+  CheckIo();
+  EXPECT_EQ(lines, (std::vector<std::string>{"one", "two", "three", "", "last", "", ""}));
+  EXPECT_EQ(f.ReadIntegerItem(), 0);  // past the end: 0, no error
+  f.CloseTextFile();
+  CheckIo();
+}
+
+TEST_F(TextFileTest, ReadLineLeavesTheLineEndUnread) {
+  WriteRaw("in.txt", "abc\r\ndef");
+  TextFile f;
+  f.BindName(Path("in.txt"));
+  f.OpenForReading();
+  EXPECT_EQ(f.ReadLineText(), "abc");
+  EXPECT_EQ(f.ReadLineText(), "");  // still at the line end
+  f.SkipLine();
+  EXPECT_EQ(f.ReadLineText(), "def");
+  CheckIo();
+}
+
+TEST_F(TextFileTest, LoneCrFileIsOneLine) {
+  WriteRaw("mac.txt", "a\rb\rc\r");
+  TextFile f;
+  f.BindName(Path("mac.txt"));
+  f.OpenForReading();
+  EXPECT_EQ(f.ReadLineText(), "abc");
+  f.SkipLine();
+  EXPECT_EQ(f.ReadLineText(), "");
+  CheckIo();
+}
+
+TEST_F(TextFileTest, CtrlZEndsTheFileForEveryRead) {
+  WriteRaw("z.txt", std::string("3\r\nab\x1A" "cd\r\n7\r\n", 13));
+  TextFile f;
+  f.BindName(Path("z.txt"));
+  f.OpenForReading();
+  EXPECT_EQ(f.ReadIntegerItem(), 3);
+  f.SkipLine();
+  EXPECT_EQ(f.ReadLineText(), "ab");
+  f.SkipLine();
+  EXPECT_EQ(f.ReadIntegerItem(), 0);
+  EXPECT_EQ(f.ReadLineText(), "");
+  CheckIo();
+}
+
+TEST_F(TextFileTest, IntegerItemsSkipBlankLinesAndLeaveTheRestOfTheLine) {
+  WriteRaw("n.txt", "\r\n\r\n  \t 42 trailing text\r\n-7\r\n$1F\r\n");
+  TextFile f;
+  f.BindName(Path("n.txt"));
+  f.OpenForReading();
+  EXPECT_EQ(f.ReadIntegerItem(), 42);
+  EXPECT_EQ(f.ReadLineText(), " trailing text");
+  f.SkipLine();
+  EXPECT_EQ(f.ReadIntegerItem(), -7);
+  f.SkipLine();
+  EXPECT_EQ(f.ReadIntegerItem(), 31);
+  CheckIo();
+}
+
+TEST_F(TextFileTest, NonIntegerTokenGives106) {
+  WriteRaw("bad.txt", "12.5\r\nabc\r\n");
+  TextFile f;
+  f.BindName(Path("bad.txt"));
+  f.OpenForReading();
+  f.ReadIntegerItem();
+  ExpectIoError(106, "入力値が数値ではありません");
+  f.SkipLine();
+  f.ReadIntegerItem();
+  ExpectIoError(106, "入力値が数値ではありません");
+}
+
+TEST_F(TextFileTest, LongLinesHaveNoLimit) {
+  std::string line(200000, 'q');
+  WriteRaw("long.txt", line + "\r\nnext");
+  TextFile f;
+  f.BindName(Path("long.txt"));
+  f.OpenForReading();
+  EXPECT_EQ(f.ReadLineText(), line);
+  f.SkipLine();
+  EXPECT_EQ(f.ReadLineText(), "next");
+  CheckIo();
+}
+
+TEST_F(TextFileTest, OpenFailuresCarryTheirCodesAndMessages) {
+  TextFile f;
+  f.BindName(Path("missing.txt"));
+  f.OpenForReading();
+  ExpectIoError(2, "ファイルが見つかりません");
+  EXPECT_EQ(f.CurrentMode(), TextFile::Mode::Closed);
+
+  f.BindName(Path("no-folder/missing.txt"));
+  f.OpenForReading();
+  ExpectIoError(3, "不正なファイル名です");
+  f.OpenForWriting();
+  ExpectIoError(3, "不正なファイル名です");
+
+  f.BindName(dir_);
+  f.OpenForReading();
+  ExpectIoError(5, "ファイルへのアクセスが拒否されました");
+
+  if (geteuid() != 0) {  // root writes anywhere; the check means nothing then
+    const std::string locked = Path("locked");
+    ASSERT_EQ(mkdir(locked.c_str(), 0555), 0);
+    f.BindName(locked + "/out.txt");
+    f.OpenForWriting();
+    ExpectIoError(5, "ファイルへのアクセスが拒否されました");
+  }
+}
+
+TEST_F(TextFileTest, AFileBeingWrittenIsReadableButNotWritableByAnother) {
+  TextFile writer;
+  writer.BindName(Path("shared.txt"));
+  writer.OpenForWriting();
+  CheckIo();
+  TextFile second;
+  second.BindName(Path("shared.txt"));
+  second.OpenForWriting();
+  ExpectIoError(32, "I/O エラー (32)");
+  second.OpenForReading();
+  CheckIo();
+  second.CloseTextFile();
+  writer.CloseTextFile();
+  CheckIo();
+}
+
+TEST_F(TextFileTest, ModeErrorsAndTheLastFailureWins) {
+  TextFile f;
+  f.BindName(Path("m.txt"));
+  f.WriteTextItem("x");
+  ExpectIoError(103, "I/O エラー (103)");
+  f.ReadLineText();
+  ExpectIoError(104, "I/O エラー (104)");
+  f.CloseTextFile();
+  ExpectIoError(103, "I/O エラー (103)");
+  WriteRaw("m.txt", "1");
+  f.OpenForReading();
+  f.WriteLineEnd();
+  ExpectIoError(105, "I/O エラー (105)");
+  f.WriteTextItem("x");    // 105
+  f.CloseTextFile();
+  f.CloseTextFile();       // 103, the last one
+  ExpectIoError(103, "I/O エラー (103)");
+  EXPECT_NO_THROW(CheckIo());
+}
+
+TEST_F(TextFileTest, DiskFullIsReported) {
+  if (access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
+  TextFile f;
+  f.BindName("/dev/full");
+  f.OpenForWriting();
+  CheckIo();
+  f.WriteTextItem("abc");
+  f.WriteLineEnd();  // a character device takes every statement at once
+  ExpectIoError(101, "ディスクがいっぱいです");
+  f.CloseTextFile();
+}
+
+TEST(IoErrorMessageTest, OtherCodesShowTheirNumber) {
+  EXPECT_EQ(IoErrorMessage(4), Cp932FromUtf8("オープンしたファイルが多すぎます"));
+  EXPECT_EQ(IoErrorMessage(100), Cp932FromUtf8("ファイルの末尾以降を読み込みました"));
+  EXPECT_EQ(IoErrorMessage(1013), Cp932FromUtf8("I/O エラー (1013)"));
+}
+
+// A device that records each handed-over run.
+class RecordingDevice : public TextDevice {
+ public:
+  void OpenDevice() override { events.push_back("open"); }
+  void HandOver(std::string_view bytes) override { events.emplace_back(bytes); }
+  void CloseDevice() override { events.push_back("close"); }
+  std::vector<std::string> events;
+};
+
+TEST(DeviceTextFileTest, HandsOverEachStatementWithLfLineEnds) {
+  RecordingDevice device;
+  TextFile f;
+  f.BindDevice(device);
+  f.OpenForWriting();
+  f.WriteTextItem("ab");
+  f.WriteTextItem("c");
+  f.WriteLineEnd();
+  f.WriteTextItem("d");
+  f.EndWrite();
+  f.WriteTextItem(std::string(130, 'x'));  // the buffer fills at 128 bytes
+  f.WriteTextItem("y");
+  f.CloseTextFile();
+  CheckIo();
+  EXPECT_EQ(device.events,
+            (std::vector<std::string>{"open", "abc\n", "d", std::string(128, 'x'), "xxy", "close"}));
+}
+
+TEST(DeviceTextFileTest, ReadingADeviceFindsTheEndAtOnce) {
+  RecordingDevice device;
+  TextFile f;
+  f.BindDevice(device);
+  f.OpenForReading();
+  EXPECT_EQ(f.ReadLineText(), "");
+  EXPECT_EQ(f.ReadIntegerItem(), 0);
+  CheckIo();
+}
+
+}  // namespace
+}  // namespace cluster
