@@ -14,6 +14,11 @@ MessageBoxHook& Hook() {
 }
 
 QWidget* ActiveParent() { return QApplication::activeWindow(); }
+
+// The application's title, the caption of every message box. Kept here
+// rather than as Qt's application display name, which Linux desktops would
+// append to every window's caption.
+const QString kApplicationTitle = QStringLiteral("Cluster Analysis");
 }  // namespace
 
 void SetMessageBoxHook(MessageBoxHook hook) { Hook() = std::move(hook); }
@@ -28,7 +33,7 @@ std::string ErrorBoxText(const std::string& cp932) {
 
 void ShowPlainMessage(const std::string& cp932) {
   if (Hook()) return Hook()(MessageKind::Plain, cp932);
-  QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), QStringFromCp932(cp932),
+  QMessageBox box(QMessageBox::NoIcon, kApplicationTitle, QStringFromCp932(cp932),
                   QMessageBox::Ok, ActiveParent());
   box.exec();
 }
@@ -36,7 +41,7 @@ void ShowPlainMessage(const std::string& cp932) {
 void ShowErrorBox(const std::string& cp932) {
   const std::string text = ErrorBoxText(cp932);
   if (Hook()) return Hook()(MessageKind::Error, text);
-  QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), QStringFromCp932(text),
+  QMessageBox box(QMessageBox::Critical, kApplicationTitle, QStringFromCp932(text),
                   QMessageBox::Ok, ActiveParent());
   box.exec();
 }
