@@ -1,0 +1,244 @@
+#include "engine/analysis_store.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <new>
+
+#include "common/errors.h"
+#include "engine/triangle.h"
+
+namespace cluster {
+
+namespace {
+
+// Memory for a packed triangle of `rows` rows. Large blocks come straight
+// from the system and are committed page by page as rows are written, so a
+// store sized for many objects costs little until it holds them.
+Real* AllocateTriangle(std::int32_t rows, bool zeroed) {
+  const std::size_t count = std::max<std::size_t>(TriangleSize(rows), 1);
+  void* block = zeroed ? std::calloc(count, sizeof(Real)) : std::malloc(count * sizeof(Real));
+  if (block == nullptr) throw std::bad_alloc();
+  return static_cast<Real*>(block);
+}
+
+[[noreturn]] void ThrowSeekCError() { throw Exception("Range error in SeekC"); }
+[[noreturn]] void ThrowSeekDError() { throw Exception("SeekD range error"); }
+
+}  // namespace
+
+const char* const AnalysisStore::kInvalidDistTypeMessage = "Invalid value of DistType";
+
+AnalysisStore::AnalysisStore(std::int32_t maxObjects) : maxObjects_(maxObjects) {
+  CheckRange(maxObjects, 1, kLargestMaxObjects);
+  names_.resize(static_cast<std::size_t>(maxObjects) + 1);
+  dist_.reset(AllocateTriangle(maxObjects, true));
+  work_.reset(AllocateTriangle(maxObjects, false));
+}
+
+AnalysisStore::~AnalysisStore() { ReleaseAllNodes(); }
+
+std::int64_t AnalysisStore::MaxPairs() const {
+  return static_cast<std::int64_t>(maxObjects_) * (maxObjects_ + 1) / 2;
+}
+
+std::string& AnalysisStore::ObjectNames(std::int32_t i) {
+  CheckRange(i, 1, maxObjects_);
+  return names_[static_cast<std::size_t>(i)];
+}
+
+const std::string& AnalysisStore::ObjectNames(std::int32_t i) const {
+  CheckRange(i, 1, maxObjects_);
+  return names_[static_cast<std::size_t>(i)];
+}
+
+Real& AnalysisStore::DistMatrix(std::int32_t i, std::int32_t j) {
+  CheckRange(i, 2, maxObjects_);
+  CheckRange(j, 1, i - 1);
+  return dist_[TriangleIndex(i, j)];
+}
+
+Real AnalysisStore::DistMatrix(std::int32_t i, std::int32_t j) const {
+  CheckRange(i, 2, maxObjects_);
+  CheckRange(j, 1, i - 1);
+  return dist_[TriangleIndex(i, j)];
+}
+
+Real& AnalysisStore::Work(std::int32_t r, std::int32_t s) {
+  return r > s ? work_[TriangleIndex(r, s)] : work_[TriangleIndex(s, r)];
+}
+
+Real AnalysisStore::Work(std::int32_t r, std::int32_t s) const {
+  return r > s ? work_[TriangleIndex(r, s)] : work_[TriangleIndex(s, r)];
+}
+
+void AnalysisStore::PrepareClusters() {
+  ReleaseAllNodes();
+  nodes_.clear();
+  inTable_.clear();
+  rowOf_.clear();
+  table_.clear();
+  pairCount_ = 0;
+  nextClusterId_ = 0;
+  activeRows_.clear();
+  finished_ = false;
+  if (ObjectCount > maxObjects_) throw ERangeError();
+  const std::int32_t n = std::max(ObjectCount, 0);
+  preparedCount_ = n;
+
+  // Pair values, and for each row the least pair it owns (its pairs with
+  // lower rows). Row i's pairs (j, i) come in list order, so a strict
+  // less-than keeps the first of equal values, as the tie order demands.
+  const bool halve = DistType == kWardMethod;
+  constexpr Real kLargest = std::numeric_limits<Real>::max();
+  bool allFinite = true;
+  candidates_.Reset(n);
+  ClearFloatFlags();
+  for (std::int32_t i = 2; i <= n; ++i) {
+    const Real* d = dist_.get() + TriangleRowOffset(i);
+    Real* w = work_.get() + TriangleRowOffset(i);
+    Real best = 0;
+    std::int32_t bestIndex = -1;
+    for (std::int32_t j = 0; j < i - 1; ++j) {
+      Real value = d[j] * d[j];
+      if (halve) value = value / 2;
+      w[j] = value;
+      allFinite &= value <= kLargest;
+      if (bestIndex < 0 || value < best) {
+        best = value;
+        bestIndex = j;
+      }
+    }
+    candidates_.Store(i, best, i, bestIndex + 1, bestIndex + 1);
+  }
+  if (!allFinite) ThrowFirstPrepareError(n);
+  candidates_.RefreshAll();
+
+  const std::size_t ids = 2 * static_cast<std::size_t>(n);
+  nodes_.assign(std::max<std::size_t>(ids, 1), nullptr);
+  inTable_.assign(std::max<std::size_t>(ids, 1), 0);
+  rowOf_.assign(std::max<std::size_t>(ids, 1), 0);
+  idOf_.assign(static_cast<std::size_t>(n) + 1, 0);
+  members_.assign(static_cast<std::size_t>(n) + 1, 1);
+  activeRows_.reserve(static_cast<std::size_t>(n));
+  scratch_.resize(static_cast<std::size_t>(n));
+  for (std::int32_t i = 1; i <= n; ++i) {
+    NewNode(i);
+    inTable_[i] = 1;
+    rowOf_[i] = i;
+    idOf_[i] = i;
+    activeRows_.push_back(i);
+  }
+  pairCount_ = static_cast<std::int32_t>(TriangleSize(n));
+  nextClusterId_ = n;
+  RebuildClusterTable();
+}
+
+// The plain procedure fails at the first pair, in list order, whose value is
+// not finite: the list order is the storage order.
+void AnalysisStore::ThrowFirstPrepareError(std::int32_t n) const {
+  ClearFloatFlags();
+  const std::size_t count = TriangleSize(n);
+  for (std::size_t k = 0; k < count; ++k) {
+    const Real d = dist_[k];
+    if (std::isnan(d)) throw EInvalidOp();
+    if (!std::isfinite(work_[k])) throw EOverflow();
+  }
+  throw EOverflow();
+}
+
+TClusterNode* AnalysisStore::NewNode(std::int32_t id) {
+  auto* node = new TClusterNode;
+  node->Id = id;
+  ++liveNodes_;
+  nodes_[static_cast<std::size_t>(id)] = node;
+  return node;
+}
+
+void AnalysisStore::FreeNode(TClusterNode* node) {
+  if (node == nullptr) return;
+  // Collect the subtree parents first, then release it backwards, so every
+  // child goes before its parent. A loop, not recursion: a chain of 10,000
+  // merges must not exhaust the stack.
+  std::vector<TClusterNode*> order{node};
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    if (order[k]->Left != nullptr) {
+      order.push_back(order[k]->Left);
+      order.push_back(order[k]->Right);
+    }
+  }
+  for (auto it = order.rbegin(); it != order.rend(); ++it) {
+    TClusterNode* released = *it;
+    const auto id = static_cast<std::size_t>(released->Id);
+    if (id < nodes_.size() && nodes_[id] == released) nodes_[id] = nullptr;
+    delete released;
+    --liveNodes_;
+  }
+}
+
+void AnalysisStore::FreeClusterTree() {
+  if (!table_.empty()) FreeNode(table_.back().Node);
+  // Nodes the last slot does not reach exist only after an incomplete run;
+  // they are released too, and nothing is left that refers to a node.
+  ReleaseAllNodes();
+  table_.clear();
+  pairCount_ = 0;
+  activeRows_.clear();
+  std::fill(inTable_.begin(), inTable_.end(), 0);
+  std::fill(rowOf_.begin(), rowOf_.end(), 0);
+  finished_ = false;
+}
+
+void AnalysisStore::ReleaseAllNodes() {
+  for (TClusterNode*& node : nodes_) {
+    if (node != nullptr) {
+      delete node;
+      --liveNodes_;
+      node = nullptr;
+    }
+  }
+}
+
+void AnalysisStore::RebuildClusterTable() {
+  table_.clear();
+  for (std::size_t id = 1; id < inTable_.size(); ++id) {
+    if (inTable_[id] != 0) table_.push_back({static_cast<std::int32_t>(id), nodes_[id]});
+  }
+}
+
+TClusterNode& AnalysisStore::SeekC(std::int32_t id) const {
+  if (id < 1 || static_cast<std::size_t>(id) >= inTable_.size() || inTable_[id] == 0) {
+    ThrowSeekCError();
+  }
+  return *nodes_[static_cast<std::size_t>(id)];
+}
+
+Real AnalysisStore::SeekD(std::int32_t x, std::int32_t y) const {
+  const auto known = [this](std::int32_t id) {
+    return id >= 1 && static_cast<std::size_t>(id) < rowOf_.size() && rowOf_[id] != 0;
+  };
+  if (x == y || !known(x) || !known(y)) ThrowSeekDError();
+  return Work(rowOf_[x], rowOf_[y]);
+}
+
+const TClusterSlot& AnalysisStore::ClusterTable(std::int32_t slot) const {
+  CheckRange(slot, 1, ClusterCount());
+  return table_[static_cast<std::size_t>(slot - 1)];
+}
+
+// Between merges the pair list is every pair of table slots p < q, ordered
+// by q, then p (agglomerate.cpp shows why), so entry k is found by
+// arithmetic: slots q own the entries (q-1)(q-2)/2 + 1 .. q(q-1)/2.
+TPairEntry AnalysisStore::PairList(std::int32_t entry) const {
+  CheckRange(entry, 1, pairCount_);
+  const auto before = [](std::int64_t q) { return (q - 1) * (q - 2) / 2; };
+  auto q = static_cast<std::int64_t>((1.0 + std::sqrt(8.0 * entry)) / 2.0) + 1;
+  while (q > 2 && before(q) >= entry) --q;
+  while (before(q + 1) < entry) ++q;
+  const auto p = static_cast<std::int32_t>(entry - before(q));
+  const TClusterSlot& low = ClusterTable(p);
+  const TClusterSlot& high = ClusterTable(static_cast<std::int32_t>(q));
+  return {low.Id, high.Id, SeekD(low.Id, high.Id)};
+}
+
+}  // namespace cluster

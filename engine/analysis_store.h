@@ -1,0 +1,173 @@
+// The analysis store: everything one analysis works on.
+//
+// It holds the captured objects (ObjectCount, ObjectNames, DistMatrix), the
+// method (DistType), the working state of the agglomeration and the merge
+// tree, and performs the agglomeration. Its capacity, MaxObjects, bounds
+// every object index; the desktop program's store (ProgramStore) holds 1000
+// objects, a batch tool may make a larger one. Indices are 1-based, and an
+// index outside its declared range throws ERangeError.
+//
+// A run is: fill the captured data, PrepareClusters(), Agglomerate(), read
+// the tree (root = ClusterTable(ClusterCount()).Node), FreeClusterTree().
+// Between merges the store reads exactly like the plain procedure it
+// replaces: the cluster table holds the active clusters in ascending id
+// order, and the pair list holds one entry per pair of them in the order the
+// pairs were made. After a complete run of n >= 2 objects the table holds the
+// last two clusters merged and the root (ClusterCount() == 3), the pair list
+// holds only the last merged pair, and NextClusterId() == 2n - 1.
+//
+// Results are identical, bit for bit, to merging by linear search over that
+// pair list; agglomerate.cpp explains how the store gets there faster.
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/float_checks.h"
+#include "engine/candidate_tree.h"
+#include "engine/cluster_types.h"
+
+namespace cluster {
+
+class AnalysisStore {
+ public:
+  // The desktop program's capacity.
+  static constexpr std::int32_t kDesktopMaxObjects = 1000;
+  // Member counts are squared in 32-bit integers by the centroid rule, which
+  // bounds any capacity.
+  static constexpr std::int32_t kLargestMaxObjects = 46340;
+
+  // A store for up to maxObjects objects (1..kLargestMaxObjects, else
+  // ERangeError). Memory for the dissimilarities is reserved, not touched.
+  explicit AnalysisStore(std::int32_t maxObjects = kDesktopMaxObjects);
+  ~AnalysisStore();
+  AnalysisStore(const AnalysisStore&) = delete;
+  AnalysisStore& operator=(const AnalysisStore&) = delete;
+
+  std::int32_t MaxObjects() const { return maxObjects_; }
+  // Largest pair list and cluster table the plain procedure could need.
+  std::int64_t MaxPairs() const;
+  std::int32_t MaxClusterSlots() const { return maxObjects_ + 3; }
+
+  // ---- Captured data (written by the data capture, read by the run) ----
+
+  // The number of objects; an analysis needs 2 <= ObjectCount <= MaxObjects.
+  std::int32_t ObjectCount = 0;
+  // The method: kCentroidMethod (0) or kWardMethod (1).
+  std::uint8_t DistType = kCentroidMethod;
+
+  // Label of object i (code page 932), 1 <= i <= MaxObjects.
+  std::string& ObjectNames(std::int32_t i);
+  const std::string& ObjectNames(std::int32_t i) const;
+  // Dissimilarity of objects j < i. Only the strict lower triangle exists:
+  // 1 <= j < i <= MaxObjects, anything else is a range error.
+  Real& DistMatrix(std::int32_t i, std::int32_t j);
+  Real DistMatrix(std::int32_t i, std::int32_t j) const;
+
+  // ---- Run ----
+
+  // Builds the starting state from the captured data: the pair list of all
+  // object pairs, each valued by the squared dissimilarity (halved when
+  // DistType is exactly 1), and one leaf per object. Releases whatever nodes
+  // an earlier run left. ERangeError when ObjectCount > MaxObjects;
+  // EOverflow when a square exceeds the extended range (also for an
+  // infinite dissimilarity), EInvalidOp for a dissimilarity that is not a
+  // number; the first failing pair in list order decides.
+  void PrepareClusters();
+
+  // Merges clusters until one remains, by the method DistType selects.
+  // Returns false, changing nothing, when DistType is neither 0 nor 1: the
+  // caller then shows kInvalidDistTypeMessage. Throws "Range error in SeekC"
+  // when fewer than two objects were prepared, and the floating error of an
+  // update that overflows or is invalid (the one the plain procedure would
+  // meet first).
+  bool Agglomerate();
+  // The same, but stops after at most `merges` merges (to look at the state
+  // between merges). Returns false for an invalid DistType.
+  bool AgglomerateSteps(std::int32_t merges);
+  // The message a caller shows when Agglomerate() returns false.
+  static const char* const kInvalidDistTypeMessage;
+
+  // Dissimilarity between cluster n and the cluster merging a and b, by the
+  // centroid rule and by Ward's rule, from the current pair values (SeekD)
+  // and member counts (SeekC). They change nothing.
+  Real CentroidUpdate(std::int32_t n, std::int32_t a, std::int32_t b) const;
+  Real WardUpdate(std::int32_t n, std::int32_t a, std::int32_t b) const;
+
+  // Releases the tree under the last cluster-table slot (the root after a
+  // complete run) and empties the working state, so that nothing refers to
+  // a released node. Nothing to release is not an error.
+  void FreeClusterTree();
+  // Releases the subtree under node, children before parents.
+  void FreeNode(TClusterNode* node);
+
+  // ---- Working state, read-only ----
+
+  // Node of the active cluster with this id; "Range error in SeekC" if none.
+  TClusterNode& SeekC(std::int32_t id) const;
+  // Value of the pair list entry for clusters x and y (either order);
+  // "SeekD range error" if the list has none.
+  Real SeekD(std::int32_t x, std::int32_t y) const;
+
+  std::int32_t ClusterCount() const { return static_cast<std::int32_t>(table_.size()); }
+  // Slot 1..ClusterCount().
+  const TClusterSlot& ClusterTable(std::int32_t slot) const;
+  std::int32_t PairCount() const { return pairCount_; }
+  // Entry 1..PairCount(), in list order.
+  TPairEntry PairList(std::int32_t entry) const;
+  // The most recently issued cluster id.
+  std::int32_t NextClusterId() const { return nextClusterId_; }
+  // Nodes allocated and not yet released.
+  std::int64_t LiveNodeCount() const { return liveNodes_; }
+
+ private:
+  struct FreeDeleter {
+    void operator()(Real* p) const { std::free(p); }
+  };
+  using RealBuffer = std::unique_ptr<Real[], FreeDeleter>;
+
+  // Working matrix value of rows r != s.
+  Real& Work(std::int32_t r, std::int32_t s);
+  Real Work(std::int32_t r, std::int32_t s) const;
+
+  TClusterNode* NewNode(std::int32_t id);
+  void ReleaseAllNodes();
+  void RebuildClusterTable();
+  void ThrowFirstPrepareError(std::int32_t n) const;
+
+  // agglomerate.cpp
+  void MergeStep();
+  std::int32_t LeastPairRow();
+  void RescanRow(std::int32_t row);
+  void UpdateForMerge(std::int32_t rowA, std::int32_t rowB, std::int32_t lowRow,
+                      std::int32_t a, std::int32_t b, std::int32_t newId);
+  void ThrowFirstUpdateError(std::int32_t rowA, std::int32_t rowB, std::int32_t lowRow,
+                             std::int32_t a, std::int32_t b);
+
+  std::int32_t maxObjects_;
+  std::vector<std::string> names_;  // index 0 unused
+  RealBuffer dist_;                 // captured dissimilarities, packed triangle
+  RealBuffer work_;                 // current pair values between active rows
+
+  // Working state of a run (sized by the prepared object count n).
+  std::int32_t preparedCount_ = 0;        // n
+  std::uint8_t method_ = kCentroidMethod;  // DistType when the run began merging
+  bool finished_ = false;                 // the root exists
+  std::vector<std::int32_t> rowOf_;       // id -> row (0: no row)
+  std::vector<std::int32_t> idOf_;        // row -> id (0: dead row)
+  std::vector<std::int32_t> members_;     // row -> member count
+  std::vector<std::int32_t> activeRows_;  // rows of the active clusters, ascending
+  std::vector<std::uint8_t> inTable_;     // id -> listed in the cluster table
+  std::vector<TClusterNode*> nodes_;      // id -> node (every node of the run)
+  std::vector<Real> scratch_;             // values an update overwrote
+  CandidateTree candidates_;
+  std::vector<TClusterSlot> table_;       // the cluster table, rebuilt after merging
+  std::int32_t pairCount_ = 0;
+  std::int32_t nextClusterId_ = 0;
+  std::int64_t liveNodes_ = 0;
+};
+
+}  // namespace cluster
