@@ -1,0 +1,90 @@
+// The engine against the plain procedure (tests/engine_oracle.h) on random
+// data sets: the same merges in the same order, the same ids and members and
+// the same 80-bit heights, for both methods and for data with and without
+// exact ties, negative and zero dissimilarities.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "tests/engine_test_support.h"
+
+namespace cluster::testing {
+namespace {
+
+constexpr DataKind kKinds[] = {DataKind::kEuclidean,  DataKind::kGridEuclidean,
+                               DataKind::kContinuous, DataKind::kSmallWhole,
+                               DataKind::kSigned,     DataKind::kSignedReal};
+
+class AgainstPlainProcedure : public ::testing::TestWithParam<std::uint8_t> {
+ protected:
+  // Runs both on one data set and compares the finished trees.
+  void CompareRun(std::int32_t n, DataKind kind, std::mt19937_64& random) {
+    const Lower lower = RandomLower(n, kind, random);
+    Capture(store_, n, lower, GetParam());
+    store_.PrepareClusters();
+    ASSERT_TRUE(store_.Agglomerate());
+    oracle::PlainAgglomeration plain(n, lower, GetParam());
+    plain.Run();
+    EXPECT_TRUE(SameTree(store_, plain, n)) << KindName(kind) << " n=" << n;
+    store_.FreeClusterTree();
+  }
+
+  AnalysisStore store_{AnalysisStore::kDesktopMaxObjects};
+};
+
+TEST_P(AgainstPlainProcedure, SmallSetsMergeByMerge) {
+  // After every single merge the table and the whole pair list agree too.
+  std::mt19937_64 random(1000 + GetParam());
+  for (int round = 0; round < 60; ++round) {
+    for (const DataKind kind : kKinds) {
+      const auto n = std::uniform_int_distribution<std::int32_t>(2, 16)(random);
+      const Lower lower = RandomLower(n, kind, random);
+      Capture(store_, n, lower, GetParam());
+      store_.PrepareClusters();
+      oracle::PlainAgglomeration plain(n, lower, GetParam());
+      ASSERT_TRUE(SameLists(store_, plain)) << KindName(kind) << " n=" << n << " at start";
+      for (std::int32_t merge = 1; merge < n; ++merge) {
+        ASSERT_TRUE(store_.AgglomerateSteps(1));
+        plain.Step();
+        ASSERT_TRUE(SameLists(store_, plain))
+            << KindName(kind) << " n=" << n << " after merge " << merge;
+      }
+      EXPECT_TRUE(SameTree(store_, plain, n)) << KindName(kind) << " n=" << n;
+      store_.FreeClusterTree();
+    }
+  }
+}
+
+TEST_P(AgainstPlainProcedure, SmallSets) {
+  std::mt19937_64 random(2000 + GetParam());
+  for (int round = 0; round < 80; ++round) {
+    for (const DataKind kind : kKinds) {
+      CompareRun(std::uniform_int_distribution<std::int32_t>(2, 40)(random), kind, random);
+    }
+  }
+}
+
+TEST_P(AgainstPlainProcedure, MediumSets) {
+  std::mt19937_64 random(3000 + GetParam());
+  for (int round = 0; round < 3; ++round) {
+    for (const DataKind kind : kKinds) {
+      CompareRun(std::uniform_int_distribution<std::int32_t>(41, 130)(random), kind, random);
+    }
+  }
+}
+
+TEST_P(AgainstPlainProcedure, LargeSets) {
+  std::mt19937_64 random(4000 + GetParam());
+  CompareRun(300, DataKind::kEuclidean, random);
+  CompareRun(240, DataKind::kSmallWhole, random);
+  CompareRun(180, DataKind::kSignedReal, random);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothMethods, AgainstPlainProcedure, ::testing::Values(0, 1),
+                         [](const ::testing::TestParamInfo<std::uint8_t>& method) {
+                           return method.param == 0 ? std::string("Centroid")
+                                                  : std::string("Ward");
+                         });
+
+}  // namespace
+}  // namespace cluster::testing
