@@ -1,0 +1,215 @@
+// The Qt printer, offscreen, printing into PDF files that poppler's tools
+// read back: the dendrogram's single page and its texts, the text stream's
+// pages, the device's units and fonts, and the printer errors.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QFontInfo>
+#include <QPrintDialog>
+#include <QPrinterInfo>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <array>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/codepage.h"
+#include "common/printer.h"
+#include "common/printer_text_stream.h"
+#include "platform/printing.h"
+#include "platform/qt_printer_device.h"
+#include "plot/dendrogram_plot.h"
+
+namespace cluster {
+namespace {
+
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "platform_printer_test";
+  static char* argv[] = {name, nullptr};
+  static QApplication app(argc, argv);
+  return app;
+}
+
+// Standard output of a shell command.
+std::string RunCommand(const std::string& command) {
+  std::string output;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return output;
+  std::array<char, 4096> buffer{};
+  std::size_t got = 0;
+  while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) output.append(buffer.data(), got);
+  ::pclose(pipe);
+  return output;
+}
+
+std::string PdfInfo(const QString& path) {
+  return RunCommand("pdfinfo '" + path.toStdString() + "' 2>&1");
+}
+std::string PdfText(const QString& path) {
+  return RunCommand("pdftotext -enc UTF-8 '" + path.toStdString() + "' - 2>&1");
+}
+int PdfPages(const QString& path) {
+  const std::string info = PdfInfo(path);
+  const auto at = info.find("Pages:");
+  if (at == std::string::npos) return -1;
+  return std::stoi(info.substr(at + 6));
+}
+
+// The four-object tree: 5 = (2, 3) at 1, 6 = (1, 5) at 2, root 7 = (4, 6)
+// at 4, labelled in Japanese.
+struct FourObjects {
+  std::array<TClusterNode, 7> nodes{};
+  std::vector<std::string> names{"", Cp932FromUtf8("東京"), Cp932FromUtf8("大阪"),
+                                 Cp932FromUtf8("名古屋"), Cp932FromUtf8("札幌")};
+  FourObjects() {
+    for (int i = 0; i < 7; ++i) nodes[i].Id = i + 1;
+    Join(5, 2, 3, 1);
+    Join(6, 1, 5, 2);
+    Join(7, 4, 6, 4);
+  }
+  void Join(int id, int left, int right, Real height) {
+    nodes[id - 1].Left = &nodes[left - 1];
+    nodes[id - 1].Right = &nodes[right - 1];
+    nodes[id - 1].Height = height;
+  }
+  DendrogramSource Source() {
+    DendrogramSource source;
+    source.ObjectCount = 4;
+    source.DistType = kCentroidMethod;
+    source.Root = &nodes[6];
+    source.ObjectName = [this](std::int32_t i) -> const std::string& { return names.at(i); };
+    return source;
+  }
+};
+
+class QtPrinterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    App();
+    ASSERT_TRUE(dir_.isValid());
+    pdf_ = dir_.filePath("out.pdf");
+    SetUpPdfPrinting(pdf_);
+  }
+  void TearDown() override { SetPrinterDeviceFactory(nullptr); }
+
+  QTemporaryDir dir_;
+  QString pdf_;
+};
+
+TEST_F(QtPrinterTest, TheDendrogramIsOnePageWithCaptionAxisAndLabels) {
+  FourObjects tree;
+  PlotDendrogram(tree.Source(), "10", nullptr);
+  EXPECT_FALSE(Printer().Printing());
+  EXPECT_EQ(PdfPages(pdf_), 1);
+  const std::string text = PdfText(pdf_);
+  for (const char* expected : {"重心法", "東京", "大阪", "名古屋", "札幌", "0.0", "4.00"}) {
+    EXPECT_NE(text.find(expected), std::string::npos) << expected << " missing in:\n" << text;
+  }
+  // The Windows face is printed in its substitute.
+  EXPECT_NE(RunCommand("pdffonts '" + pdf_.toStdString() + "'").find("IPAPGothic"), std::string::npos);
+}
+
+TEST_F(QtPrinterTest, DeviceUnitsArePrinterDots) {
+  TPrinter& printer = Printer();
+  EXPECT_EQ(printer.Device().VerticalDpi(), 1200);
+  // A page of letter or A4 paper less its margins, at 1200 dpi.
+  EXPECT_GT(printer.PageWidth(), 7 * 1200);
+  EXPECT_LT(printer.PageWidth(), printer.PageHeight());
+  EXPECT_LT(printer.PageHeight(), 12 * 1200);
+  TPrinterCanvas& canvas = printer.Canvas();
+  canvas.SetFontSize(12);  // 200 dots
+  const std::int32_t cell = canvas.TextHeightOf("X");
+  EXPECT_GE(cell, 200);
+  EXPECT_LT(cell, 300);
+  EXPECT_EQ(canvas.TextHeightOf(Cp932FromUtf8("日本")), cell);
+  EXPECT_EQ(canvas.TextHeightOf(""), 0);
+  EXPECT_EQ(canvas.TextWidthOf(""), 0);
+  EXPECT_GT(canvas.TextWidthOf("W"), 0);
+  // A full-width character of a Japanese face is one em wide.
+  EXPECT_NEAR(canvas.TextWidthOf(Cp932FromUtf8("日")), 200, 2);
+  EXPECT_GT(canvas.AverageCharWidth(), 0);
+  canvas.SetFontSize(24);
+  EXPECT_NEAR(canvas.TextHeightOf("X"), 2 * cell, 2);
+}
+
+TEST_F(QtPrinterTest, TheWindowsFacesMapToInstalledOnes) {
+  const std::array<std::pair<const char*, const char*>, 4> faces{{
+      {"ＭＳ Ｐゴシック", "IPAPGothic"},
+      {"ＭＳ ゴシック", "IPAGothic"},
+      {"ＭＳ 明朝", "IPAMincho"},
+      {"MS Sans Serif", "DejaVu Sans"}}};
+  for (const auto& [windows, installed] : faces) {
+    const QFontInfo info(QFont(QString::fromUtf8(windows)));
+    EXPECT_EQ(info.family().toStdString(), installed) << windows;
+  }
+}
+
+TEST_F(QtPrinterTest, TheTextStreamFillsAsManyPagesAsItStarts) {
+  TextFile out;
+  OpenPrinterStream(out);
+  CheckIo();
+  Printer().Canvas().SetFontName(Cp932FromUtf8("ＭＳ ゴシック"));
+  Printer().Canvas().SetFontSize(10);
+  for (int line = 1; line <= 150; ++line) {
+    out.WriteTextItem(Cp932FromUtf8("行 ") + std::to_string(line));
+    out.WriteLineEnd();
+    CheckIo();
+  }
+  const int pages = Printer().PageNumber();
+  out.CloseTextFile();
+  CheckIo();
+  EXPECT_GT(pages, 1);
+  EXPECT_EQ(PdfPages(pdf_), pages);
+  const std::string text = PdfText(pdf_);
+  EXPECT_NE(text.find("行 1\n"), std::string::npos);
+  EXPECT_NE(text.find("行 150"), std::string::npos);
+}
+
+TEST_F(QtPrinterTest, AFileThatCannotBeWrittenIsAnInvalidPrinter) {
+  SetUpPdfPrinting(dir_.filePath("no-such-folder/out.pdf"));
+  FourObjects tree;
+  try {
+    PlotDendrogram(tree.Source(), "10", nullptr);
+    FAIL() << "no error";
+  } catch (const EPrinter& error) {
+    EXPECT_EQ(Utf8FromCp932(error.Message()), "選択したプリンタは有効ではありません");
+  }
+  EXPECT_FALSE(Printer().Printing());
+}
+
+TEST_F(QtPrinterTest, WithoutAnyPrinterTheFirstUseFails) {
+  if (!QPrinterInfo::defaultPrinter().isNull()) GTEST_SKIP() << "this machine has a printer";
+  SetUpPrinting();
+  try {
+    Printer().StartDocument();
+    FAIL() << "no error";
+  } catch (const EPrinter& error) {
+    EXPECT_EQ(Utf8FromCp932(error.Message()), "デフォルト プリンタが存在しません");
+  }
+  EXPECT_FALSE(Printer().Printing());
+}
+
+TEST_F(QtPrinterTest, ACancelledPrintDialogStillPrints) {
+  // Cancels the dialog as soon as it is up.
+  QTimer canceller;
+  QObject::connect(&canceller, &QTimer::timeout, [] {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      if (auto* dialog = qobject_cast<QPrintDialog*>(widget); dialog && dialog->isVisible()) {
+        dialog->reject();
+      }
+    }
+  });
+  canceller.start(20);
+  FourObjects tree;
+  PlotDendrogram(tree.Source(), "10", [] { ShowPrintDialog(nullptr); });
+  canceller.stop();
+  EXPECT_EQ(PdfPages(pdf_), 1);
+  EXPECT_NE(PdfText(pdf_).find("札幌"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace cluster
