@@ -1,0 +1,64 @@
+#include "tests/datawindow_test_support.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "common/codepage.h"
+
+namespace cluster::testing {
+
+std::string U(const std::string& utf8) { return Cp932FromUtf8(utf8); }
+
+void FillGrids(DataGrids& grids, const std::vector<std::string>& labels,
+               const std::vector<std::vector<std::string>>& lower) {
+  const auto n = static_cast<std::int32_t>(labels.size());
+  grids.Labels.SetColCount(2);
+  grids.Labels.SetRowCount(n + 1);
+  grids.Matrix.SetColCount(n + 1);
+  grids.Matrix.SetRowCount(n + 1);
+  grids.Labels.SetCell(0, 0, U(" 対　象"));
+  grids.Labels.SetCell(1, 0, U(" ラベル"));
+  for (std::int32_t i = 1; i <= n; ++i) {
+    const std::string heading = U(i < 10 ? " 対象 " + std::to_string(i) : " 対象" + std::to_string(i));
+    grids.Labels.SetCell(0, i, heading);
+    grids.Labels.SetCell(1, i, labels[static_cast<std::size_t>(i - 1)]);
+    grids.Matrix.SetCell(0, i, heading);
+    grids.Matrix.SetCell(i, 0, heading);
+    for (std::int32_t k = i; k <= n; ++k) grids.Matrix.SetCell(k, i, "*");
+  }
+  for (std::size_t r = 0; r < lower.size(); ++r) {
+    for (std::size_t c = 0; c < lower[r].size(); ++c) {
+      grids.Matrix.SetCell(static_cast<std::int32_t>(c + 1), static_cast<std::int32_t>(r + 2), lower[r][c]);
+    }
+  }
+  grids.Matrix.SetCurrentCell(1, 1);
+  grids.Labels.SetCurrentCell(1, 1);
+}
+
+ScratchDir::ScratchDir() {
+  char pattern[] = "/tmp/datawindow-XXXXXX";
+  const char* made = mkdtemp(pattern);
+  dir_ = made != nullptr ? made : "/tmp";
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(dir_, ignored);
+}
+
+void ScratchDir::Write(const std::string& name, const std::string& bytes) const {
+  std::ofstream(Path(name), std::ios::binary) << bytes;
+}
+
+std::string ScratchDir::Read(const std::string& name) const {
+  std::ifstream in(Path(name), std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+bool ScratchDir::Exists(const std::string& name) const { return std::filesystem::exists(Path(name)); }
+
+}  // namespace cluster::testing
