@@ -26,14 +26,6 @@
 namespace cluster {
 namespace {
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "platform_printer_test";
-  static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
-}
-
 // Standard output of a shell command.
 std::string RunCommand(const std::string& command) {
   std::string output;
@@ -89,7 +81,6 @@ struct FourObjects {
 class QtPrinterTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    App();
     ASSERT_TRUE(dir_.isValid());
     pdf_ = dir_.filePath("out.pdf");
     SetUpPdfPrinting(pdf_);
@@ -213,3 +204,14 @@ TEST_F(QtPrinterTest, ACancelledPrintDialogStillPrints) {
 
 }  // namespace
 }  // namespace cluster
+
+// The application object lives in main, so that it ends before Qt's own
+// globals do.
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  const int result = RUN_ALL_TESTS();
+  cluster::SetPrinterDeviceFactory(nullptr);
+  return result;
+}
