@@ -44,6 +44,7 @@ void PrinterTextStream::OpenDevice() {
   TPrinter& printer = fixedPrinter_ != nullptr ? *fixedPrinter_ : Printer();
   printer.StartDocument();
   printer_ = &printer;
+  document_ = printer.DocumentSerial();
   pendingLead_.clear();
   x_ = 0;
   y_ = 0;
@@ -54,8 +55,15 @@ void PrinterTextStream::OpenDevice() {
   guard.Dismiss();
 }
 
+void PrinterTextStream::RequireOwnDocument() const {
+  // A stream whose document was abandoned must not print into a later one.
+  if (printer_ == nullptr || !printer_->Printing() || printer_->DocumentSerial() != document_) {
+    throw EPrinter::NotPrinting();
+  }
+}
+
 void PrinterTextStream::HandOver(std::string_view bytes) {
-  if (printer_ == nullptr) throw EPrinter::NotPrinting();
+  RequireOwnDocument();
   // An error ends the printout: the job is abandoned rather than left open.
   PrinterDocumentGuard guard(*printer_);
   std::string joined;
@@ -76,7 +84,7 @@ void PrinterTextStream::HandOver(std::string_view bytes) {
 }
 
 void PrinterTextStream::CloseDevice() {
-  if (printer_ == nullptr) throw EPrinter::NotPrinting();
+  RequireOwnDocument();
   TPrinter& printer = *printer_;
   PrinterDocumentGuard guard(printer);
   const std::string rest = std::move(pendingLead_);

@@ -58,6 +58,7 @@ class PrinterTextStream : public TextDevice {
   std::int32_t LineHeight() const noexcept { return lineHeight_; }
 
  private:
+  void RequireOwnDocument() const;
   void Layout(std::string_view bytes);
   void PrintText(std::string_view text);
   void Tab();
@@ -66,6 +67,7 @@ class PrinterTextStream : public TextDevice {
 
   TPrinter* fixedPrinter_ = nullptr;
   TPrinter* printer_ = nullptr;  // the printer of the open document
+  std::uint64_t document_ = 0;    // and that document's serial
   std::int32_t x_ = 0;
   std::int32_t y_ = 0;
   std::int32_t width_ = 0;

@@ -302,6 +302,22 @@ TEST_F(PrinterTextStreamTest, AFailedPrintAbandonsTheJobSoTheNextOneWorks) {
   EXPECT_EQ(device_->CallsOf(Kind::End).size(), 1u);
 }
 
+TEST_F(PrinterTextStreamTest, AnAbandonedStreamNeverPrintsIntoALaterDocument) {
+  Open(4800);
+  Printer().AbortDocument();
+  Printer().StartDocument();  // someone else's job
+  file_.WriteTextItem("AB");
+  try {
+    file_.WriteLineEnd();
+    FAIL() << "no error";
+  } catch (const EPrinter& error) {
+    EXPECT_EQ(Utf8FromCp932(error.Message()), "プリンタに印刷できる状態ではありません");
+  }
+  EXPECT_TRUE(Texts().empty());
+  EXPECT_TRUE(Printer().Printing());  // the other job goes on
+  Printer().FinishDocument();
+}
+
 TEST_F(PrinterTextStreamTest, TheGuardAbandonsAPrintoutThatAnErrorEnds) {
   Open(4800);
   try {
