@@ -38,6 +38,8 @@ namespace cluster {
 
 namespace {
 
+constexpr std::size_t kPrefetchDistance = 16;
+
 // Raises the error of a floating operation the moment it happens, as the
 // plain procedure does; used where the first error must be named.
 Real Checked(Real value) {
@@ -93,7 +95,7 @@ void AnalysisStore::MergeStep() {
 
   const std::int32_t lowRow = std::min(rowA, rowB);
   const std::int32_t highRow = std::max(rowA, rowB);
-  UpdateForMerge(rowA, rowB, lowRow, a, b, newId);
+  UpdateForMerge(rowA, rowB, lowRow, newId);
 
   rowOf_[a] = rowOf_[b] = 0;
   inTable_[a] = inTable_[b] = 0;
@@ -147,35 +149,70 @@ void AnalysisStore::RescanRow(std::int32_t row) {
   }
 }
 
-// Values the new cluster against every other active cluster, writing the
-// results over the merged pair's lower row, and brings the candidates up to
-// date: the new row's exactly, the higher rows' by the new pairs they own.
+// Values the new cluster against every other active cluster and brings the
+// candidates up to date: the new row's exactly, the higher rows' by the new
+// pairs they own.
 void AnalysisStore::UpdateForMerge(std::int32_t rowA, std::int32_t rowB, std::int32_t lowRow,
-                                   std::int32_t a, std::int32_t b, std::int32_t newId) {
-  Real* const work = work_.get();
+                                   std::int32_t newId) {
   const std::int32_t na = members_[rowA];
   const std::int32_t nb = members_[rowB];
   const Real dab = Work(rowA, rowB);
-  const bool centroid = method_ == kCentroidMethod;
-  const CentroidWeights weights = CentroidWeightsFor(na, nb);
-  const Real abW3 = dab * weights.w3;
-  const bool newInA = lowRow == rowA;
+  ClearFloatFlags();
+  if (method_ == kCentroidMethod) {
+    const CentroidWeights weights = CentroidWeightsFor(na, nb);
+    const Real abW3 = dab * weights.w3;
+    UpdateRows(rowA, rowB, lowRow, newId, [&](Real dan, Real dbn, std::int32_t) {
+      return CentroidCombine(dan, dbn, weights, abW3);
+    });
+  } else {
+    const std::int32_t* members = members_.data();
+    UpdateRows(rowA, rowB, lowRow, newId, [&](Real dna, Real dnb, std::int32_t row) {
+      return WardCombine(dna, dnb, dab, members[row], na, nb);
+    });
+  }
+  // Every stored value is finite (set-up rejects the rest and every merge
+  // is checked), so an update's first failure is always an overflow: a
+  // product or sum of finite numbers can neither be invalid nor divide by
+  // zero. Later operations on the infinity may add the invalid flag, which
+  // must not decide the message.
+  try {
+    RaiseFloatErrors();
+  } catch (const EMathError&) {
+    throw EOverflow();
+  }
+}
 
+// The pass over the active rows: the new values overwrite the merged pair's
+// lower row (rows are owned by their higher row, see above).
+template <typename Rule>
+void AnalysisStore::UpdateRows(std::int32_t rowA, std::int32_t rowB, std::int32_t lowRow,
+                               std::int32_t newId, Rule rule) {
+  Real* const work = work_.get();
+  const std::int32_t* const idOf = idOf_.data();
+  const std::int32_t* const rows = activeRows_.data();
+  const std::size_t count = activeRows_.size();
+  const auto at = [work](std::int32_t row, std::int32_t other) -> Real& {
+    return row < other ? work[TriangleIndex(other, row)] : work[TriangleIndex(row, other)];
+  };
   bool found = false;
   Real best = 0;
   std::int32_t bestId = 0;
-  std::size_t slot = 0;
-  ClearFloatFlags();
-  for (const std::int32_t row : activeRows_) {
+  for (std::size_t k = 0; k < count; ++k) {
+    if (k + kPrefetchDistance < count) {
+      // The values of a row's pairs with rowA and rowB lie a row's length
+      // apart: no hardware prefetcher follows that, and an 80-bit load that
+      // misses the cache stalls everything behind it.
+      const std::int32_t ahead = rows[k + kPrefetchDistance];
+      __builtin_prefetch(&at(ahead, rowA), 1);
+      __builtin_prefetch(&at(ahead, rowB), 1);
+    }
+    const std::int32_t row = rows[k];
     if (row == rowA || row == rowB) continue;
-    Real& toA = row < rowA ? work[TriangleIndex(rowA, row)] : work[TriangleIndex(row, rowA)];
-    Real& toB = row < rowB ? work[TriangleIndex(rowB, row)] : work[TriangleIndex(row, rowB)];
-    const Real value = centroid ? CentroidCombine(toA, toB, weights, abW3)
-                                : WardCombine(toA, toB, dab, members_[row], na, nb);
-    Real& target = newInA ? toA : toB;
-    scratch_[slot++] = target;
-    target = value;
-    const std::int32_t id = idOf_[row];
+    Real& toA = at(row, rowA);
+    Real& toB = at(row, rowB);
+    const Real value = rule(toA, toB, row);
+    (lowRow == rowA ? toA : toB) = value;
+    const std::int32_t id = idOf[row];
     if (row < lowRow) {
       // The new row owns this pair; its key is (newId, id).
       if (!found || value < best || (!(best < value) && id < bestId)) {
@@ -189,38 +226,10 @@ void AnalysisStore::UpdateForMerge(std::int32_t rowA, std::int32_t rowB, std::in
       candidates_.Set(row, value, newId, id, newId);
     }
   }
-  try {
-    RaiseFloatErrors();
-  } catch (const EMathError&) {
-    ThrowFirstUpdateError(rowA, rowB, lowRow, a, b);
-    throw;
-  }
   if (found) {
     candidates_.Set(lowRow, best, newId, bestId, bestId);
   } else {
     candidates_.Clear(lowRow);
-  }
-}
-
-// An update failed. Puts back the values the merge overwrote and repeats the
-// updates the way the plain procedure makes them, one by one in ascending id
-// order, so that the error reported is the one it would meet first.
-void AnalysisStore::ThrowFirstUpdateError(std::int32_t rowA, std::int32_t rowB,
-                                          std::int32_t lowRow, std::int32_t a, std::int32_t b) {
-  std::size_t slot = 0;
-  std::vector<std::int32_t> others;
-  for (const std::int32_t row : activeRows_) {
-    if (row == rowA || row == rowB) continue;
-    Work(row, lowRow) = scratch_[slot++];
-    others.push_back(idOf_[row]);
-  }
-  std::sort(others.begin(), others.end());
-  for (const std::int32_t n : others) {
-    if (method_ == kCentroidMethod) {
-      CentroidUpdate(n, a, b);
-    } else {
-      WardUpdate(n, a, b);
-    }
   }
 }
 

@@ -121,7 +121,6 @@ void AnalysisStore::PrepareClusters() {
   idOf_.assign(static_cast<std::size_t>(n) + 1, 0);
   members_.assign(static_cast<std::size_t>(n) + 1, 1);
   activeRows_.reserve(static_cast<std::size_t>(n));
-  scratch_.resize(static_cast<std::size_t>(n));
   for (std::int32_t i = 1; i <= n; ++i) {
     NewNode(i);
     inTable_[i] = 1;

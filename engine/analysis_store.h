@@ -143,9 +143,10 @@ class AnalysisStore {
   std::int32_t LeastPairRow();
   void RescanRow(std::int32_t row);
   void UpdateForMerge(std::int32_t rowA, std::int32_t rowB, std::int32_t lowRow,
-                      std::int32_t a, std::int32_t b, std::int32_t newId);
-  void ThrowFirstUpdateError(std::int32_t rowA, std::int32_t rowB, std::int32_t lowRow,
-                             std::int32_t a, std::int32_t b);
+                      std::int32_t newId);
+  template <typename Rule>
+  void UpdateRows(std::int32_t rowA, std::int32_t rowB, std::int32_t lowRow, std::int32_t newId,
+                  Rule rule);
 
   std::int32_t maxObjects_;
   std::vector<std::string> names_;  // index 0 unused
@@ -162,7 +163,6 @@ class AnalysisStore {
   std::vector<std::int32_t> activeRows_;  // rows of the active clusters, ascending
   std::vector<std::uint8_t> inTable_;     // id -> listed in the cluster table
   std::vector<TClusterNode*> nodes_;      // id -> node (every node of the run)
-  std::vector<Real> scratch_;             // values an update overwrote
   CandidateTree candidates_;
   std::vector<TClusterSlot> table_;       // the cluster table, rebuilt after merging
   std::int32_t pairCount_ = 0;

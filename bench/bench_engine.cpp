@@ -1,0 +1,99 @@
+// Speed of the clustering engine: PrepareClusters + Agglomerate on random
+// Euclidean data (points in three dimensions, their distances) for the
+// desktop capacity (1000 objects, target 5 ms per method) and a batch store
+// (10,000 objects, target 1 s per method), beside the plain procedure it
+// replaces (tests/engine_oracle.h) at 400 objects.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "engine/analysis_store.h"
+#include "tests/engine_oracle.h"
+
+namespace {
+
+using cluster::AnalysisStore;
+
+std::vector<long double> EuclideanLower(std::int32_t n, std::uint64_t seed) {
+  std::mt19937_64 random(seed);
+  std::uniform_real_distribution<double> coordinate(0, 1);
+  std::vector<std::array<long double, 3>> points(static_cast<std::size_t>(n));
+  for (auto& point : points) {
+    for (auto& x : point) x = coordinate(random);
+  }
+  std::vector<long double> lower;
+  lower.reserve(static_cast<std::size_t>(n) * static_cast<std::size_t>(n - 1) / 2);
+  for (std::int32_t i = 1; i < n; ++i) {
+    for (std::int32_t j = 0; j < i; ++j) {
+      long double sum = 0;
+      for (int d = 0; d < 3; ++d) {
+        const long double delta = points[i][d] - points[j][d];
+        sum += delta * delta;
+      }
+      lower.push_back(std::sqrt(sum));
+    }
+  }
+  return lower;
+}
+
+// One store per size, captured once: set-up and merging never change the
+// captured data.
+AnalysisStore& CapturedStore(std::int32_t n) {
+  static std::unique_ptr<AnalysisStore> stores[2];
+  std::unique_ptr<AnalysisStore>& store = stores[n > AnalysisStore::kDesktopMaxObjects ? 1 : 0];
+  if (store == nullptr || store->ObjectCount != n) {
+    store = std::make_unique<AnalysisStore>(std::max(n, AnalysisStore::kDesktopMaxObjects));
+    const std::vector<long double> lower = EuclideanLower(n, 42);
+    std::size_t k = 0;
+    for (std::int32_t i = 2; i <= n; ++i) {
+      for (std::int32_t j = 1; j < i; ++j) store->DistMatrix(i, j) = lower[k++];
+    }
+    store->ObjectCount = n;
+  }
+  return *store;
+}
+
+void Engine(benchmark::State& state, std::uint8_t method) {
+  const auto n = static_cast<std::int32_t>(state.range(0));
+  AnalysisStore& store = CapturedStore(n);
+  store.DistType = method;
+  for (auto _ : state) {
+    store.PrepareClusters();
+    if (!store.Agglomerate()) state.SkipWithError("method not run");
+    state.PauseTiming();
+    store.FreeClusterTree();
+    state.ResumeTiming();
+  }
+}
+
+void BM_EngineCentroid(benchmark::State& state) { Engine(state, cluster::kCentroidMethod); }
+void BM_EngineWard(benchmark::State& state) { Engine(state, cluster::kWardMethod); }
+
+void PlainProcedure(benchmark::State& state, std::uint8_t method) {
+  const auto n = static_cast<std::int32_t>(state.range(0));
+  const std::vector<long double> lower = EuclideanLower(n, 42);
+  for (auto _ : state) {
+    cluster::oracle::PlainAgglomeration plain(n, lower, method);
+    plain.Run();
+    benchmark::DoNotOptimize(plain.next_id());
+  }
+}
+
+void BM_PlainCentroid(benchmark::State& state) { PlainProcedure(state, cluster::kCentroidMethod); }
+void BM_PlainWard(benchmark::State& state) { PlainProcedure(state, cluster::kWardMethod); }
+
+BENCHMARK(BM_EngineCentroid)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EngineWard)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EngineCentroid)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_EngineWard)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_PlainCentroid)->Arg(400)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_PlainWard)->Arg(400)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace
+
+BENCHMARK_MAIN();
