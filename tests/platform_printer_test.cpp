@@ -172,6 +172,17 @@ TEST_F(QtPrinterTest, AFileThatCannotBeWrittenIsAnInvalidPrinter) {
   EXPECT_FALSE(Printer().Printing());
 }
 
+TEST_F(QtPrinterTest, AJobAbandonedHalfWayLeavesThePrinterReady) {
+  FourObjects tree;
+  DendrogramSource broken = tree.Source();
+  broken.ObjectName = [](std::int32_t) -> const std::string& { throw ERangeError(); };
+  EXPECT_THROW(PlotDendrogram(broken, "10", nullptr), ERangeError);
+  EXPECT_FALSE(Printer().Printing());
+  PlotDendrogram(tree.Source(), "10", nullptr);
+  EXPECT_EQ(PdfPages(pdf_), 1);
+  EXPECT_NE(PdfText(pdf_).find("名古屋"), std::string::npos);
+}
+
 TEST_F(QtPrinterTest, WithoutAnyPrinterTheFirstUseFails) {
   if (!QPrinterInfo::defaultPrinter().isNull()) GTEST_SKIP() << "this machine has a printer";
   SetUpPrinting();
