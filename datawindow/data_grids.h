@@ -16,6 +16,10 @@
 namespace cluster {
 
 struct DataGrids {
+  // The label grid always has its two columns, so that grids made without
+  // a window (a batch tool) can be loaded straight away.
+  DataGrids() { Labels.SetColCount(2); }
+
   CellGrid Matrix;  // StringGrid1 of the window
   CellGrid Labels;  // StringGrid2 of the window
 };

@@ -65,8 +65,10 @@ void AddObject(DataGrids& grids) {
     matrix.SetCell(cols - 1, 0, ObjectHeading(cols - 1));
     for (std::int32_t r = 1; r <= rows - 1; ++r) matrix.SetCell(cols - 1, r, kNewCellText);
     if (s < cols - 2) {
-      for (std::int32_t k = cols - 1; k >= s + 2; --k) {
-        for (std::int32_t r = 1; r <= rows - 1; ++r) matrix.SetCell(k, r, matrix.Cell(k - 1, r));
+      // Each cell moves within its own row, so the rows may be taken one
+      // after the other (far kinder to the memory than column by column).
+      for (std::int32_t r = 1; r <= rows - 1; ++r) {
+        for (std::int32_t k = cols - 1; k >= s + 2; --k) matrix.SetCell(k, r, matrix.Cell(k - 1, r));
       }
       for (std::int32_t r = 1; r <= rows - 1; ++r) matrix.SetCell(s + 1, r, kNewCellText);
     }
@@ -98,8 +100,9 @@ void DeleteObject(DataGrids& grids) {
     for (std::int32_t r = s; r <= rows - 2; ++r) {
       for (std::int32_t k = 1; k <= cols - 1; ++k) matrix.SetCell(k, r, matrix.Cell(k, r + 1));
     }
-    for (std::int32_t k = s; k <= cols - 2; ++k) {
-      for (std::int32_t r = 1; r <= rows - 1; ++r) matrix.SetCell(k, r, matrix.Cell(k + 1, r));
+    // Column by column in effect; taken row by row, as in Add.
+    for (std::int32_t r = 1; r <= rows - 1; ++r) {
+      for (std::int32_t k = s; k <= cols - 2; ++k) matrix.SetCell(k, r, matrix.Cell(k + 1, r));
     }
   }
   if (s >= 1 && rows > 2) {

@@ -87,6 +87,18 @@ TEST_F(DataFileTest, NativeLoadOfTheThreeObjectExample) {
   EXPECT_EQ(ContentOf(grids), (GridContent{{"A", "B", "C"}, {{"2.5"}, {"4", "1.25"}}}));
 }
 
+TEST_F(DataFileTest, LoadsWorkOnGridsMadeWithoutAWindow) {
+  dir.Write("abc", "3\r\nA\r\nB\r\nC\r\n2.5\r\n4\r\n1.25\r\n");
+  dir.Write("abc.csv", ",A,B,C\r\nA\r\nB,2.5\r\nC,4,1.25\r\n");
+  const GridContent expected{{"A", "B", "C"}, {{"2.5"}, {"4", "1.25"}}};
+  DataGrids native;
+  LoadNativeFile(native, dir.Path("abc"));
+  EXPECT_EQ(ContentOf(native), expected);
+  DataGrids csv;
+  LoadCsvFile(csv, dir.Path("abc.csv"));
+  EXPECT_EQ(ContentOf(csv), expected);
+}
+
 TEST_F(DataFileTest, NativeLoadTakesLinesUnchangedAndIgnoresTextAfterTheCount) {
   dir.Write("f", "\r\n  3 objects here\r\n a, b \r\nB\nC\r\n 2.5 \r\n\r\n1.25\r\nnever read\r\n");
   DataGrids grids;
