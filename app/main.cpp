@@ -1,0 +1,16 @@
+// Cluster Analysis: the desktop program. It takes no arguments; the main
+// window is the only window at start, and closing it ends the program.
+#include <QApplication>
+
+#include "app/main_window.h"
+#include "common/numbers.h"
+#include "platform/printing.h"
+
+int main(int argc, char* argv[]) {
+  QApplication application(argc, argv);
+  cluster::ReloadDecimalSeparator();
+  cluster::SetUpPrinting();
+  cluster::TFMain mainWindow;
+  mainWindow.show();
+  return QApplication::exec();
+}
