@@ -81,9 +81,8 @@ class AnalysisStore {
   // Merges clusters until one remains, by the method DistType selects.
   // Returns false, changing nothing, when DistType is neither 0 nor 1: the
   // caller then shows kInvalidDistTypeMessage. Throws "Range error in SeekC"
-  // when fewer than two objects were prepared, and the floating error of an
-  // update that overflows or is invalid (the one the plain procedure would
-  // meet first).
+  // when fewer than two objects were prepared, and EOverflow when an
+  // update overflows.
   bool Agglomerate();
   // The same, but stops after at most `merges` merges (to look at the state
   // between merges). Returns false for an invalid DistType.

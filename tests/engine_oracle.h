@@ -37,7 +37,7 @@ class PlainAgglomeration {
   // method 0 is the centroid method, 1 Ward's method.
   PlainAgglomeration(std::int32_t n, const std::vector<long double>& lower, std::uint8_t method);
 
-  // One merge. Returns false once the root exists (nothing left to merge).
+  // One merge. Returns whether merges remain (false after the root's).
   bool Step();
   void Run() {
     while (Step()) {
