@@ -125,9 +125,9 @@ void TFDist::FocusAfterFileOperation() {
 }
 
 void TFDist::FormCreate() {
+  // The in-place editors open on the selected cells as the grids get the
+  // focus, the matrix grid first.
   SetInitialState(grids_);
-  StringGrid1->OpenEditor();
-  StringGrid2->OpenEditor();
 }
 
 void TFDist::AddButtonClick() {

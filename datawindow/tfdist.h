@@ -22,6 +22,7 @@
 #include <memory>
 
 #include "datawindow/data_grids.h"
+#include "datawindow/data_window_outcome.h"
 #include "engine/analysis_store.h"
 #include "platform/file_dialog.h"
 

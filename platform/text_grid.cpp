@@ -5,6 +5,7 @@
 #include <QFocusEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPainter>
 #include <QStyleOptionHeader>
 #include <QStyledItemDelegate>
@@ -145,9 +146,12 @@ TextGrid::TextGrid(QWidget* parent) : QTableView(parent) {
   verticalHeader()->setFixedWidth(kDefaultColWidth);
   horizontalHeader()->setFixedHeight(kDefaultRowHeight);
 
-  setCornerButtonEnabled(false);
+  // The corner shows cell [0, 0] like any fixed cell and does nothing.
   corner_ = findChild<QAbstractButton*>();
-  if (corner_ != nullptr) corner_->installEventFilter(this);
+  if (corner_ != nullptr) {
+    corner_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    corner_->installEventFilter(this);
+  }
   connect(&model_, &TextGridModel::CornerChanged, this, [this] {
     if (corner_ != nullptr) corner_->update();
   });
@@ -184,6 +188,8 @@ void TextGrid::OpenEditor() {
   const QModelIndex current = currentIndex();
   if (!current.isValid() || state() == QAbstractItemView::EditingState) return;
   edit(current);
+  // The whole text is selected, so that typing replaces it.
+  if (auto* line = qobject_cast<QLineEdit*>(Editor())) line->selectAll();
 }
 
 void TextGrid::OpenEditorLater() {
@@ -220,7 +226,11 @@ void TextGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint h
 
 void TextGrid::focusInEvent(QFocusEvent* event) {
   QTableView::focusInEvent(event);
-  OpenEditorLater();
+  if (QWidget* editor = Editor()) {
+    editor->setFocus(event->reason());
+  } else {
+    OpenEditorLater();
+  }
 }
 
 bool TextGrid::eventFilter(QObject* watched, QEvent* event) {
@@ -235,7 +245,6 @@ void TextGrid::PaintCorner() {
   QPainter painter(corner_);
   QStyleOptionHeader option;
   option.initFrom(corner_);
-  option.state |= QStyle::State_Enabled;
   option.rect = corner_->rect();
   option.position = QStyleOptionHeader::OnlyOneSection;
   option.textAlignment = Qt::AlignLeft | Qt::AlignVCenter;

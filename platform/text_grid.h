@@ -89,7 +89,8 @@ class TextGrid : public QTableView {
 
   // Hands what the in-place editor holds to the source now.
   void CommitEdit();
-  // Opens the in-place editor on the current cell if none is open.
+  // Opens the in-place editor on the current cell, its text selected, if
+  // none is open.
   void OpenEditor();
   // Moves the view's current cell to the source's.
   void ShowSourceCurrentCell();

@@ -51,17 +51,27 @@ class TextOnlyPrinter : public PrinterDevice {
   std::string& face_;
 };
 
+// One application object for the whole program, made before the first test
+// and destroyed after the last, before the program's own exit (Qt's
+// devices must not be torn down by exit handlers after it).
+class QtApplicationEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    static int argc = 1;
+    static char name[] = "datawindow_window_tests";
+    static char* argv[] = {name, nullptr};
+    app_ = std::make_unique<QApplication>(argc, argv);
+  }
+  void TearDown() override { app_.reset(); }
+
+ private:
+  std::unique_ptr<QApplication> app_;
+};
+[[maybe_unused]] ::testing::Environment* const qtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtApplicationEnvironment);
+
 class DataWindowTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    if (QApplication::instance() == nullptr) {
-      static int argc = 1;
-      static char name[] = "datawindow_tests";
-      static char* argv[] = {name, nullptr};
-      static QApplication app(argc, argv);
-    }
-  }
-
   void SetUp() override {
     IoErrorCode() = 0;
     SetMessageBoxHook([this](MessageKind kind, const std::string& text) {
@@ -198,6 +208,22 @@ TEST_F(DataWindowTest, TypedTextReachesTheCellsInCodePage932) {
   EXPECT_EQ(store.DistType, kWardMethod);
   EXPECT_EQ(DataWindowOutcome, kDataWindowProceed);
   EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(DataWindowTest, ArrowsMoveTheEditorAndTabLeavesTheGrid) {
+  ShowAndActivate();
+  QTRY_VERIFY(window->StringGrid1->Editor() != nullptr);
+  QTest::keyClicks(window->StringGrid1->Editor(), "x");
+  QTest::keyClick(window->StringGrid1->Editor(), Qt::Key_Down);
+  // The typed text went into [1, 1]; the editor now stands on [1, 2].
+  EXPECT_EQ(window->Grids().Matrix.Cell(1, 1), "x");
+  EXPECT_EQ(window->Grids().Matrix.CurrentRow(), 2);
+  QTRY_VERIFY(window->StringGrid1->Editor() != nullptr);
+  QTest::keyClicks(window->StringGrid1->Editor(), "7");
+  QTest::keyClick(window->StringGrid1->Editor(), Qt::Key_Tab);
+  EXPECT_EQ(window->Grids().Matrix.Cell(1, 2), "7");
+  EXPECT_EQ(window->Grids().Matrix.CurrentRow(), 2);
+  EXPECT_EQ(QApplication::focusWidget(), window->AddButton);
 }
 
 TEST_F(DataWindowTest, BytesThatDoNotDecodeStayUnlessEdited) {
