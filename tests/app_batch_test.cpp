@@ -1,0 +1,224 @@
+// cluster-analysis-batch, run as a user runs it: its options, its files, its
+// exit status and messages.
+#include <cstdio>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "app/batch_options.h"
+#include "common/codepage.h"
+
+namespace cluster {
+namespace {
+
+const std::string kHeader = Cp932FromUtf8("読み込まれた距離...");
+const std::string kThreeObjectEcho =
+    "\r\n" + kHeader + "\r\nA         \r\nB         2.5       \r\nC         4         1.25      \r\n";
+
+struct Result {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+class BatchToolTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/batch-XXXXXX";
+    dir_ = mkdtemp(pattern);
+  }
+  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+
+  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+  void Write(const std::string& name, const std::string& bytes) const {
+    std::ofstream(Path(name), std::ios::binary) << bytes;
+  }
+  static std::string Read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  Result Run(const std::string& arguments) const {
+    const std::string command = std::string("env -u DISPLAY LC_ALL=C ") + BATCH_TOOL + " " + arguments +
+                                " > '" + Path("stdout") + "' 2> '" + Path("stderr") + "'";
+    const int raw = std::system(command.c_str());
+    return Result{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Read(Path("stdout")), Read(Path("stderr"))};
+  }
+  static std::string Shell(const std::string& command) {
+    std::string output;
+    FILE* pipe = popen(command.c_str(), "r");
+    char buffer[4096];
+    while (std::size_t got = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, got);
+    pclose(pipe);
+    return output;
+  }
+  void WriteThreeObjects() const {
+    Write("three.txt", "3\r\nA\r\nB\r\nC\r\n2.5\r\n4\r\n1.25\r\n");
+    Write("three.csv", ",A,B,C\r\nA\r\nB,2.5\r\nC,4,1.25\r\n");
+  }
+  // A native file of n objects on a line: d(i, j) = i - j.
+  void WriteLine(const std::string& name, int n) const {
+    std::string text = std::to_string(n) + "\r\n";
+    for (int i = 1; i <= n; ++i) text += "p" + std::to_string(i) + "\r\n";
+    for (int i = 2; i <= n; ++i) {
+      for (int j = 1; j < i; ++j) text += std::to_string(i - j) + "\r\n";
+    }
+    Write(name, text);
+  }
+  // The height of a PNG picture, from its header.
+  static unsigned PngHeight(const std::string& png) {
+    const auto* b = reinterpret_cast<const unsigned char*>(png.data());
+    return png.size() < 24 ? 0 : (b[20] << 24) | (b[21] << 16) | (b[22] << 8) | b[23];
+  }
+  std::string dir_;
+};
+
+TEST_F(BatchToolTest, NativeAndCsvGiveTheSameEchoAndTree) {
+  WriteThreeObjects();
+  // Ward: halved squares 3.125 (A,B), 8 (A,C), 0.78125 (B,C); B and C merge
+  // at 0.78125, then A joins at ((1+1)*3.125 + (1+1)*8 - 1*0.78125) / 3.
+  const std::string merges = "2\t3\t4\t0.78125\t2\n1\t4\t5\t7.15625\t3\n";
+  for (const char* data : {"three.txt", "three.csv"}) {
+    SCOPED_TRACE(data);
+    const Result r = Run("--method ward --output '" + Path("out.txt") + "' --merges - '" + Path(data) + "'");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, merges);
+    EXPECT_EQ(Read(Path("out.txt")), kThreeObjectEcho);
+  }
+  // A CSV file without its ending is read as CSV when asked.
+  std::rename(Path("three.csv").c_str(), Path("three-csv").c_str());
+  EXPECT_EQ(Run("--method ward --csv --merges - '" + Path("three-csv") + "'").out, merges);
+}
+
+TEST_F(BatchToolTest, CentroidMergesAndAFileForTheList) {
+  WriteThreeObjects();
+  // Centroid: squares 6.25, 16, 1.5625; B and C at 1.5625, then A at
+  // 6.25/2 + 16/2 - 1.5625/4 = 10.734375.
+  const Result r = Run("--method centroid --merges '" + Path("m.tsv") + "' '" + Path("three.txt") + "'");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(Read(Path("m.tsv")), "2\t3\t4\t1.5625\t2\n1\t4\t5\t10.734375\t3\n");
+}
+
+TEST_F(BatchToolTest, HeightsCarryEveryBitOfTheExtendedValue) {
+  // 1/3 is not a binary fraction: 21 digits identify the 80-bit value.
+  Write("third.txt", "2\r\nA\r\nB\r\n0.5773502691896257645\r\n");
+  const Result r = Run("--method centroid --merges - '" + Path("third.txt") + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string height = r.out.substr(6, r.out.rfind('\t') - 6);
+  EXPECT_EQ(height.size(), 23u) << height;  // "0." and 21 significant digits
+  const long double parsed = std::strtold(height.c_str(), nullptr);
+  const long double d = 0.5773502691896257645L;
+  EXPECT_EQ(parsed, d * d);
+}
+
+TEST_F(BatchToolTest, FailuresGiveStatusOneAndTheProgramsMessage) {
+  Write("bad.txt", "3\r\nA\r\nB\r\nC\r\n2.5\r\n4\r\nx1\r\n");
+  Result r = Run("--method ward '" + Path("bad.txt") + "'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Error ===>  Cells[3,2] = x1\n");
+
+  r = Run("--method ward '" + Path("missing.txt") + "'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "ファイルが見つかりません\n");
+
+  Write("count.txt", "three\r\nA\r\n");
+  r = Run("--method ward '" + Path("count.txt") + "'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "入力値が数値ではありません\n");
+
+  Write("one.txt", "1\r\nA\r\n");
+  r = Run("--method ward '" + Path("one.txt") + "'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Range error in SeekC\n");
+
+  WriteThreeObjects();
+  r = Run("--method ward --output '" + Path("no/such/dir/out.txt") + "' '" + Path("three.txt") + "'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "不正なファイル名です\n");
+}
+
+TEST_F(BatchToolTest, MoreThanTenThousandObjectsAreRefused) {
+  Write("big.txt", "10001\r\n");
+  const Result r = Run("--method ward '" + Path("big.txt") + "'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("10001"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("10000"), std::string::npos) << r.err;
+}
+
+TEST_F(BatchToolTest, UsageErrorsGiveStatusTwoAndTheUsage) {
+  WriteThreeObjects();
+  const std::vector<std::string> wrong = {"--method single '" + Path("three.txt") + "'",
+                                          "'" + Path("three.txt") + "'",
+                                          "--method ward",
+                                          "--method ward --bogus x",
+                                          "--method ward --plot out.jpg x.txt",
+                                          "--method"};
+  for (const std::string& args : wrong) {
+    SCOPED_TRACE(args);
+    const Result r = Run(args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("Usage: cluster-analysis-batch"), std::string::npos);
+  }
+  const Result help = Run("--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind("Usage: cluster-analysis-batch", 0), 0u);
+}
+
+TEST_F(BatchToolTest, PlotsAPdfPageAndPngsThatGrowWithTheTree) {
+  WriteThreeObjects();
+  Result r = Run("--method ward --plot '" + Path("tree.pdf") + "' '" + Path("three.txt") + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(Shell("pdfinfo '" + Path("tree.pdf") + "'").find("Pages:           1\n"), std::string::npos);
+  const std::string text = Shell("pdftotext '" + Path("tree.pdf") + "' -");
+  EXPECT_NE(text.find("Ward法"), std::string::npos) << text;
+  EXPECT_NE(text.find("7.16"), std::string::npos) << text;
+
+  WriteLine("ten.txt", 10);
+  WriteLine("forty.txt", 40);
+  ASSERT_EQ(Run("--method centroid --plot '" + Path("ten.png") + "' '" + Path("ten.txt") + "'").status, 0);
+  ASSERT_EQ(Run("--method centroid --plot '" + Path("forty.png") + "' '" + Path("forty.txt") + "'").status, 0);
+  const unsigned ten = PngHeight(Read(Path("ten.png")));
+  const unsigned forty = PngHeight(Read(Path("forty.png")));
+  EXPECT_GT(ten, 0u);
+  // Thirty more leaves, each 1.2 character heights further down.
+  EXPECT_GT(forty, ten + 30 * 12);
+
+  ASSERT_EQ(Run("--method centroid --plot '" + Path("ten.svg") + "' '" + Path("ten.txt") + "'").status, 0);
+  const std::string svg = Read(Path("ten.svg"));
+  EXPECT_NE(svg.find("<svg"), std::string::npos);
+  EXPECT_NE(svg.find(">p10</text>"), std::string::npos);
+}
+
+TEST_F(BatchToolTest, TimingsNameEachPhaseThatRan) {
+  WriteThreeObjects();
+  const Result r = Run("--method ward --timings '" + Path("three.txt") + "'");
+  ASSERT_EQ(r.status, 0);
+  std::vector<std::string> phases;
+  std::istringstream lines(r.err);
+  for (std::string line; std::getline(lines, line);) phases.push_back(line.substr(0, line.find('\t')));
+  EXPECT_EQ(phases, (std::vector<std::string>{"load", "capture", "prepare", "agglomerate", "total"}));
+}
+
+TEST(BatchOptionsTest, CsvByEndingAndRequiredParts) {
+  std::string error;
+  auto options = ParseBatchOptions({"--method", "centroid", "data.CSV"}, error);
+  ASSERT_TRUE(options);
+  EXPECT_TRUE(options->csv);
+  EXPECT_EQ(options->fontSize, "12");
+  options = ParseBatchOptions({"--font-size", "9", "--method", "ward", "d.txt"}, error);
+  ASSERT_TRUE(options);
+  EXPECT_FALSE(options->csv);
+  EXPECT_EQ(options->fontSize, "9");
+  EXPECT_FALSE(ParseBatchOptions({"--method", "ward", "a", "b"}, error));
+  EXPECT_EQ(error, "more than one DATA_FILE given");
+  EXPECT_FALSE(ParseBatchOptions({"--method", "Ward", "a"}, error));
+  EXPECT_FALSE(ParseBatchOptions({"--output"}, error));
+  EXPECT_EQ(error, "--output needs a value");
+}
+
+}  // namespace
+}  // namespace cluster
