@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <langinfo.h>
 #include <locale.h>
 
@@ -73,18 +74,35 @@ constexpr auto kPowersOfTen = MakeExactPowers();
   throw EConvertError(message);
 }
 
-// mantissa * 10^exponent10, correctly rounded. Up to 19 significant digits
-// and a power of ten held exactly, that is a single rounded operation;
+// The significant digits of a number text: the first 19 as an integer,
+// and where they all stand in the text, for the rare longer mantissa.
+struct Mantissa {
+  std::uint64_t leading = 0;  // the first (up to) 19 significant digits
+  int count = 0;              // significant digits in all
+  std::string all;            // every significant digit, kept only past 19
+};
+
+constexpr int kExactDigits = 19;  // any 19 digits fit 64 bits exactly
+
+// mantissa * 10^exponent10, correctly rounded. With up to 19 significant
+// digits and a power of ten held exactly, that is one rounded operation;
 // otherwise the C library's correctly rounded reader takes the digits in a
 // form without a decimal separator, so its locale does not matter.
-Real ScaleDecimal(std::string_view significant, int exponent10) {
-  if (significant.size() <= 19 && exponent10 >= -kExactPowers && exponent10 <= kExactPowers) {
-    std::uint64_t mantissa = 0;
-    for (char c : significant) mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
-    const Real m = static_cast<Real>(mantissa);
-    return exponent10 >= 0 ? m * kPowersOfTen[exponent10] : m / kPowersOfTen[-exponent10];
+Real ScaleDecimal(Mantissa mantissa, int exponent10) {
+  if (mantissa.count <= kExactDigits) {
+    // Trailing zeros move into the exponent: same value, and more texts
+    // take the exact path.
+    while (mantissa.leading % 10 == 0 && exponent10 < 0) {
+      mantissa.leading /= 10;
+      ++exponent10;
+    }
+    if (exponent10 >= -kExactPowers && exponent10 <= kExactPowers) {
+      const Real m = static_cast<Real>(mantissa.leading);
+      return exponent10 >= 0 ? m * kPowersOfTen[exponent10] : m / kPowersOfTen[-exponent10];
+    }
+    mantissa.all = std::to_string(mantissa.leading);
   }
-  std::string normalized(significant);
+  std::string normalized = std::move(mantissa.all);
   normalized += 'e';
   normalized += std::to_string(exponent10);
   std::fexcept_t flags;
@@ -104,16 +122,25 @@ Real TextToReal(std::string_view text) {
   bool negative = false;
   if (p < n && (text[p] == '+' || text[p] == '-')) negative = text[p++] == '-';
 
-  std::string significant;  // mantissa digits without leading zeros
+  Mantissa mantissa;
   int fractionDigits = 0;
   bool sawDigitOrSeparator = false;
   auto takeDigits = [&](bool fraction) {
+    const std::size_t first = p;
     while (p < n && IsDigit(text[p])) {
-      sawDigitOrSeparator = true;
-      if (!significant.empty() || text[p] != '0') significant += text[p];
-      if (fraction) ++fractionDigits;
-      ++p;
+      const char digit = text[p++];
+      if (mantissa.count > 0 || digit != '0') {
+        if (mantissa.count < kExactDigits) {
+          mantissa.leading = mantissa.leading * 10 + static_cast<std::uint64_t>(digit - '0');
+        } else if (mantissa.count == kExactDigits) {
+          mantissa.all = std::to_string(mantissa.leading);
+        }
+        if (mantissa.count >= kExactDigits) mantissa.all += digit;
+        ++mantissa.count;
+      }
     }
+    if (p > first) sawDigitOrSeparator = true;
+    if (fraction) fractionDigits += static_cast<int>(p - first);
   };
   takeDigits(false);
   if (p < n && text[p] == separator) {
@@ -137,15 +164,8 @@ Real TextToReal(std::string_view text) {
   if (p != n) RejectNumber(text);
 
   Real value = 0;
-  if (!significant.empty()) {
-    // Drop trailing zeros of the integer into the exponent: same value, and
-    // more texts take the exact path.
-    int exponent10 = exponent - fractionDigits;
-    while (significant.size() > 1 && significant.back() == '0') {
-      significant.pop_back();
-      ++exponent10;
-    }
-    value = ScaleDecimal(significant, exponent10);
+  if (mantissa.count > 0) {
+    value = ScaleDecimal(std::move(mantissa), exponent - fractionDigits);
     if (std::isinf(value)) RejectNumber(text);
   }
   return negative ? -value : value;
@@ -180,6 +200,16 @@ U128 DivideRounded(U128 num, U128 den) {
   return q;
 }
 
+// value / 2^shift rounded to nearest, ties to even (0 < shift < 128): the
+// common case, done without a 128-bit division.
+U128 ShiftRightRounded(U128 value, int shift) {
+  U128 q = value >> shift;
+  const U128 remainder = value & ((static_cast<U128>(1) << shift) - 1);
+  const U128 half = static_cast<U128>(1) << (shift - 1);
+  if (remainder > half || (remainder == half && (q & 1) != 0)) ++q;
+  return q;
+}
+
 // The magnitude m * 2^e times 10^s, rounded to an integer (ties to even),
 // when exact integer arithmetic in 128 bits can do it; false otherwise.
 bool ScaledRounded(std::uint64_t m, int e, int s, U128& result) {
@@ -194,7 +224,7 @@ bool ScaledRounded(std::uint64_t m, int e, int s, U128& result) {
       return true;
     }
     if (shift <= -127) return false;
-    result = DivideRounded(product, static_cast<U128>(1) << -shift);
+    result = ShiftRightRounded(product, -shift);
     return true;
   }
   // m * 2^(e - t) / 5^t with t = -s
@@ -218,13 +248,25 @@ struct Decimal18 {
   int exponent;
 };
 
+// The 64-bit significand and the binary exponent of a positive normal
+// value: magnitude = significand * 2^exponent, read from the x87 format's
+// bits (the integer bit is explicit).
+void SplitExtended(Real magnitude, std::uint64_t& significand, int& exponent) {
+  unsigned char bytes[sizeof(Real)];
+  std::memcpy(bytes, &magnitude, sizeof bytes);
+  std::memcpy(&significand, bytes, 8);
+  const int biased = (bytes[8] | (bytes[9] << 8)) & 0x7FFF;
+  exponent = biased - 16383 - 63;
+}
+
 bool Decimal18Exact(Real magnitude, Decimal18& out) {
-  int binaryExponent = 0;
-  const Real fraction = std::frexp(magnitude, &binaryExponent);  // [0.5, 1)
-  const auto m = static_cast<std::uint64_t>(std::ldexp(fraction, 64));
-  const int e = binaryExponent - 64;
-  // magnitude lies in [2^(k-1), 2^k): its decimal exponent is this or one more.
-  int exponent10 = static_cast<int>(std::floor((binaryExponent - 1) * 0.30102999566398119521L)) + 1;
+  std::uint64_t m = 0;
+  int e = 0;
+  SplitExtended(magnitude, m, e);
+  // magnitude lies in [2^(k-1), 2^k) with k = e + 64, so its decimal exponent
+  // is floor((k - 1) log10 2) + 1 or one more; 1233 / 4096 is log10 2 closely
+  // enough for the exponents this path takes, and the loop mends the rest.
+  int exponent10 = (((e + 63) * 1233) >> 12) + 1;
   for (int attempt = 0; attempt < 4; ++attempt) {
     U128 n = 0;
     if (!ScaledRounded(m, e, 18 - exponent10, n)) return false;
@@ -233,10 +275,15 @@ bool Decimal18Exact(Real magnitude, Decimal18& out) {
     } else if (n < kTen17) {
       --exponent10;
     } else {
-      auto v = static_cast<std::uint64_t>(n);
-      for (int i = 17; i >= 0; --i) {
-        out.digits[i] = static_cast<char>('0' + v % 10);
-        v /= 10;
+      // Two halves of nine digits each, in 32-bit arithmetic.
+      const auto v = static_cast<std::uint64_t>(n);
+      auto high = static_cast<std::uint32_t>(v / 1000000000u);
+      auto low = static_cast<std::uint32_t>(v % 1000000000u);
+      for (int i = 8; i >= 0; --i) {
+        out.digits[9 + i] = static_cast<char>('0' + low % 10);
+        low /= 10;
+        out.digits[i] = static_cast<char>('0' + high % 10);
+        high /= 10;
       }
       out.exponent = exponent10;
       return true;

@@ -1,6 +1,7 @@
 #include "common/text_file.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -296,25 +297,33 @@ int TextFile::PeekByte(std::size_t offset) {
 std::string TextFile::ReadLineText() {
   std::string line;
   if (!CanRead()) return line;
-  for (;;) {
-    const int b = PeekByte();
-    if (b < 0 || b == '\n') break;
-    if (b == '\r') {
-      if (PeekByte(1) == '\n') break;  // CR LF ends the line and stays unread
-      ++readPos_;                      // a lone CR is left out
-      continue;
-    }
-    line += static_cast<char>(b);
-    ++readPos_;
+  while (FillAtLeast(1)) {
+    // Takes the buffered run up to the next CR or LF at once.
+    const char* begin = readBuffer_.data() + readPos_;
+    const char* end = readBuffer_.data() + readBuffer_.size();
+    const char* stop = begin;
+    while (stop < end && *stop != '\n' && *stop != '\r') ++stop;
+    line.append(begin, stop);
+    readPos_ += static_cast<std::size_t>(stop - begin);
+    if (stop == end) continue;
+    if (*stop == '\n') break;
+    if (PeekByte(1) == '\n') break;  // CR LF ends the line and stays unread
+    ++readPos_;                      // a lone CR is left out
   }
   return line;
 }
 
 void TextFile::SkipLine() {
   if (!CanRead()) return;
-  for (int b = PeekByte(); b >= 0; b = PeekByte()) {
-    ++readPos_;
-    if (b == '\n') break;
+  while (FillAtLeast(1)) {
+    const char* begin = readBuffer_.data() + readPos_;
+    const auto length = readBuffer_.size() - readPos_;
+    const void* lineFeed = std::memchr(begin, '\n', length);
+    if (lineFeed != nullptr) {
+      readPos_ += static_cast<std::size_t>(static_cast<const char*>(lineFeed) - begin) + 1;
+      return;
+    }
+    readPos_ += length;
   }
 }
 
