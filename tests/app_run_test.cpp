@@ -43,17 +43,26 @@ std::string RunTool(const QString& program, const QStringList& args) {
   return process.readAllStandardOutput().toStdString();
 }
 
+// One application object for all cases, destroyed before the program's
+// static objects are (Qt's own teardown needs it that way).
+class QtApplicationEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    static int argc = 1;
+    static char name[] = "app_run_tests";
+    static char* argv[] = {name, nullptr};
+    app_ = std::make_unique<QApplication>(argc, argv);
+  }
+  void TearDown() override { app_.reset(); }
+
+ private:
+  std::unique_ptr<QApplication> app_;
+};
+[[maybe_unused]] ::testing::Environment* const qtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtApplicationEnvironment);
+
 class RunTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    if (QApplication::instance() == nullptr) {
-      static int argc = 1;
-      static char name[] = "app_run_tests";
-      static char* argv[] = {name, nullptr};
-      static QApplication app(argc, argv);
-    }
-  }
-
   void SetUp() override {
     SetDecimalSeparator('.');
     IoErrorCode() = 0;
