@@ -20,6 +20,7 @@
 #include "datawindow/data_window_outcome.h"
 #include "datawindow/tfdist.h"
 #include "engine/program_store.h"
+#include "tests/qt_application_environment.h"
 #include "platform/message_box.h"
 #include "platform/printing.h"
 #include "platform/text_grid.h"
@@ -42,24 +43,6 @@ std::string RunTool(const QString& program, const QStringList& args) {
   process.waitForFinished(30000);
   return process.readAllStandardOutput().toStdString();
 }
-
-// One application object for all cases, destroyed before the program's
-// static objects are (Qt's own teardown needs it that way).
-class QtApplicationEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    static int argc = 1;
-    static char name[] = "app_run_tests";
-    static char* argv[] = {name, nullptr};
-    app_ = std::make_unique<QApplication>(argc, argv);
-  }
-  void TearDown() override { app_.reset(); }
-
- private:
-  std::unique_ptr<QApplication> app_;
-};
-[[maybe_unused]] ::testing::Environment* const qtEnvironment =
-    ::testing::AddGlobalTestEnvironment(new QtApplicationEnvironment);
 
 class RunTest : public ::testing::Test {
  protected:

@@ -15,6 +15,7 @@
 #include "common/text_file.h"
 #include "datawindow/data_window_outcome.h"
 #include "datawindow/tfdist.h"
+#include "tests/qt_application_environment.h"
 #include "platform/file_dialog.h"
 #include "platform/message_box.h"
 #include "platform/qt_text.h"
@@ -50,25 +51,6 @@ class TextOnlyPrinter : public PrinterDevice {
   std::vector<std::string>& texts_;
   std::string& face_;
 };
-
-// One application object for the whole program, made before the first test
-// and destroyed after the last, before the program's own exit (Qt's
-// devices must not be torn down by exit handlers after it).
-class QtApplicationEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    static int argc = 1;
-    static char name[] = "datawindow_window_tests";
-    static char* argv[] = {name, nullptr};
-    app_ = std::make_unique<QApplication>(argc, argv);
-  }
-  void TearDown() override { app_.reset(); }
-
- private:
-  std::unique_ptr<QApplication> app_;
-};
-[[maybe_unused]] ::testing::Environment* const qtEnvironment =
-    ::testing::AddGlobalTestEnvironment(new QtApplicationEnvironment);
 
 class DataWindowTest : public ::testing::Test {
  protected:
