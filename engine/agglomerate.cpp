@@ -24,7 +24,12 @@
 // left with a stale candidate by an earlier merge and is rescanned. New pairs
 // lower the candidates of the rows that own them right away, which matters
 // because a centroid update can lower a distance. A merge therefore costs one
-// pass over the active rows plus the occasional rescan.
+// pass over the active rows plus the occasional rescan. The pass runs in
+// three stretches of rows, each with one fixed layout (UpdateRuns), and asks
+// a row's candidate through a 64-bit bound first (CandidateTree::IsBelow):
+// on x87 an 80-bit load or store costs several times a 64-bit one, and
+// those loads and stores, with the strided ones missing the cache, are what
+// a merge spends its time on.
 #include <algorithm>
 #include <limits>
 #include <vector>
@@ -95,7 +100,7 @@ void AnalysisStore::MergeStep() {
 
   const std::int32_t lowRow = std::min(rowA, rowB);
   const std::int32_t highRow = std::max(rowA, rowB);
-  UpdateForMerge(rowA, rowB, lowRow, newId);
+  UpdateForMerge(rowA, rowB, newId);
 
   rowOf_[a] = rowOf_[b] = 0;
   inTable_[a] = inTable_[b] = 0;
@@ -152,8 +157,7 @@ void AnalysisStore::RescanRow(std::int32_t row) {
 // Values the new cluster against every other active cluster and brings the
 // candidates up to date: the new row's exactly, the higher rows' by the new
 // pairs they own.
-void AnalysisStore::UpdateForMerge(std::int32_t rowA, std::int32_t rowB, std::int32_t lowRow,
-                                   std::int32_t newId) {
+void AnalysisStore::UpdateForMerge(std::int32_t rowA, std::int32_t rowB, std::int32_t newId) {
   const std::int32_t na = members_[rowA];
   const std::int32_t nb = members_[rowB];
   const Real dab = Work(rowA, rowB);
@@ -161,12 +165,12 @@ void AnalysisStore::UpdateForMerge(std::int32_t rowA, std::int32_t rowB, std::in
   if (method_ == kCentroidMethod) {
     const CentroidWeights weights = CentroidWeightsFor(na, nb);
     const Real abW3 = dab * weights.w3;
-    UpdateRows(rowA, rowB, lowRow, newId, [&](Real dan, Real dbn, std::int32_t) {
+    UpdateRows(rowA, rowB, newId, [&weights, abW3](Real dan, Real dbn, std::int32_t) {
       return CentroidCombine(dan, dbn, weights, abW3);
     });
   } else {
     const std::int32_t* members = members_.data();
-    UpdateRows(rowA, rowB, lowRow, newId, [&](Real dna, Real dnb, std::int32_t row) {
+    UpdateRows(rowA, rowB, newId, [dab, members, na, nb](Real dna, Real dnb, std::int32_t row) {
       return WardCombine(dna, dnb, dab, members[row], na, nb);
     });
   }
@@ -182,54 +186,91 @@ void AnalysisStore::UpdateForMerge(std::int32_t rowA, std::int32_t rowB, std::in
   }
 }
 
-// The pass over the active rows: the new values overwrite the merged pair's
-// lower row (rows are owned by their higher row, see above).
 template <typename Rule>
-void AnalysisStore::UpdateRows(std::int32_t rowA, std::int32_t rowB, std::int32_t lowRow,
-                               std::int32_t newId, Rule rule) {
+void AnalysisStore::UpdateRows(std::int32_t rowA, std::int32_t rowB, std::int32_t newId,
+                               Rule rule) {
+  if (rowA < rowB) {
+    UpdateRuns<true>(rowA, rowB, newId, rule);
+  } else {
+    UpdateRuns<false>(rowB, rowA, newId, rule);
+  }
+}
+
+// The pass over the active rows. The new values overwrite the pairs with the
+// lower merged row, which the new cluster keeps. For another row r, the pair
+// (r, low) lies in row max(r, low) and (r, high) in row max(r, high), so the
+// active rows fall into three runs, each with one fixed layout: below the
+// lower merged row both values lie in the merged rows (contiguous); between
+// the two, the value with the lower one lies in r's own row; above both,
+// both lie in r's row. Looping run by run keeps the pass free of per-row
+// layout decisions.
+template <bool kLowIsA, typename Rule>
+void AnalysisStore::UpdateRuns(std::int32_t lowRow, std::int32_t highRow, std::int32_t newId,
+                               Rule rule) {
   Real* const work = work_.get();
   const std::int32_t* const idOf = idOf_.data();
   const std::int32_t* const rows = activeRows_.data();
   const std::size_t count = activeRows_.size();
-  const auto at = [work](std::int32_t row, std::int32_t other) -> Real& {
-    return row < other ? work[TriangleIndex(other, row)] : work[TriangleIndex(row, other)];
+  // line(r)[c] is the pair value of rows c < r.
+  const auto line = [work](std::int32_t row) { return work + TriangleRowOffset(row) - 1; };
+  const auto combine = [&rule](Real atLow, Real atHigh, std::int32_t row) {
+    return kLowIsA ? rule(atLow, atHigh, row) : rule(atHigh, atLow, row);
   };
-  bool found = false;
-  Real best = 0;
-  std::int32_t bestId = 0;
-  for (std::size_t k = 0; k < count; ++k) {
-    if (k + kPrefetchDistance < count) {
-      // The values of a row's pairs with rowA and rowB lie a row's length
-      // apart: no hardware prefetcher follows that, and an 80-bit load that
-      // misses the cache stalls everything behind it.
-      const std::int32_t ahead = rows[k + kPrefetchDistance];
-      __builtin_prefetch(&at(ahead, rowA), 1);
-      __builtin_prefetch(&at(ahead, rowB), 1);
-    }
+  Real* const lowLine = line(lowRow);
+  Real* const highLine = line(highRow);
+
+  // Below the lower merged row: the new row owns these pairs, with the keys
+  // (newId, id); the least value, then the least id, is its candidate.
+  constexpr std::int32_t kNoId = std::numeric_limits<std::int32_t>::max();
+  Real best = std::numeric_limits<Real>::infinity();
+  std::int32_t bestId = kNoId;
+  std::size_t k = 0;
+  for (; rows[k] < lowRow; ++k) {
     const std::int32_t row = rows[k];
-    if (row == rowA || row == rowB) continue;
-    Real& toA = at(row, rowA);
-    Real& toB = at(row, rowB);
-    const Real value = rule(toA, toB, row);
-    (lowRow == rowA ? toA : toB) = value;
+    const Real value = combine(lowLine[row], highLine[row], row);
+    lowLine[row] = value;
     const std::int32_t id = idOf[row];
-    if (row < lowRow) {
-      // The new row owns this pair; its key is (newId, id).
-      if (!found || value < best || (!(best < value) && id < bestId)) {
-        found = true;
-        best = value;
-        bestId = id;
-      }
-    } else if (value < candidates_.Value(row)) {
-      // The row owns this pair. Its key (newId, id) is above every key made
-      // before, so only a smaller value puts it ahead of the candidate.
-      candidates_.Set(row, value, newId, id, newId);
+    if (value < best || (value == best && id < bestId)) {
+      best = value;
+      bestId = id;
     }
   }
-  if (found) {
+  if (bestId != kNoId) {
     candidates_.Set(lowRow, best, newId, bestId, bestId);
   } else {
     candidates_.Clear(lowRow);
+  }
+
+  // Above it, each row owns its pair with the new cluster. The key (newId,
+  // id) is above every key made before, so only a smaller value puts the
+  // pair ahead of the row's candidate.
+  const auto offer = [this, newId, idOf](std::int32_t row, Real value) {
+    if (candidates_.IsBelow(row, value)) candidates_.Set(row, value, newId, idOf[row], newId);
+  };
+  // The values in the rows' own lines lie a row's length apart: no hardware
+  // prefetcher follows that, and an 80-bit load that misses the cache
+  // stalls everything behind it.
+  const auto prefetch = [&](std::size_t at, std::int32_t column) {
+    if (at + kPrefetchDistance < count) {
+      __builtin_prefetch(line(rows[at + kPrefetchDistance]) + column, 1);
+    }
+  };
+  for (++k; rows[k] < highRow; ++k) {
+    prefetch(k, lowRow);
+    const std::int32_t row = rows[k];
+    Real* const own = line(row);
+    const Real value = combine(own[lowRow], highLine[row], row);
+    own[lowRow] = value;
+    offer(row, value);
+  }
+  for (++k; k < count; ++k) {
+    prefetch(k, lowRow);
+    prefetch(k, highRow);
+    const std::int32_t row = rows[k];
+    Real* const own = line(row);
+    const Real value = combine(own[lowRow], own[highRow], row);
+    own[lowRow] = value;
+    offer(row, value);
   }
 }
 

@@ -141,11 +141,11 @@ class AnalysisStore {
   void MergeStep();
   std::int32_t LeastPairRow();
   void RescanRow(std::int32_t row);
-  void UpdateForMerge(std::int32_t rowA, std::int32_t rowB, std::int32_t lowRow,
-                      std::int32_t newId);
+  void UpdateForMerge(std::int32_t rowA, std::int32_t rowB, std::int32_t newId);
   template <typename Rule>
-  void UpdateRows(std::int32_t rowA, std::int32_t rowB, std::int32_t lowRow, std::int32_t newId,
-                  Rule rule);
+  void UpdateRows(std::int32_t rowA, std::int32_t rowB, std::int32_t newId, Rule rule);
+  template <bool kLowIsA, typename Rule>
+  void UpdateRuns(std::int32_t lowRow, std::int32_t highRow, std::int32_t newId, Rule rule);
 
   std::int32_t maxObjects_;
   std::vector<std::string> names_;  // index 0 unused

@@ -1,13 +1,19 @@
 #include "engine/candidate_tree.h"
 
+#include <cmath>
 #include <limits>
 
 namespace cluster {
+
+namespace {
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+}  // namespace
 
 void CandidateTree::Reset(std::int32_t rows) {
   leaves_ = 1;
   while (leaves_ <= rows) leaves_ *= 2;
   value_.assign(static_cast<std::size_t>(leaves_), 0);
+  bound_.assign(static_cast<std::size_t>(leaves_), 0);
   hi_.assign(static_cast<std::size_t>(leaves_), 0);
   lo_.assign(static_cast<std::size_t>(leaves_), 0);
   partner_.assign(static_cast<std::size_t>(leaves_), 0);
@@ -21,6 +27,17 @@ void CandidateTree::StoreEmpty(std::int32_t row) {
   // largest ids sorts after every pair.
   constexpr std::int32_t kNoId = std::numeric_limits<std::int32_t>::max();
   Store(row, std::numeric_limits<Real>::infinity(), kNoId, kNoId, 0);
+}
+
+double CandidateTree::BoundAbove(Real value) {
+  constexpr double kLargest = std::numeric_limits<double>::max();
+  // Converting a value beyond the double range would raise the overflow
+  // flag in the middle of a merge's arithmetic.
+  if (value < -kLargest) return -kLargest;
+  if (!(value <= kLargest)) return kInfinity;
+  double bound = static_cast<double>(value);
+  if (static_cast<Real>(bound) < value) bound = std::nextafter(bound, kInfinity);
+  return bound;
 }
 
 void CandidateTree::Clear(std::int32_t row) {
