@@ -8,6 +8,9 @@
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
+  // The main window decides when the program ends (a run waiting for its data
+  // window finishes first), not the last visible window.
+  QApplication::setQuitOnLastWindowClosed(false);
   cluster::ReloadDecimalSeparator();
   cluster::SetUpPrinting();
   cluster::TFMain mainWindow;

@@ -70,17 +70,24 @@ TFMain::TFMain(QWidget* parent) : QWidget(parent) {
 TFMain::~TFMain() = default;
 
 void TFMain::closeEvent(QCloseEvent* event) {
-  // The main window's close ends the program, once the running handler (if
-  // any) has returned to the message loop.
+  // Closing the main window ends the program. While a run waits for its data
+  // window the run goes on to its end first (nothing but the data window ends
+  // the wait); the program ends when that handler returns.
   event->accept();
-  QCoreApplication::quit();
+  endRequested_ = true;
+  if (!runActive_) QCoreApplication::quit();
 }
 
 void TFMain::ExitButtonClick() { close(); }
 
 void TFMain::CoordButtonClick() {
   CoordButton->setEnabled(false);
-  const AtScopeExit enableAgain([this] { CoordButton->setEnabled(true); });
+  runActive_ = true;
+  const AtScopeExit endOfRun([this] {
+    CoordButton->setEnabled(true);
+    runActive_ = false;
+    if (endRequested_) QCoreApplication::quit();
+  });
   // A run abandoned by an error keeps what it wrote, in a closed file.
   const AtScopeExit closeAbandonedOutput([this] {
     if (OutputFile.CurrentMode() != TextFile::Mode::Closed) {

@@ -36,6 +36,9 @@ class TFMain : public QWidget {
   void ExitButtonClick();
   void CoordButtonClick();
 
+  // True once the main window was closed: the program is ending.
+  bool EndRequested() const noexcept { return endRequested_; }
+
   // Controls, in declared order. OpenDialog1 asks for the output file;
   // PrintDialog1 shows the print dialog and is handed to the plot.
   QPushButton* ExitButton = nullptr;
@@ -55,6 +58,10 @@ class TFMain : public QWidget {
  private:
   // Every data window ever opened; closed ones are only hidden.
   std::vector<std::unique_ptr<TFDist>> dataWindows_;
+  // A run is in its handler; the main window was closed (the program ends
+  // once no run is in its handler).
+  bool runActive_ = false;
+  bool endRequested_ = false;
 };
 
 }  // namespace cluster

@@ -126,6 +126,9 @@ class RunTest : public ::testing::Test {
 
 TEST_F(RunTest, MainWindowAsDesigned) {
   EXPECT_EQ(main_->windowTitle(), "Cluster Analysis");
+  EXPECT_EQ(main_->pos(), QPoint(192, 107));
+  EXPECT_EQ(main_->font().family(), QString::fromUtf8("ＭＳ Ｐゴシック"));
+  EXPECT_EQ(main_->font().pixelSize(), 16);
   EXPECT_EQ(main_->CoordButton->text(), QString::fromUtf8("データの設定"));
   EXPECT_EQ(main_->CoordButton->geometry(), QRect(112, 80, 113, 25));
   EXPECT_EQ(main_->ExitButton->text(), "Exit");
@@ -140,14 +143,23 @@ TEST_F(RunTest, MainWindowAsDesigned) {
 TEST_F(RunTest, WardRunOfThreeObjectsWritesPrintsReportsAndQuits) {
   const std::string output = dir_ + "/result.txt";
   outputAnswer_ = output;
-  bool quitRequested = false;
-  QObject::connect(qApp, &QCoreApplication::aboutToQuit, [&] { quitRequested = true; });
-  RunWith([&](TFDist& window) {
-    // A fresh window: two objects.
-    EXPECT_EQ(ObjectCountOf(window.Grids()), 2);
-    EnterTheThreeObjects(window);
-    QTest::mouseClick(window.WardButton, Qt::LeftButton);
+  // The whole run inside the program's message loop: it must end the loop.
+  bool timedOut = false;
+  QTimer::singleShot(0, [&] {
+    RunWith([&](TFDist& window) {
+      // A fresh window: two objects.
+      EXPECT_EQ(ObjectCountOf(window.Grids()), 2);
+      EnterTheThreeObjects(window);
+      QTest::mouseClick(window.WardButton, Qt::LeftButton);
+    });
   });
+  QTimer::singleShot(30000, [&] {
+    timedOut = true;
+    QCoreApplication::exit(1);
+  });
+  EXPECT_EQ(QApplication::exec(), 0);
+  EXPECT_FALSE(timedOut);
+  EXPECT_TRUE(main_->EndRequested());
   EXPECT_TRUE(errorMessages_.empty()) << (errorMessages_.empty() ? "" : errorMessages_[0]);
   EXPECT_EQ(dialogTitles_, std::vector<std::string>{"Output File"});
   EXPECT_EQ(dialogNames_, std::vector<std::string>{"*.txt"});
@@ -164,7 +176,6 @@ TEST_F(RunTest, WardRunOfThreeObjectsWritesPrintsReportsAndQuits) {
   const std::string text = RunTool("pdftotext", {QString::fromStdString(pdfPath()), "-"});
   EXPECT_NE(text.find("Ward法"), std::string::npos) << text;
   for (const char* label : {"A", "B", "C", "7.16"}) EXPECT_NE(text.find(label), std::string::npos) << label;
-  (void)quitRequested;
 }
 
 TEST_F(RunTest, CloseButtonReturnsToTheIdleWindowAndASecondRunIsFresh) {
@@ -239,9 +250,32 @@ TEST_F(RunTest, OneObjectEndsInTheEngineErrorAndTheFileKeepsTheEcho) {
   EXPECT_EQ(ReadFile(output), "\r\n" + kHeader + "\r\nsolo      \r\n");
 }
 
-TEST_F(RunTest, ExitClosesTheMainWindow) {
-  QTest::mouseClick(main_->ExitButton, Qt::LeftButton);
+TEST_F(RunTest, ExitClosesTheMainWindowAndEndsTheProgram) {
+  QTimer::singleShot(0, [&] { QTest::mouseClick(main_->ExitButton, Qt::LeftButton); });
+  EXPECT_EQ(QApplication::exec(), 0);
   EXPECT_FALSE(main_->isVisible());
+  EXPECT_TRUE(main_->EndRequested());
+}
+
+TEST_F(RunTest, ClosingTheMainWindowWhileARunWaitsLetsTheRunFinish) {
+  const std::string output = dir_ + "/late.txt";
+  outputAnswer_ = output;
+  bool dataWindowStillOpen = false;
+  RunWith([&](TFDist& window) {
+    main_->close();  // the close box, while the data window is open
+    QCoreApplication::processEvents();
+    dataWindowStillOpen = window.isVisible();
+    window.Grids().Labels.SetCell(1, 1, "A");
+    window.Grids().Labels.SetCell(1, 2, "B");
+    window.Grids().Matrix.SetCell(1, 2, "1");
+    QTest::mouseClick(window.WardButton, Qt::LeftButton);
+  });
+  EXPECT_TRUE(dataWindowStillOpen);
+  EXPECT_TRUE(main_->EndRequested());
+  // The run went on to its end: echo written, completion reported.
+  EXPECT_EQ(ReadFile(output), "\r\n" + kHeader + "\r\nA         \r\nB         1         \r\n");
+  ASSERT_EQ(plainMessages_.size(), 1u);
+  EXPECT_EQ(plainMessages_[0], "Calculation ended. Output File = " + output);
 }
 
 TEST(ErrorBoxTextTest, PeriodOnlyAfterBytesAboveThePeriod) {
