@@ -70,6 +70,7 @@ class PhaseTimer {
 
 void WriteTextFile(const std::string& path, const std::string& text) {
   TextFile file;
+  file.SetBulkWriting(true);
   file.BindName(path);
   file.OpenForWriting();
   CheckIo();
@@ -127,6 +128,7 @@ int RunBatch(const BatchOptions& options) {
   if (!options.outputFile.empty()) {
     timer.Time("echo", [&] {
       TextFile output;
+      output.SetBulkWriting(true);
       output.BindName(options.outputFile);
       output.OpenForWriting();
       CheckIo();

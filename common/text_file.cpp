@@ -17,7 +17,6 @@ namespace {
 
 thread_local int t_ioErrorCode = 0;
 
-constexpr std::size_t kDiskBufferSize = 64 * 1024;
 constexpr std::size_t kReadChunk = 64 * 1024;
 constexpr char kCtrlZ = 26;
 constexpr std::size_t kMaxIntegerToken = 32;
@@ -137,7 +136,7 @@ void TextFile::OpenForWriting() {
   writeBuffer_.clear();
   if (device_ != nullptr) {
     device_->OpenDevice();
-    writeCapacity_ = kDeviceBufferSize;
+    writeCapacity_ = kBufferSize;
     mode_ = Mode::Writing;
     return;
   }
@@ -159,7 +158,7 @@ void TextFile::OpenForWriting() {
   }
   ::flock(fd, LOCK_SH | LOCK_NB);  // readers may come in; writers stay out
   fd_ = fd;
-  writeCapacity_ = characterDevice_ ? kDeviceBufferSize : kDiskBufferSize;
+  writeCapacity_ = characterDevice_ || !bulkWriting_ ? kBufferSize : kBulkBufferSize;
   mode_ = Mode::Writing;
 }
 

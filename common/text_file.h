@@ -67,9 +67,12 @@ class TextFile {
  public:
   enum class Mode { Closed, Reading, Writing };
 
-  // The size of the write buffer of a device-bound file, which decides the
-  // points at which a long statement is handed over in pieces.
-  static constexpr std::size_t kDeviceBufferSize = 128;
+  // The write buffer: its bytes go to the file whenever it is full, so a
+  // write failure surfaces at the statement that filled it; for a device it
+  // also decides where a long statement is handed over in pieces.
+  static constexpr std::size_t kBufferSize = 128;
+  // The buffer of a disk file written in bulk (see SetBulkWriting).
+  static constexpr std::size_t kBulkBufferSize = 64 * 1024;
 
   TextFile();
   ~TextFile();
@@ -80,6 +83,11 @@ class TextFile {
   void BindName(std::string path);
   // Binds a closed file to a device; LF line ends.
   void BindDevice(TextDevice& device);
+
+  // For a disk file of many megabytes written by a tool rather than a
+  // window: a large buffer, so that failures surface up to 64 KiB later.
+  // Takes effect at the next OpenForWriting.
+  void SetBulkWriting(bool bulk) noexcept { bulkWriting_ = bulk; }
 
   void OpenForWriting();
   void OpenForReading();
@@ -117,7 +125,8 @@ class TextFile {
   bool characterDevice_ = false;
 
   std::string writeBuffer_;
-  std::size_t writeCapacity_ = kDeviceBufferSize;
+  std::size_t writeCapacity_ = kBufferSize;
+  bool bulkWriting_ = false;
 
   std::vector<char> readBuffer_;
   std::size_t readPos_ = 0;

@@ -61,6 +61,7 @@ TEST(RoundToInt32Test, NearestTiesToEvenWithinThirtyTwoBits) {
   EXPECT_THROW(RoundToInt32(std::numeric_limits<Real>::quiet_NaN()), ERangeError);
   try {
     RoundToInt32(1E12L);
+    ADD_FAILURE() << "no range error";
   } catch (const ERangeError& e) {
     EXPECT_EQ(e.Message(), Cp932FromUtf8("範囲チェックエラー"));
   }

@@ -3,6 +3,8 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -242,6 +244,39 @@ TEST_F(TextFileTest, DiskFullIsReported) {
   f.WriteLineEnd();  // a character device takes every statement at once
   ExpectIoError(101, "ディスクがいっぱいです");
   f.CloseTextFile();
+}
+
+TEST_F(TextFileTest, AFullDiskFileFailsAtTheStatementThatFillsTheBuffer) {
+  // A file-size limit of 300 bytes stands in for a full disk.
+  struct rlimit old {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = old;
+  small.rlim_cur = 300;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  TextFile f;
+  f.BindName(Path("full.txt"));
+  f.OpenForWriting();
+  CheckIo();
+  const std::string line(100, 'x');
+  int failedAt = 0;
+  for (int statement = 1; statement <= 10 && failedAt == 0; ++statement) {
+    f.WriteTextItem(line);
+    f.WriteLineEnd();
+    try {
+      CheckIo();
+    } catch (const EInOutError& e) {
+      EXPECT_EQ(e.ErrorCode(), 101);
+      failedAt = statement;
+    }
+  }
+  f.CloseTextFile();
+  IoErrorCode() = 0;
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, oldHandler);
+  // 102 bytes a statement in a 128-byte buffer: the buffer is handed over
+  // at bytes 128, 256 and 384, and the third hand-over passes the limit.
+  EXPECT_EQ(failedAt, 4);
 }
 
 TEST(IoErrorMessageTest, OtherCodesShowTheirNumber) {
