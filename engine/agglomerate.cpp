@@ -24,20 +24,35 @@
 // left with a stale candidate by an earlier merge and is rescanned. New pairs
 // lower the candidates of the rows that own them right away, which matters
 // because a centroid update can lower a distance. A merge therefore costs one
-// pass over the active rows plus the occasional rescan. The pass runs in
-// three stretches of rows, each with one fixed layout (UpdateRuns), and asks
-// a row's candidate through a 64-bit bound first (CandidateTree::IsBelow):
-// on x87 an 80-bit load or store costs several times a 64-bit one, and
-// those loads and stores, with the strided ones missing the cache, are what
-// a merge spends its time on.
+// pass over the active rows plus the occasional rescan, and asks a row's
+// candidate through a 64-bit bound first (CandidateTree::IsBelow).
+//
+// Where that pass spends its time decides the layout. On x87 an 80-bit load
+// costs several times a 64-bit one, and in a packed triangle the pass reads
+// a merged row's pairs with the rows above it down a column, one cache miss
+// per row that stalls the pass. So the working values normally live in a
+// full square of split cells (engine/work_cells.h: a double and a float
+// that add up to the value exactly): both merged rows are read along their
+// length with cheap loads (UpdateSquare), and each new value is written to
+// the new cluster's row and, mirrored, to the other row's own line; those
+// scattered stores are prefetched and do not hold the pass up as loads
+// would. A value that split cells cannot hold exactly (far beyond ordinary
+// magnitudes) is caught by the floating-point flags after the set-up or the
+// merge's pass; the run then rebuilds its working values as whole 80-bit
+// values in a packed triangle, replaying the merges made so far, and goes
+// on from there (SwitchToWideCells). Stores too large for a square use the
+// triangle from the start. The triangle's pass runs in three stretches of
+// rows, each with one fixed layout (UpdateRuns).
 #include <algorithm>
 #include <limits>
+#include <type_traits>
 #include <vector>
 
 #include "common/errors.h"
 #include "engine/analysis_store.h"
 #include "engine/triangle.h"
 #include "engine/update_rules.h"
+#include "engine/work_cells.h"
 
 namespace cluster {
 
@@ -98,21 +113,50 @@ void AnalysisStore::MergeStep() {
     return;
   }
 
+  if (!ApplyMerge(a, b, newId, node->Members)) SwitchToWideCells();
+  inTable_[a] = inTable_[b] = 0;
+  inTable_[newId] = 1;
+}
+
+// Values the new cluster against the others and hands it the lower of the
+// two merged rows. Returns false when split cells could not hold a new value
+// exactly; the values are then unusable, the rest of the state is right.
+bool AnalysisStore::ApplyMerge(std::int32_t a, std::int32_t b, std::int32_t newId,
+                               std::int32_t members) {
+  const std::int32_t rowA = rowOf_[a];
+  const std::int32_t rowB = rowOf_[b];
   const std::int32_t lowRow = std::min(rowA, rowB);
   const std::int32_t highRow = std::max(rowA, rowB);
-  UpdateForMerge(rowA, rowB, newId);
+  const bool exact = splitCells_ ? UpdateForMerge<SplitCells>(rowA, rowB, newId)
+                                 : UpdateForMerge<WideCells>(rowA, rowB, newId);
 
   rowOf_[a] = rowOf_[b] = 0;
-  inTable_[a] = inTable_[b] = 0;
   idOf_[highRow] = 0;
   activeRows_.erase(std::lower_bound(activeRows_.begin(), activeRows_.end(), highRow));
   candidates_.Clear(highRow);
   idOf_[lowRow] = newId;
   rowOf_[newId] = lowRow;
-  members_[lowRow] = node->Members;
-  inTable_[newId] = 1;
+  members_[lowRow] = members;
   const auto active = static_cast<std::int64_t>(activeRows_.size());
   pairCount_ = static_cast<std::int32_t>(active * (active - 1) / 2);
+  return exact;
+}
+
+// A value left the range split cells hold exactly. Every merge so far was
+// exact up to the last one, so the working state is rebuilt in whole 80-bit
+// values from the captured data by repeating the merges of the tree; the
+// last merge, repeated, raises its error if it has one.
+void AnalysisStore::SwitchToWideCells() {
+  const std::int32_t n = preparedCount_;
+  splitCells_ = false;
+  candidates_.Reset(n);
+  FillWork<WideCells>(n, halvedAtSetUp_);
+  candidates_.RefreshAll();
+  ResetRowsToLeaves(n);
+  for (std::int32_t id = n + 1; id <= nextClusterId_; ++id) {
+    const TClusterNode& node = *nodes_[static_cast<std::size_t>(id)];
+    ApplyMerge(node.Left->Id, node.Right->Id, id, node.Members);
+  }
 }
 
 std::int32_t AnalysisStore::LeastPairRow() {
@@ -120,13 +164,18 @@ std::int32_t AnalysisStore::LeastPairRow() {
     const std::int32_t row = candidates_.Top();
     if (candidates_.IsEmpty(row)) throw Exception("Range error in SeekC");
     if (rowOf_[candidates_.Partner(row)] != 0) return row;
-    RescanRow(row);
+    if (splitCells_) {
+      RescanRow<SplitCells>(row);
+    } else {
+      RescanRow<WideCells>(row);
+    }
   }
 }
 
+template <typename Cells>
 void AnalysisStore::RescanRow(std::int32_t row) {
   const std::int32_t id = idOf_[row];
-  const Real* values = work_.get() + TriangleRowOffset(row);
+  const typename Cells::Cell* values = WorkCells<Cells>() + WorkRowBase<Cells>(row) + 1;
   bool found = false;
   Real best = 0;
   std::int32_t bestHi = 0;
@@ -134,7 +183,7 @@ void AnalysisStore::RescanRow(std::int32_t row) {
   std::int32_t bestPartner = 0;
   for (const std::int32_t other : activeRows_) {
     if (other >= row) break;
-    const Real value = values[other - 1];
+    const Real value = Cells::Load(values[other - 1]);
     const std::int32_t otherId = idOf_[other];
     const std::int32_t hi = std::max(id, otherId);
     const std::int32_t lo = std::min(id, otherId);
@@ -156,24 +205,29 @@ void AnalysisStore::RescanRow(std::int32_t row) {
 
 // Values the new cluster against every other active cluster and brings the
 // candidates up to date: the new row's exactly, the higher rows' by the new
-// pairs they own.
-void AnalysisStore::UpdateForMerge(std::int32_t rowA, std::int32_t rowB, std::int32_t newId) {
+// pairs they own. Split cells report a value they could not hold (false);
+// whole values raise the first floating error of the pass.
+template <typename Cells>
+bool AnalysisStore::UpdateForMerge(std::int32_t rowA, std::int32_t rowB, std::int32_t newId) {
+  constexpr bool kSplit = std::is_same_v<Cells, SplitCells>;
   const std::int32_t na = members_[rowA];
   const std::int32_t nb = members_[rowB];
   const Real dab = Work(rowA, rowB);
   ClearFloatFlags();
+  if (kSplit) ClearSplitLossFlags();
   if (method_ == kCentroidMethod) {
     const CentroidWeights weights = CentroidWeightsFor(na, nb);
     const Real abW3 = dab * weights.w3;
-    UpdateRows(rowA, rowB, newId, [&weights, abW3](Real dan, Real dbn, std::int32_t) {
+    UpdateRows<Cells>(rowA, rowB, newId, [&weights, abW3](Real dan, Real dbn, std::int32_t) {
       return CentroidCombine(dan, dbn, weights, abW3);
     });
   } else {
     const std::int32_t* members = members_.data();
-    UpdateRows(rowA, rowB, newId, [dab, members, na, nb](Real dna, Real dnb, std::int32_t row) {
+    UpdateRows<Cells>(rowA, rowB, newId, [dab, members, na, nb](Real dna, Real dnb, std::int32_t row) {
       return WardCombine(dna, dnb, dab, members[row], na, nb);
     });
   }
+  if (kSplit) return SplitStoresWereExact();
   // Every stored value is finite (set-up rejects the rest and every merge
   // is checked), so an update's first failure is always an overflow: a
   // product or sum of finite numbers can neither be invalid nor divide by
@@ -184,15 +238,22 @@ void AnalysisStore::UpdateForMerge(std::int32_t rowA, std::int32_t rowB, std::in
   } catch (const EMathError&) {
     throw EOverflow();
   }
+  return true;
 }
 
-template <typename Rule>
+template <typename Cells, typename Rule>
 void AnalysisStore::UpdateRows(std::int32_t rowA, std::int32_t rowB, std::int32_t newId,
                                Rule rule) {
-  if (rowA < rowB) {
-    UpdateRuns<true>(rowA, rowB, newId, rule);
+  if constexpr (Cells::kSquare) {
+    if (rowA < rowB) {
+      UpdateSquare<Cells, true>(rowA, rowB, newId, rule);
+    } else {
+      UpdateSquare<Cells, false>(rowB, rowA, newId, rule);
+    }
+  } else if (rowA < rowB) {
+    UpdateRuns<Cells, true>(rowA, rowB, newId, rule);
   } else {
-    UpdateRuns<false>(rowB, rowA, newId, rule);
+    UpdateRuns<Cells, false>(rowB, rowA, newId, rule);
   }
 }
 
@@ -204,10 +265,11 @@ void AnalysisStore::UpdateRows(std::int32_t rowA, std::int32_t rowB, std::int32_
 // the two, the value with the lower one lies in r's own row; above both,
 // both lie in r's row. Looping run by run keeps the pass free of per-row
 // layout decisions.
-template <bool kLowIsA, typename Rule>
+template <typename Cells, bool kLowIsA, typename Rule>
 void AnalysisStore::UpdateRuns(std::int32_t lowRow, std::int32_t highRow, std::int32_t newId,
                                Rule rule) {
-  Real* const work = work_.get();
+  using Cell = typename Cells::Cell;
+  Cell* const work = WorkCells<Cells>();
   const std::int32_t* const idOf = idOf_.data();
   const std::int32_t* const rows = activeRows_.data();
   const std::size_t count = activeRows_.size();
@@ -216,8 +278,8 @@ void AnalysisStore::UpdateRuns(std::int32_t lowRow, std::int32_t highRow, std::i
   const auto combine = [&rule](Real atLow, Real atHigh, std::int32_t row) {
     return kLowIsA ? rule(atLow, atHigh, row) : rule(atHigh, atLow, row);
   };
-  Real* const lowLine = line(lowRow);
-  Real* const highLine = line(highRow);
+  Cell* const lowLine = line(lowRow);
+  Cell* const highLine = line(highRow);
 
   // Below the lower merged row: the new row owns these pairs, with the keys
   // (newId, id); the least value, then the least id, is its candidate.
@@ -227,8 +289,8 @@ void AnalysisStore::UpdateRuns(std::int32_t lowRow, std::int32_t highRow, std::i
   std::size_t k = 0;
   for (; rows[k] < lowRow; ++k) {
     const std::int32_t row = rows[k];
-    const Real value = combine(lowLine[row], highLine[row], row);
-    lowLine[row] = value;
+    const Real value = combine(Cells::Load(lowLine[row]), Cells::Load(highLine[row]), row);
+    Cells::Store(lowLine[row], value);
     const std::int32_t id = idOf[row];
     if (value < best || (value == best && id < bestId)) {
       best = value;
@@ -258,19 +320,81 @@ void AnalysisStore::UpdateRuns(std::int32_t lowRow, std::int32_t highRow, std::i
   for (++k; rows[k] < highRow; ++k) {
     prefetch(k, lowRow);
     const std::int32_t row = rows[k];
-    Real* const own = line(row);
-    const Real value = combine(own[lowRow], highLine[row], row);
-    own[lowRow] = value;
+    Cell* const own = line(row);
+    const Real value = combine(Cells::Load(own[lowRow]), Cells::Load(highLine[row]), row);
+    Cells::Store(own[lowRow], value);
     offer(row, value);
   }
   for (++k; k < count; ++k) {
     prefetch(k, lowRow);
     prefetch(k, highRow);
     const std::int32_t row = rows[k];
-    Real* const own = line(row);
-    const Real value = combine(own[lowRow], own[highRow], row);
-    own[lowRow] = value;
+    Cell* const own = line(row);
+    const Real value = combine(Cells::Load(own[lowRow]), Cells::Load(own[highRow]), row);
+    Cells::Store(own[lowRow], value);
     offer(row, value);
+  }
+}
+
+// The pass over the active rows in a square: both merged rows are read
+// along their length, and each new value goes to the lower merged row and,
+// mirrored, to the other row's own line. Stores that miss the cache leave
+// the pass running where strided loads would stall it.
+template <typename Cells, bool kLowIsA, typename Rule>
+void AnalysisStore::UpdateSquare(std::int32_t lowRow, std::int32_t highRow, std::int32_t newId,
+                                 Rule rule) {
+  using Cell = typename Cells::Cell;
+  Cell* const work = WorkCells<Cells>();
+  const std::int32_t* const idOf = idOf_.data();
+  const std::int32_t* const rows = activeRows_.data();
+  const std::size_t count = activeRows_.size();
+  const std::ptrdiff_t stride = workStride_;
+  const auto combine = [&rule](Real atLow, Real atHigh, std::int32_t row) {
+    return kLowIsA ? rule(atLow, atHigh, row) : rule(atHigh, atLow, row);
+  };
+  Cell* const lowLine = work + WorkRowBase<Cells>(lowRow);
+  const Cell* const highLine = work + WorkRowBase<Cells>(highRow);
+  // lowColumn[(row - 1) * stride] is cell (row, lowRow), lowLine[row]'s mirror.
+  Cell* const lowColumn = work + (lowRow - 1);
+  // Ask for the mirror cells' lines ahead, so that the stores need not
+  // wait for them in turn.
+  const auto prefetch = [&](std::size_t at) {
+    if (at + kPrefetchDistance < count) {
+      __builtin_prefetch(lowColumn + (rows[at + kPrefetchDistance] - 1) * stride, 1);
+    }
+  };
+
+  // Below the lower merged row: the new row owns these pairs (see
+  // UpdateRuns).
+  constexpr std::int32_t kNoId = std::numeric_limits<std::int32_t>::max();
+  Real best = std::numeric_limits<Real>::infinity();
+  std::int32_t bestId = kNoId;
+  std::size_t k = 0;
+  for (; rows[k] < lowRow; ++k) {
+    prefetch(k);
+    const std::int32_t row = rows[k];
+    const Real value = combine(Cells::Load(lowLine[row]), Cells::Load(highLine[row]), row);
+    Cells::StoreTwice(lowLine[row], lowColumn[(row - 1) * stride], value);
+    const std::int32_t id = idOf[row];
+    if (value < best || (value == best && id < bestId)) {
+      best = value;
+      bestId = id;
+    }
+  }
+  if (bestId != kNoId) {
+    candidates_.Set(lowRow, best, newId, bestId, bestId);
+  } else {
+    candidates_.Clear(lowRow);
+  }
+
+  // Above it, each row owns its pair with the new cluster.
+  for (++k; k < count; ++k) {
+    prefetch(k);
+    const std::int32_t row = rows[k];
+    if (row == highRow) continue;
+    const Real value = combine(Cells::Load(lowLine[row]), Cells::Load(highLine[row]), row);
+    Cells::StoreTwice(lowLine[row], lowColumn[(row - 1) * stride], value);
+    if (candidates_.IsBelow(row, value)) candidates_.Set(row, value, newId, idOf[row], newId);
   }
 }
 

@@ -7,6 +7,7 @@
 
 #include "common/errors.h"
 #include "engine/triangle.h"
+#include "engine/work_cells.h"
 
 namespace cluster {
 
@@ -22,6 +23,15 @@ Real* AllocateTriangle(std::int32_t rows, bool zeroed) {
   return static_cast<Real*>(block);
 }
 
+Real* AllocateWork(std::int32_t rows, bool square) {
+  const auto side = static_cast<std::size_t>(rows);
+  const std::size_t squareBytes = square ? side * side * sizeof(SplitReal) : 0;
+  const std::size_t bytes = std::max({squareBytes, TriangleSize(rows) * sizeof(Real), sizeof(Real)});
+  void* block = std::malloc(bytes);
+  if (block == nullptr) throw std::bad_alloc();
+  return static_cast<Real*>(block);
+}
+
 [[noreturn]] void ThrowSeekCError() { throw Exception("Range error in SeekC"); }
 [[noreturn]] void ThrowSeekDError() { throw Exception("SeekD range error"); }
 
@@ -33,7 +43,10 @@ AnalysisStore::AnalysisStore(std::int32_t maxObjects) : maxObjects_(maxObjects) 
   CheckRange(maxObjects, 1, kLargestMaxObjects);
   names_.resize(static_cast<std::size_t>(maxObjects) + 1);
   dist_.reset(AllocateTriangle(maxObjects, true));
-  work_.reset(AllocateTriangle(maxObjects, false));
+  // Room for either layout: a square of split cells, or the triangle of
+  // whole values a run falls back to.
+  splitCapable_ = maxObjects <= kLargestSquareWork;
+  work_.reset(AllocateWork(maxObjects, splitCapable_));
 }
 
 AnalysisStore::~AnalysisStore() { ReleaseAllNodes(); }
@@ -64,12 +77,14 @@ Real AnalysisStore::DistMatrix(std::int32_t i, std::int32_t j) const {
   return dist_[TriangleIndex(i, j)];
 }
 
-Real& AnalysisStore::Work(std::int32_t r, std::int32_t s) {
-  return r > s ? work_[TriangleIndex(r, s)] : work_[TriangleIndex(s, r)];
+template <typename Cells>
+Real AnalysisStore::WorkIn(std::int32_t r, std::int32_t s) const {
+  return r > s ? Cells::Load(WorkCells<Cells>()[WorkRowBase<Cells>(r) + s])
+               : Cells::Load(WorkCells<Cells>()[WorkRowBase<Cells>(s) + r]);
 }
 
 Real AnalysisStore::Work(std::int32_t r, std::int32_t s) const {
-  return r > s ? work_[TriangleIndex(r, s)] : work_[TriangleIndex(s, r)];
+  return splitCells_ ? WorkIn<SplitCells>(r, s) : WorkIn<WideCells>(r, s);
 }
 
 void AnalysisStore::PrepareClusters() {
@@ -86,30 +101,17 @@ void AnalysisStore::PrepareClusters() {
   const std::int32_t n = std::max(ObjectCount, 0);
   preparedCount_ = n;
 
-  // Pair values, and for each row the least pair it owns (its pairs with
-  // lower rows). Row i's pairs (j, i) come in list order, so a strict
-  // less-than keeps the first of equal values, as the tie order demands.
-  const bool halve = DistType == kWardMethod;
-  constexpr Real kLargest = std::numeric_limits<Real>::max();
-  bool allFinite = true;
   candidates_.Reset(n);
+  workStride_ = n;
+  splitCells_ = splitCapable_;
   ClearFloatFlags();
-  for (std::int32_t i = 2; i <= n; ++i) {
-    const Real* d = dist_.get() + TriangleRowOffset(i);
-    Real* w = work_.get() + TriangleRowOffset(i);
-    Real best = 0;
-    std::int32_t bestIndex = -1;
-    for (std::int32_t j = 0; j < i - 1; ++j) {
-      Real value = d[j] * d[j];
-      if (halve) value = value / 2;
-      w[j] = value;
-      allFinite &= value <= kLargest;
-      if (bestIndex < 0 || value < best) {
-        best = value;
-        bestIndex = j;
-      }
-    }
-    candidates_.Store(i, best, i, bestIndex + 1, bestIndex + 1);
+  ClearSplitLossFlags();
+  halvedAtSetUp_ = DistType == kWardMethod;
+  bool allFinite = splitCells_ ? FillWork<SplitCells>(n, halvedAtSetUp_)
+                               : FillWork<WideCells>(n, halvedAtSetUp_);
+  if (splitCells_ && allFinite && !SplitStoresWereExact()) {
+    splitCells_ = false;
+    allFinite = FillWork<WideCells>(n, halvedAtSetUp_);
   }
   if (!allFinite) ThrowFirstPrepareError(n);
   candidates_.RefreshAll();
@@ -118,19 +120,76 @@ void AnalysisStore::PrepareClusters() {
   nodes_.assign(std::max<std::size_t>(ids, 1), nullptr);
   inTable_.assign(std::max<std::size_t>(ids, 1), 0);
   rowOf_.assign(std::max<std::size_t>(ids, 1), 0);
-  idOf_.assign(static_cast<std::size_t>(n) + 1, 0);
-  members_.assign(static_cast<std::size_t>(n) + 1, 1);
-  activeRows_.reserve(static_cast<std::size_t>(n));
   for (std::int32_t i = 1; i <= n; ++i) {
     NewNode(i);
     inTable_[i] = 1;
+  }
+  ResetRowsToLeaves(n);
+  pairCount_ = static_cast<std::int32_t>(TriangleSize(n));
+  nextClusterId_ = n;
+  RebuildClusterTable();
+}
+
+// Pair values, and for each row the least pair it owns (its pairs with lower
+// rows). Row i's pairs (j, i) come in list order, so a strict less-than keeps
+// the first of equal values, as the tie order demands. Returns whether every
+// value is finite; the candidates still need RefreshAll(). Ward's method
+// halves the squares.
+template <typename Cells>
+bool AnalysisStore::FillWork(std::int32_t n, bool halve) {
+  constexpr Real kLargest = std::numeric_limits<Real>::max();
+  // A square's upper half is copied from the lower one block of rows at a
+  // time, while those rows are still in the cache: copying a cell is much
+  // cheaper than storing a value twice, once across the rows.
+  constexpr std::int32_t kMirrorBlock = 128;
+  typename Cells::Cell* const work = WorkCells<Cells>();
+  bool allFinite = true;
+  std::int32_t mirrored = 1;
+  for (std::int32_t i = 2; i <= n; ++i) {
+    const Real* d = dist_.get() + TriangleRowOffset(i);
+    typename Cells::Cell* w = work + WorkRowBase<Cells>(i) + 1;
+    Real best = 0;
+    std::int32_t bestIndex = -1;
+    for (std::int32_t j = 0; j < i - 1; ++j) {
+      Real value = d[j] * d[j];
+      if (halve) value = value / 2;
+      Cells::Store(w[j], value);
+      allFinite &= value <= kLargest;
+      if (bestIndex < 0 || value < best) {
+        best = value;
+        bestIndex = j;
+      }
+    }
+    candidates_.Store(i, best, i, bestIndex + 1, bestIndex + 1);
+    if (Cells::kSquare && (i - mirrored == kMirrorBlock || i == n)) {
+      // Cells (j, r) = (r, j) for the rows r of the block and every j < r.
+      for (std::int32_t j = 1; j < i; ++j) {
+        typename Cells::Cell* const line = work + WorkRowBase<Cells>(j);
+        for (std::int32_t r = std::max(mirrored + 1, j + 1); r <= i; ++r) {
+          line[r] = work[WorkRowBase<Cells>(r) + j];
+        }
+      }
+      mirrored = i;
+    }
+  }
+  return allFinite;
+}
+
+// A run that leaves split cells refills whole values (agglomerate.cpp).
+template bool AnalysisStore::FillWork<WideCells>(std::int32_t n, bool halve);
+
+// Every object is its own cluster, in the row of its index.
+void AnalysisStore::ResetRowsToLeaves(std::int32_t n) {
+  std::fill(rowOf_.begin(), rowOf_.end(), 0);
+  idOf_.assign(static_cast<std::size_t>(n) + 1, 0);
+  members_.assign(static_cast<std::size_t>(n) + 1, 1);
+  activeRows_.clear();
+  activeRows_.reserve(static_cast<std::size_t>(n));
+  for (std::int32_t i = 1; i <= n; ++i) {
     rowOf_[i] = i;
     idOf_[i] = i;
     activeRows_.push_back(i);
   }
-  pairCount_ = static_cast<std::int32_t>(TriangleSize(n));
-  nextClusterId_ = n;
-  RebuildClusterTable();
 }
 
 // The plain procedure fails at the first pair, in list order, whose value is
@@ -141,7 +200,7 @@ void AnalysisStore::ThrowFirstPrepareError(std::int32_t n) const {
   for (std::size_t k = 0; k < count; ++k) {
     const Real d = dist_[k];
     if (std::isnan(d)) throw EInvalidOp();
-    if (!std::isfinite(work_[k])) throw EOverflow();
+    if (!std::isfinite(d * d)) throw EOverflow();
   }
   throw EOverflow();
 }

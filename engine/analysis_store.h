@@ -20,6 +20,7 @@
 // pair list; agglomerate.cpp explains how the store gets there faster.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -29,6 +30,7 @@
 #include "common/float_checks.h"
 #include "engine/candidate_tree.h"
 #include "engine/cluster_types.h"
+#include "engine/triangle.h"
 
 namespace cluster {
 
@@ -39,6 +41,11 @@ class AnalysisStore {
   // Member counts are squared in 32-bit integers by the centroid rule, which
   // bounds any capacity.
   static constexpr std::int32_t kLargestMaxObjects = 46340;
+  // Up to this capacity the working values are kept as a full square of
+  // split cells (engine/work_cells.h), which a merge reads faster than a
+  // triangle; above it, the memory the square would reserve decides
+  // against it.
+  static constexpr std::int32_t kLargestSquareWork = 16384;
 
   // A store for up to maxObjects objects (1..kLargestMaxObjects, else
   // ERangeError). Memory for the dissimilarities is reserved, not touched.
@@ -129,28 +136,57 @@ class AnalysisStore {
   using RealBuffer = std::unique_ptr<Real[], FreeDeleter>;
 
   // Working matrix value of rows r != s.
-  Real& Work(std::int32_t r, std::int32_t s);
   Real Work(std::int32_t r, std::int32_t s) const;
+  template <typename Cells>
+  Real WorkIn(std::int32_t r, std::int32_t s) const;
+  template <typename Cells>
+  typename Cells::Cell* WorkCells() const {
+    return reinterpret_cast<typename Cells::Cell*>(work_.get());
+  }
+  // Offset of the working row `row` less one: cell (row, c) of rows c < row
+  // is at WorkRowBase(row) + c. Split cells fill a square, where any c !=
+  // row has a cell; whole values a packed triangle.
+  template <typename Cells>
+  std::ptrdiff_t WorkRowBase(std::int32_t row) const {
+    if constexpr (Cells::kSquare) {
+      return static_cast<std::ptrdiff_t>(row - 1) * workStride_ - 1;
+    } else {
+      return static_cast<std::ptrdiff_t>(TriangleRowOffset(row)) - 1;
+    }
+  }
 
   TClusterNode* NewNode(std::int32_t id);
   void ReleaseAllNodes();
   void RebuildClusterTable();
   void ThrowFirstPrepareError(std::int32_t n) const;
+  template <typename Cells>
+  bool FillWork(std::int32_t n, bool halve);
+  void ResetRowsToLeaves(std::int32_t n);
 
   // agglomerate.cpp
   void MergeStep();
+  bool ApplyMerge(std::int32_t a, std::int32_t b, std::int32_t newId, std::int32_t members);
+  void SwitchToWideCells();
   std::int32_t LeastPairRow();
+  template <typename Cells>
   void RescanRow(std::int32_t row);
-  void UpdateForMerge(std::int32_t rowA, std::int32_t rowB, std::int32_t newId);
-  template <typename Rule>
+  template <typename Cells>
+  bool UpdateForMerge(std::int32_t rowA, std::int32_t rowB, std::int32_t newId);
+  template <typename Cells, typename Rule>
   void UpdateRows(std::int32_t rowA, std::int32_t rowB, std::int32_t newId, Rule rule);
-  template <bool kLowIsA, typename Rule>
+  template <typename Cells, bool kLowIsA, typename Rule>
   void UpdateRuns(std::int32_t lowRow, std::int32_t highRow, std::int32_t newId, Rule rule);
+  template <typename Cells, bool kLowIsA, typename Rule>
+  void UpdateSquare(std::int32_t lowRow, std::int32_t highRow, std::int32_t newId, Rule rule);
 
   std::int32_t maxObjects_;
   std::vector<std::string> names_;  // index 0 unused
   RealBuffer dist_;                 // captured dissimilarities, packed triangle
   RealBuffer work_;                 // current pair values between active rows
+  bool splitCapable_ = false;       // work_ has room for a square of split cells
+  bool splitCells_ = false;         // work_ holds SplitCells (a square), else WideCells
+  std::int32_t workStride_ = 0;     // cells per row of the square (the prepared n)
+  bool halvedAtSetUp_ = false;      // the set-up halved the squares (Ward)
 
   // Working state of a run (sized by the prepared object count n).
   std::int32_t preparedCount_ = 0;        // n

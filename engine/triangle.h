@@ -3,7 +3,8 @@
 // Element [i, j] with 1 <= j < i sits at (i-1)(i-2)/2 + (j-1): row i is
 // contiguous and rows follow one another, so the first n rows of a larger
 // triangle are exactly the triangle of n rows. The captured dissimilarities
-// and the agglomeration's working values share this layout.
+// have this layout, and so have the agglomeration's working values when they
+// are kept whole (engine/work_cells.h).
 #pragma once
 
 #include <cstddef>

@@ -1,10 +1,13 @@
 // The engine against the plain procedure (tests/engine_oracle.h) on random
 // data sets: the same merges in the same order, the same ids and members and
 // the same 80-bit heights, for both methods and for data with and without
-// exact ties, negative and zero dissimilarities.
+// exact ties, negative and zero dissimilarities, and values far from 1.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <random>
+#include <string>
 
 #include "tests/engine_test_support.h"
 
@@ -19,13 +22,15 @@ class AgainstPlainProcedure : public ::testing::TestWithParam<std::uint8_t> {
  protected:
   // Runs both on one data set and compares the finished trees.
   void CompareRun(std::int32_t n, DataKind kind, std::mt19937_64& random) {
-    const Lower lower = RandomLower(n, kind, random);
+    CompareRun(n, RandomLower(n, kind, random), KindName(kind));
+  }
+  void CompareRun(std::int32_t n, const Lower& lower, const std::string& label) {
     Capture(store_, n, lower, GetParam());
     store_.PrepareClusters();
     ASSERT_TRUE(store_.Agglomerate());
     oracle::PlainAgglomeration plain(n, lower, GetParam());
     plain.Run();
-    EXPECT_TRUE(SameTree(store_, plain, n)) << KindName(kind) << " n=" << n;
+    EXPECT_TRUE(SameTree(store_, plain, n)) << label << " n=" << n;
     store_.FreeClusterTree();
   }
 
@@ -78,6 +83,47 @@ TEST_P(AgainstPlainProcedure, LargeSets) {
   CompareRun(300, DataKind::kEuclidean, random);
   CompareRun(240, DataKind::kSmallWhole, random);
   CompareRun(180, DataKind::kSignedReal, random);
+}
+
+// The store keeps pair values split in two halves while they lie in a range
+// that covers ordinary data, and in whole 80-bit values otherwise: from the
+// start when a squared dissimilarity lies outside it, or from the merge on
+// whose value first does (Ward's values grow with the clusters). The merges
+// must not notice.
+TEST_P(AgainstPlainProcedure, ValuesBeyondTheSplitRange) {
+  std::mt19937_64 random(5000 + GetParam());
+  // Tiny squares (about 1e-30 and below) and huge ones (above 1e60); then
+  // (scale 0) squares up to 2^180.8, whose Ward merges grow well past it.
+  const long double scales[] = {1e-15L, 1e-40L, 1e30L, 0};
+  const auto rescale = [](Lower& lower, long double scale) {
+    if (scale == 0) {
+      long double largest = 0;
+      for (const long double value : lower) largest = std::max(largest, std::fabs(value));
+      scale = std::ldexp(1.4L, 90) / largest;
+    }
+    for (long double& value : lower) value *= scale;
+  };
+  for (const long double scale : scales) {
+    for (int round = 0; round < 4; ++round) {
+      const auto n = std::uniform_int_distribution<std::int32_t>(8, scale == 0 ? 120 : 40)(random);
+      Lower lower = RandomLower(n, DataKind::kEuclidean, random);
+      rescale(lower, scale);
+      Capture(store_, n, lower, GetParam());
+      store_.PrepareClusters();
+      oracle::PlainAgglomeration plain(n, lower, GetParam());
+      for (std::int32_t merge = 1; merge < n; ++merge) {
+        ASSERT_TRUE(store_.AgglomerateSteps(1));
+        plain.Step();
+        ASSERT_TRUE(SameLists(store_, plain))
+            << "scale " << scale << " n=" << n << " after merge " << merge;
+      }
+      EXPECT_TRUE(SameTree(store_, plain, n)) << "scale " << scale << " n=" << n;
+      store_.FreeClusterTree();
+    }
+    Lower lower = RandomLower(200, DataKind::kEuclidean, random);
+    rescale(lower, scale);
+    CompareRun(200, lower, "scale " + std::to_string(static_cast<double>(scale)));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(BothMethods, AgainstPlainProcedure, ::testing::Values(0, 1),

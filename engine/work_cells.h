@@ -1,0 +1,87 @@
+// How the agglomeration keeps its working pair values in memory.
+//
+// A value is an 80-bit extended real, but on x87 an 80-bit load costs
+// several times a 64-bit or 32-bit one, and a merge loads two stored values
+// for every active cluster. So a value is normally kept split: hi is the
+// value rounded to double and lo the remainder value - hi as a float. The
+// remainder is exact and has at most 11 significant bits, so it fits a float
+// whenever it lies in the float range: for values between about 2^-86 and
+// 2^180, and zero, which covers squared distances of any ordinary data.
+// Reading adds the two back in extended precision, which gives the value
+// again in every bit. (Split cells never hold -0: no pair value is -0
+// unless an operation underflowed, which the flags below report.)
+//
+// A value outside those bounds cannot be split exactly. Storing it raises
+// the overflow or underflow flag (a half beyond its range; a tiny half that
+// is not exact), so a stretch of split stores is exact exactly when neither
+// flag was raised. The store then falls back to keeping whole 80-bit values
+// (WideCells) for the rest of the run.
+#pragma once
+
+#include <cfenv>
+
+#include "common/float_checks.h"
+
+namespace cluster {
+
+// Twelve bytes, packed: a full square of 10,000 objects then fits beside
+// the captured dissimilarities in about 2 GB.
+struct __attribute__((packed, aligned(4))) SplitReal {
+  double hi;
+  float lo;
+};
+static_assert(sizeof(SplitReal) == 12, "split cells are packed");
+
+struct SplitCells {
+  using Cell = SplitReal;
+  static constexpr bool kSquare = true;  // a full square of rows
+  static Real Load(const Cell& cell) {
+    return static_cast<Real>(cell.hi) + static_cast<Real>(cell.lo);
+  }
+  // Written out for x87: left to itself the compiler rounds both halves into
+  // scratch memory and copies them on, which costs a failed store forward
+  // per value. Here hi goes to the cell, is subtracted back from there, and
+  // lo follows.
+  static void Store(Cell& cell, Real value) {
+#if defined(__x86_64__) || defined(__i386__)
+    asm("fstl (%1)\n\tfsubl (%1)\n\tfstps 8(%1)" : "=m"(cell) : "r"(&cell), "t"(value) : "st");
+#else
+    const double hi = static_cast<double>(value);
+    cell.hi = hi;
+    cell.lo = static_cast<float>(value - static_cast<Real>(hi));
+#endif
+  }
+  // Stores one value in two cells; lo is worked out at the first, so the
+  // second, often far away, is only written.
+  static void StoreTwice(Cell& first, Cell& second, Real value) {
+#if defined(__x86_64__) || defined(__i386__)
+    asm("fstl (%2)\n\tfstl (%3)\n\tfsubl (%2)\n\tfsts 8(%2)\n\tfstps 8(%3)"
+        : "=m"(first), "=m"(second)
+        : "r"(&first), "r"(&second), "t"(value)
+        : "st");
+#else
+    Store(first, value);
+    second = first;
+#endif
+  }
+};
+
+struct WideCells {
+  using Cell = Real;
+  static constexpr bool kSquare = false;  // a packed triangle
+  static Real Load(const Cell& cell) { return cell; }
+  static void Store(Cell& cell, Real value) { cell = value; }
+  static void StoreTwice(Cell& first, Cell& second, Real value) {
+    first = value;
+    second = value;
+  }
+};
+
+// Flags that tell a stretch of split stores (and the arithmetic before
+// them) went beyond what split cells hold exactly.
+constexpr int kSplitLossFlags = FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW | FE_UNDERFLOW;
+
+inline void ClearSplitLossFlags() { std::feclearexcept(kSplitLossFlags); }
+inline bool SplitStoresWereExact() { return std::fetestexcept(kSplitLossFlags) == 0; }
+
+}  // namespace cluster
