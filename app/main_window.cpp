@@ -8,6 +8,7 @@
 
 #include "app/distance_echo.h"
 #include "common/codepage.h"
+#include "common/numbers.h"
 #include "datawindow/data_window_outcome.h"
 #include "datawindow/tfdist.h"
 #include "engine/program_store.h"
@@ -76,6 +77,11 @@ void TFMain::closeEvent(QCloseEvent* event) {
   event->accept();
   endRequested_ = true;
   if (!runActive_) QCoreApplication::quit();
+}
+
+void TFMain::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::LocaleChange) ReloadDecimalSeparator();
+  QWidget::changeEvent(event);
 }
 
 void TFMain::ExitButtonClick() { close(); }

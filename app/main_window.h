@@ -54,6 +54,9 @@ class TFMain : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // A change of the user's regional settings: the decimal separator is read
+  // again.
+  void changeEvent(QEvent* event) override;
 
  private:
   // Every data window ever opened; closed ones are only hidden.

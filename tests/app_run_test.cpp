@@ -278,6 +278,21 @@ TEST_F(RunTest, ClosingTheMainWindowWhileARunWaitsLetsTheRunFinish) {
   EXPECT_EQ(plainMessages_[0], "Calculation ended. Output File = " + output);
 }
 
+TEST_F(RunTest, ANoticeOfChangedSettingsReadsTheDecimalSeparatorAgain) {
+  const char* old = std::getenv("LC_ALL");
+  const std::string previous = old != nullptr ? old : "";
+  SetDecimalSeparator(',');
+  setenv("LC_ALL", "C", 1);  // no decimal symbol of its own: "."
+  QEvent notice(QEvent::LocaleChange);
+  QApplication::sendEvent(main_.get(), &notice);
+  EXPECT_EQ(DecimalSeparator(), '.');
+  if (old != nullptr) {
+    setenv("LC_ALL", previous.c_str(), 1);
+  } else {
+    unsetenv("LC_ALL");
+  }
+}
+
 TEST(ErrorBoxTextTest, PeriodOnlyAfterBytesAboveThePeriod) {
   EXPECT_EQ(ErrorBoxText("Range error in SeekC"), "Range error in SeekC.");
   EXPECT_EQ(ErrorBoxText(Cp932FromUtf8("ファイルが見つかりません")), Cp932FromUtf8("ファイルが見つかりません."));
