@@ -223,8 +223,9 @@ bool AnalysisStore::UpdateForMerge(std::int32_t rowA, std::int32_t rowB, std::in
     });
   } else {
     const std::int32_t* members = members_.data();
-    UpdateRows<Cells>(rowA, rowB, newId, [dab, members, na, nb](Real dna, Real dnb, std::int32_t row) {
-      return WardCombine(dna, dnb, dab, members[row], na, nb);
+    const WardCounts counts{static_cast<Real>(na), static_cast<Real>(nb)};
+    UpdateRows<Cells>(rowA, rowB, newId, [dab, members, counts](Real dna, Real dnb, std::int32_t row) {
+      return WardCombine(dna, dnb, dab, static_cast<Real>(members[row]), counts);
     });
   }
   if (kSplit) return SplitStoresWereExact();

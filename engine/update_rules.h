@@ -5,7 +5,9 @@
 // grouping of the operations below is fixed: it decides the last bits of
 // every result, and those bits decide ties in later minimum searches, so the
 // merge tree depends on it. Member counts are 32-bit integers, added and
-// multiplied as integers and converted to Real only as operands.
+// multiplied as integers and converted to Real only as operands; the Ward
+// rule adds its counts after converting them, which gives the same bits
+// (see WardCombine).
 #pragma once
 
 #include <cstdint>
@@ -38,13 +40,24 @@ inline Real CentroidCombine(Real dan, Real dbn, const CentroidWeights& w, Real a
   return t2 - abW3;
 }
 
+// The Ward rule's per-merge counts, na and nb, converted once.
+struct WardCounts {
+  Real na;
+  Real nb;
+};
+
 // d(new, n) = ((nn+na) d(n, a) + (nn+nb) d(n, b) - nn d(a, b)) / (nn+na+nb),
-// grouped as written, with the one division last.
-inline Real WardCombine(Real dna, Real dnb, Real dab, std::int32_t nn, std::int32_t na,
-                        std::int32_t nb) {
-  const Real t1 = dna * static_cast<Real>(nn + na);
-  const Real t2 = dnb * static_cast<Real>(nn + nb) + t1;
-  return (t2 - dab * static_cast<Real>(nn)) / static_cast<Real>(nn + na + nb);
+// grouped as written, with the one division last. The counts come
+// converted (nn once per row). Counts and their sums are whole numbers no
+// larger than the object count, which the 64-bit significand holds
+// exactly, so adding converted counts gives the same bits as converting the
+// integer sums, and raises no flag; it saves the store and reload that
+// every integer conversion costs on x87.
+inline Real WardCombine(Real dna, Real dnb, Real dab, Real nn, const WardCounts& counts) {
+  const Real withA = nn + counts.na;
+  const Real t1 = dna * withA;
+  const Real t2 = dnb * (nn + counts.nb) + t1;
+  return (t2 - dab * nn) / (withA + counts.nb);
 }
 
 }  // namespace cluster
