@@ -258,6 +258,34 @@ void AnalysisStore::UpdateRows(std::int32_t rowA, std::int32_t rowB, std::int32_
   }
 }
 
+// The active rows below the lower merged row: `valueOf(k, row)` works out
+// and stores the new cluster's pair with the k-th active row. The new row
+// owns these pairs, with the keys (newId, id), so the least value, then the
+// least id, becomes its candidate. Returns the index of the first active row
+// not below lowRow.
+template <typename ValueOf>
+std::size_t AnalysisStore::PassBelowLowRow(std::int32_t lowRow, std::int32_t newId, ValueOf valueOf) {
+  const std::int32_t* const rows = activeRows_.data();
+  constexpr std::int32_t kNoId = std::numeric_limits<std::int32_t>::max();
+  Real best = std::numeric_limits<Real>::infinity();
+  std::int32_t bestId = kNoId;
+  std::size_t k = 0;
+  for (; rows[k] < lowRow; ++k) {
+    const Real value = valueOf(k, rows[k]);
+    const std::int32_t id = idOf_[rows[k]];
+    if (value < best || (value == best && id < bestId)) {
+      best = value;
+      bestId = id;
+    }
+  }
+  if (bestId != kNoId) {
+    candidates_.Set(lowRow, best, newId, bestId, bestId);
+  } else {
+    candidates_.Clear(lowRow);
+  }
+  return k;
+}
+
 // The pass over the active rows. The new values overwrite the pairs with the
 // lower merged row, which the new cluster keeps. For another row r, the pair
 // (r, low) lies in row max(r, low) and (r, high) in row max(r, high), so the
@@ -282,27 +310,12 @@ void AnalysisStore::UpdateRuns(std::int32_t lowRow, std::int32_t highRow, std::i
   Cell* const lowLine = line(lowRow);
   Cell* const highLine = line(highRow);
 
-  // Below the lower merged row: the new row owns these pairs, with the keys
-  // (newId, id); the least value, then the least id, is its candidate.
-  constexpr std::int32_t kNoId = std::numeric_limits<std::int32_t>::max();
-  Real best = std::numeric_limits<Real>::infinity();
-  std::int32_t bestId = kNoId;
-  std::size_t k = 0;
-  for (; rows[k] < lowRow; ++k) {
-    const std::int32_t row = rows[k];
+  // Below the lower merged row: the new row owns these pairs.
+  std::size_t k = PassBelowLowRow(lowRow, newId, [&](std::size_t, std::int32_t row) {
     const Real value = combine(Cells::Load(lowLine[row]), Cells::Load(highLine[row]), row);
     Cells::Store(lowLine[row], value);
-    const std::int32_t id = idOf[row];
-    if (value < best || (value == best && id < bestId)) {
-      best = value;
-      bestId = id;
-    }
-  }
-  if (bestId != kNoId) {
-    candidates_.Set(lowRow, best, newId, bestId, bestId);
-  } else {
-    candidates_.Clear(lowRow);
-  }
+    return value;
+  });
 
   // Above it, each row owns its pair with the new cluster. The key (newId,
   // id) is above every key made before, so only a smaller value puts the
@@ -365,28 +378,13 @@ void AnalysisStore::UpdateSquare(std::int32_t lowRow, std::int32_t highRow, std:
     }
   };
 
-  // Below the lower merged row: the new row owns these pairs (see
-  // UpdateRuns).
-  constexpr std::int32_t kNoId = std::numeric_limits<std::int32_t>::max();
-  Real best = std::numeric_limits<Real>::infinity();
-  std::int32_t bestId = kNoId;
-  std::size_t k = 0;
-  for (; rows[k] < lowRow; ++k) {
-    prefetch(k);
-    const std::int32_t row = rows[k];
+  // Below the lower merged row: the new row owns these pairs.
+  std::size_t k = PassBelowLowRow(lowRow, newId, [&](std::size_t at, std::int32_t row) {
+    prefetch(at);
     const Real value = combine(Cells::Load(lowLine[row]), Cells::Load(highLine[row]), row);
     Cells::StoreTwice(lowLine[row], lowColumn[(row - 1) * stride], value);
-    const std::int32_t id = idOf[row];
-    if (value < best || (value == best && id < bestId)) {
-      best = value;
-      bestId = id;
-    }
-  }
-  if (bestId != kNoId) {
-    candidates_.Set(lowRow, best, newId, bestId, bestId);
-  } else {
-    candidates_.Clear(lowRow);
-  }
+    return value;
+  });
 
   // Above it, each row owns its pair with the new cluster.
   for (++k; k < count; ++k) {
