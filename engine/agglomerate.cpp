@@ -120,7 +120,8 @@ void AnalysisStore::MergeStep() {
 
 // Values the new cluster against the others and hands it the lower of the
 // two merged rows. Returns false when split cells could not hold a new value
-// exactly; the values are then unusable, the rest of the state is right.
+// or one of the merge's factors exactly; the values are then unusable, the
+// rest of the state is right.
 bool AnalysisStore::ApplyMerge(std::int32_t a, std::int32_t b, std::int32_t newId,
                                std::int32_t members) {
   const std::int32_t rowA = rowOf_[a];
@@ -205,8 +206,8 @@ void AnalysisStore::RescanRow(std::int32_t row) {
 
 // Values the new cluster against every other active cluster and brings the
 // candidates up to date: the new row's exactly, the higher rows' by the new
-// pairs they own. Split cells report a value they could not hold (false);
-// whole values raise the first floating error of the pass.
+// pairs they own. Split cells report a value or a factor they could not
+// hold (false); whole values raise the first floating error of the pass.
 template <typename Cells>
 bool AnalysisStore::UpdateForMerge(std::int32_t rowA, std::int32_t rowB, std::int32_t newId) {
   constexpr bool kSplit = std::is_same_v<Cells, SplitCells>;
@@ -215,18 +216,32 @@ bool AnalysisStore::UpdateForMerge(std::int32_t rowA, std::int32_t rowB, std::in
   const Real dab = Work(rowA, rowB);
   ClearFloatFlags();
   if (kSplit) ClearSplitLossFlags();
+  using Constant = typename Cells::Constant;
   if (method_ == kCentroidMethod) {
     const CentroidWeights weights = CentroidWeightsFor(na, nb);
-    const Real abW3 = dab * weights.w3;
-    UpdateRows<Cells>(rowA, rowB, newId, [&weights, abW3](Real dan, Real dbn, std::int32_t) {
-      return CentroidCombine(dan, dbn, weights, abW3);
+    Constant w1;
+    Constant w2;
+    Constant abW3;
+    if (!Cells::MakeConstant(weights.w1, w1) || !Cells::MakeConstant(weights.w2, w2) ||
+        !Cells::MakeConstant(dab * weights.w3, abW3)) {
+      return false;
+    }
+    UpdateRows<Cells>(rowA, rowB, newId, [w1, w2, abW3](Real dan, Real dbn, std::int32_t) {
+      return CentroidCombine(dan, dbn, Cells::ValueOf(w1), Cells::ValueOf(w2), Cells::ValueOf(abW3));
     });
   } else {
     const std::int32_t* members = members_.data();
-    const WardCounts counts{static_cast<Real>(na), static_cast<Real>(nb)};
-    UpdateRows<Cells>(rowA, rowB, newId, [dab, members, counts](Real dna, Real dnb, std::int32_t row) {
-      return WardCombine(dna, dnb, dab, static_cast<Real>(members[row]), counts);
-    });
+    // Counts are whole numbers, exact as doubles.
+    const double countA = na;
+    const double countB = nb;
+    Constant abValue;
+    if (!Cells::MakeConstant(dab, abValue)) return false;
+    UpdateRows<Cells>(rowA, rowB, newId,
+                      [abValue, members, countA, countB](Real dna, Real dnb, std::int32_t row) {
+                        return WardCombine(dna, dnb, Cells::ValueOf(abValue),
+                                           static_cast<Real>(members[row]),
+                                           static_cast<Real>(countA), static_cast<Real>(countB));
+                      });
   }
   if (kSplit) return SplitStoresWereExact();
   // Every stored value is finite (set-up rejects the rest and every merge

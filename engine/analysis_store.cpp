@@ -5,6 +5,8 @@
 #include <limits>
 #include <new>
 
+#include <sys/mman.h>
+
 #include "common/errors.h"
 #include "engine/triangle.h"
 #include "engine/work_cells.h"
@@ -27,8 +29,11 @@ Real* AllocateWork(std::int32_t rows, bool square) {
   const auto side = static_cast<std::size_t>(rows);
   const std::size_t squareBytes = square ? side * side * sizeof(SplitReal) : 0;
   const std::size_t bytes = std::max({squareBytes, TriangleSize(rows) * sizeof(Real), sizeof(Real)});
-  void* block = std::malloc(bytes);
+  constexpr std::size_t kHugePage = std::size_t{1} << 21;
+  const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+  void* block = std::aligned_alloc(kHugePage, rounded);
   if (block == nullptr) throw std::bad_alloc();
+  madvise(block, rounded, MADV_HUGEPAGE);
   return static_cast<Real*>(block);
 }
 

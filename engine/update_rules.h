@@ -34,30 +34,24 @@ inline CentroidWeights CentroidWeightsFor(std::int32_t na, std::int32_t nb) {
 
 // d(new, n) = (d(b, n) * w2 + d(a, n) * w1) - d(a, b) * w3, where abW3 is
 // the product d(a, b) * w3 (also the same for every n of one merge).
-inline Real CentroidCombine(Real dan, Real dbn, const CentroidWeights& w, Real abW3) {
-  const Real t1 = dan * w.w1;
-  const Real t2 = dbn * w.w2 + t1;
+inline Real CentroidCombine(Real dan, Real dbn, Real w1, Real w2, Real abW3) {
+  const Real t1 = dan * w1;
+  const Real t2 = dbn * w2 + t1;
   return t2 - abW3;
 }
 
-// The Ward rule's per-merge counts, na and nb, converted once.
-struct WardCounts {
-  Real na;
-  Real nb;
-};
-
 // d(new, n) = ((nn+na) d(n, a) + (nn+nb) d(n, b) - nn d(a, b)) / (nn+na+nb),
 // grouped as written, with the one division last. The counts come
-// converted (nn once per row). Counts and their sums are whole numbers no
-// larger than the object count, which the 64-bit significand holds
-// exactly, so adding converted counts gives the same bits as converting the
-// integer sums, and raises no flag; it saves the store and reload that
-// every integer conversion costs on x87.
-inline Real WardCombine(Real dna, Real dnb, Real dab, Real nn, const WardCounts& counts) {
-  const Real withA = nn + counts.na;
+// converted (nn once per row; na and nb once per merge). Counts and their
+// sums are whole numbers no larger than the object count, which the 64-bit
+// significand holds exactly, so adding converted counts gives the same bits
+// as converting the integer sums, and raises no flag; it saves the store and
+// reload that every integer conversion costs on x87.
+inline Real WardCombine(Real dna, Real dnb, Real dab, Real nn, Real na, Real nb) {
+  const Real withA = nn + na;
   const Real t1 = dna * withA;
-  const Real t2 = dnb * (nn + counts.nb) + t1;
-  return (t2 - dab * nn) / (withA + counts.nb);
+  const Real t2 = dnb * (nn + nb) + t1;
+  return (t2 - dab * nn) / (withA + nb);
 }
 
 }  // namespace cluster

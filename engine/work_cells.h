@@ -38,6 +38,21 @@ struct SplitCells {
   static Real Load(const Cell& cell) {
     return static_cast<Real>(cell.hi) + static_cast<Real>(cell.lo);
   }
+
+  // A merge's own factors (counts, weights, the merged pair's value) are
+  // read again for every row of its pass, and x87 keeps few of them on its
+  // stack; split, each reload is two cheap loads instead of an 80-bit one.
+  using Constant = SplitReal;
+  // Splits a value within the bounds above (kept a little inside them) and
+  // says whether it did; touches no floating-point flag.
+  static bool MakeConstant(Real value, Constant& constant) {
+    const Real magnitude = value < 0 ? -value : value;
+    if (!(magnitude == 0 || (magnitude >= 0x1p-86L && magnitude < 0x1p+180L))) return false;
+    constant.hi = static_cast<double>(value);
+    constant.lo = static_cast<float>(value - static_cast<Real>(constant.hi));
+    return true;
+  }
+  static Real ValueOf(const Constant& constant) { return Load(constant); }
   // Written out for x87: left to itself the compiler rounds both halves into
   // scratch memory and copies them on, which costs a failed store forward
   // per value. Here hi goes to the cell, is subtracted back from there, and
@@ -70,6 +85,12 @@ struct WideCells {
   using Cell = Real;
   static constexpr bool kSquare = false;  // a packed triangle
   static Real Load(const Cell& cell) { return cell; }
+  using Constant = Real;
+  static bool MakeConstant(Real value, Constant& constant) {
+    constant = value;
+    return true;
+  }
+  static Real ValueOf(const Constant& constant) { return constant; }
   static void Store(Cell& cell, Real value) { cell = value; }
   static void StoreTwice(Cell& first, Cell& second, Real value) {
     first = value;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <random>
 #include <string>
 
@@ -93,13 +94,19 @@ TEST_P(AgainstPlainProcedure, LargeSets) {
 TEST_P(AgainstPlainProcedure, ValuesBeyondTheSplitRange) {
   std::mt19937_64 random(5000 + GetParam());
   // Tiny squares (about 1e-30 and below) and huge ones (above 1e60); then
-  // (scale 0) squares up to 2^180.8, whose Ward merges grow well past it.
-  const long double scales[] = {1e-15L, 1e-40L, 1e30L, 0};
+  // (scale 0) squares up to 2^180.8, whose Ward merges grow well past it;
+  // then (scale -1) squares from 2^-85 up, which split cells hold while the
+  // first centroid merge's d(a, b) * w3 already lies below what they hold.
+  const long double scales[] = {1e-15L, 1e-40L, 1e30L, 0, -1};
   const auto rescale = [](Lower& lower, long double scale) {
     if (scale == 0) {
       long double largest = 0;
       for (const long double value : lower) largest = std::max(largest, std::fabs(value));
       scale = std::ldexp(1.4L, 90) / largest;
+    } else if (scale < 0) {
+      long double smallest = std::numeric_limits<long double>::infinity();
+      for (const long double value : lower) smallest = std::min(smallest, std::fabs(value));
+      scale = std::sqrt(std::ldexp(1.0L, -85)) / smallest;
     }
     for (long double& value : lower) value *= scale;
   };
