@@ -177,6 +177,16 @@ template <typename Cells>
 void AnalysisStore::RescanRow(std::int32_t row) {
   const std::int32_t id = idOf_[row];
   const typename Cells::Cell* values = WorkCells<Cells>() + WorkRowBase<Cells>(row) + 1;
+  // A split value's double half is the value rounded, and rounding keeps
+  // order: the least value has the least double half. So only the values
+  // with that half need the exact comparison and the tie order.
+  double leastHi = std::numeric_limits<double>::infinity();
+  if constexpr (std::is_same_v<Cells, SplitCells>) {
+    for (const std::int32_t other : activeRows_) {
+      if (other >= row) break;
+      leastHi = std::min(leastHi, values[other - 1].hi);
+    }
+  }
   bool found = false;
   Real best = 0;
   std::int32_t bestHi = 0;
@@ -184,6 +194,9 @@ void AnalysisStore::RescanRow(std::int32_t row) {
   std::int32_t bestPartner = 0;
   for (const std::int32_t other : activeRows_) {
     if (other >= row) break;
+    if constexpr (std::is_same_v<Cells, SplitCells>) {
+      if (values[other - 1].hi != leastHi) continue;
+    }
     const Real value = Cells::Load(values[other - 1]);
     const std::int32_t otherId = idOf_[other];
     const std::int32_t hi = std::max(id, otherId);
@@ -368,7 +381,11 @@ void AnalysisStore::UpdateRuns(std::int32_t lowRow, std::int32_t highRow, std::i
 // The pass over the active rows in a square: both merged rows are read
 // along their length, and each new value goes to the lower merged row and,
 // mirrored, to the other row's own line. Stores that miss the cache leave
-// the pass running where strided loads would stall it.
+// the pass running where strided loads would stall it. Rows are
+// independent, so a long pass is shared with the helper thread: each
+// thread keeps its own least pair of the new row and its own list of rows
+// whose candidates it lowered, and the candidate tree learns of both after
+// the pass.
 template <typename Cells, bool kLowIsA, typename Rule>
 void AnalysisStore::UpdateSquare(std::int32_t lowRow, std::int32_t highRow, std::int32_t newId,
                                  Rule rule) {
@@ -385,30 +402,65 @@ void AnalysisStore::UpdateSquare(std::int32_t lowRow, std::int32_t highRow, std:
   const Cell* const highLine = work + WorkRowBase<Cells>(highRow);
   // lowColumn[(row - 1) * stride] is cell (row, lowRow), lowLine[row]'s mirror.
   Cell* const lowColumn = work + (lowRow - 1);
-  // Ask for the mirror cells' lines ahead, so that the stores need not
-  // wait for them in turn.
-  const auto prefetch = [&](std::size_t at) {
-    if (at + kPrefetchDistance < count) {
-      __builtin_prefetch(lowColumn + (rows[at + kPrefetchDistance] - 1) * stride, 1);
+
+  // The new row owns its pairs with the rows below it, keyed (newId, id):
+  // its candidate is the least value, then the least id.
+  constexpr std::int32_t kNoId = std::numeric_limits<std::int32_t>::max();
+  struct Least {
+    Real value = std::numeric_limits<Real>::infinity();
+    std::int32_t id = kNoId;
+  };
+  Least least[2];
+  lowered_[0].clear();
+  lowered_[1].clear();
+
+  auto pass = [&](std::size_t begin, std::size_t end, PassTeam::Part part) {
+    Least& own = least[part];
+    std::vector<std::int32_t>& lowered = lowered_[part];
+    for (std::size_t k = begin; k < end; ++k) {
+      // Ask for the mirror cells' lines ahead, so that the stores need not
+      // wait for them in turn.
+      if (k + kPrefetchDistance < end) {
+        __builtin_prefetch(lowColumn + (rows[k + kPrefetchDistance] - 1) * stride, 1);
+      }
+      const std::int32_t row = rows[k];
+      if (row == highRow) continue;
+      const Real value = combine(Cells::Load(lowLine[row]), Cells::Load(highLine[row]), row);
+      Cells::StoreTwice(lowLine[row], lowColumn[(row - 1) * stride], value);
+      if (row < lowRow) {
+        const std::int32_t id = idOf[row];
+        if (value < own.value || (value == own.value && id < own.id)) {
+          own.value = value;
+          own.id = id;
+        }
+      } else if (candidates_.IsBelow(row, value)) {
+        // Every row above the new one owns its pair with it, keyed (newId,
+        // id), above every key made before: only a smaller value puts the
+        // pair ahead of the row's candidate.
+        candidates_.Store(row, value, newId, idOf[row], newId);
+        lowered.push_back(row);
+      }
     }
   };
+  if (PassTeam* const team = TeamFor(count)) {
+    // In two halves: handing out a chunk costs a cache line passed
+    // between the cores, worth it only for chunks of many rows.
+    team->Run(count, (count + 1) / 2, pass);
+  } else {
+    pass(0, count, PassTeam::kCaller);
+  }
 
-  // Below the lower merged row: the new row owns these pairs.
-  std::size_t k = PassBelowLowRow(lowRow, newId, [&](std::size_t at, std::int32_t row) {
-    prefetch(at);
-    const Real value = combine(Cells::Load(lowLine[row]), Cells::Load(highLine[row]), row);
-    Cells::StoreTwice(lowLine[row], lowColumn[(row - 1) * stride], value);
-    return value;
-  });
-
-  // Above it, each row owns its pair with the new cluster.
-  for (++k; k < count; ++k) {
-    prefetch(k);
-    const std::int32_t row = rows[k];
-    if (row == highRow) continue;
-    const Real value = combine(Cells::Load(lowLine[row]), Cells::Load(highLine[row]), row);
-    Cells::StoreTwice(lowLine[row], lowColumn[(row - 1) * stride], value);
-    if (candidates_.IsBelow(row, value)) candidates_.Set(row, value, newId, idOf[row], newId);
+  const Least& best = least[1].value < least[0].value ||
+                              (least[1].value == least[0].value && least[1].id < least[0].id)
+                          ? least[1]
+                          : least[0];
+  if (best.id != kNoId) {
+    candidates_.Set(lowRow, best.value, newId, best.id, best.id);
+  } else {
+    candidates_.Clear(lowRow);
+  }
+  for (const std::vector<std::int32_t>& rowsLowered : lowered_) {
+    for (const std::int32_t row : rowsLowered) candidates_.Refresh(row);
   }
 }
 

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 #include <new>
+#include <system_error>
+#include <thread>
 
 #include <sys/mman.h>
 
@@ -136,24 +138,43 @@ void AnalysisStore::PrepareClusters() {
 }
 
 // Pair values, and for each row the least pair it owns (its pairs with lower
-// rows). Row i's pairs (j, i) come in list order, so a strict less-than keeps
-// the first of equal values, as the tie order demands. Returns whether every
-// value is finite; the candidates still need RefreshAll(). Ward's method
-// halves the squares.
+// rows). Returns whether every value is finite; the candidates still need
+// RefreshAll(). Ward's method halves the squares. Rows are independent, so
+// a long set-up is shared with the helper thread, in blocks of rows.
 template <typename Cells>
 bool AnalysisStore::FillWork(std::int32_t n, bool halve) {
-  constexpr Real kLargest = std::numeric_limits<Real>::max();
   // A square's upper half is copied from the lower one block of rows at a
   // time, while those rows are still in the cache: copying a cell is much
   // cheaper than storing a value twice, once across the rows. The copy
   // reads the block down its columns, so the block is kept small enough
   // for the second-level cache (16 rows of 1000 objects take 192 KB);
   // larger blocks make the copy wait on the last-level cache.
-  constexpr std::int32_t kMirrorBlock = 16;
+  constexpr std::int32_t kBlockRows = 16;
+  if (n < 2) return true;
+  const auto blocks = static_cast<std::size_t>((n - 2) / kBlockRows + 1);
+  PassTeam* const team = TeamFor(static_cast<std::size_t>(n));
+  if (team == nullptr) return FillRows<Cells>(2, n, halve);
+  bool allFinite[2] = {true, true};
+  auto fill = [&](std::size_t begin, std::size_t end, PassTeam::Part part) {
+    for (std::size_t block = begin; block < end; ++block) {
+      const auto first = static_cast<std::int32_t>(2 + block * kBlockRows);
+      const std::int32_t last = std::min(n, first + kBlockRows - 1);
+      if (!FillRows<Cells>(first, last, halve)) allFinite[part] = false;
+    }
+  };
+  team->Run(blocks, 1, fill);
+  return allFinite[0] && allFinite[1];
+}
+
+// Rows first..last of the set-up; in a square, also their mirror cells.
+// Row i's pairs (j, i) come in list order, so a strict less-than keeps the
+// first of equal values, as the tie order demands.
+template <typename Cells>
+bool AnalysisStore::FillRows(std::int32_t first, std::int32_t last, bool halve) {
+  constexpr Real kLargest = std::numeric_limits<Real>::max();
   typename Cells::Cell* const work = WorkCells<Cells>();
   bool allFinite = true;
-  std::int32_t mirrored = 1;
-  for (std::int32_t i = 2; i <= n; ++i) {
+  for (std::int32_t i = first; i <= last; ++i) {
     const Real* d = dist_.get() + TriangleRowOffset(i);
     typename Cells::Cell* w = work + WorkRowBase<Cells>(i) + 1;
     Real best = 0;
@@ -169,18 +190,36 @@ bool AnalysisStore::FillWork(std::int32_t n, bool halve) {
       }
     }
     candidates_.Store(i, best, i, bestIndex + 1, bestIndex + 1);
-    if (Cells::kSquare && (i - mirrored == kMirrorBlock || i == n)) {
-      // Cells (j, r) = (r, j) for the rows r of the block and every j < r.
-      for (std::int32_t j = 1; j < i; ++j) {
-        typename Cells::Cell* const line = work + WorkRowBase<Cells>(j);
-        for (std::int32_t r = std::max(mirrored + 1, j + 1); r <= i; ++r) {
-          line[r] = work[WorkRowBase<Cells>(r) + j];
-        }
+  }
+  if constexpr (Cells::kSquare) {
+    // Cells (j, r) = (r, j) for the rows r of the block and every j < r.
+    for (std::int32_t j = 1; j < last; ++j) {
+      typename Cells::Cell* const line = work + WorkRowBase<Cells>(j);
+      for (std::int32_t r = std::max(first, j + 1); r <= last; ++r) {
+        line[r] = work[WorkRowBase<Cells>(r) + j];
       }
-      mirrored = i;
     }
   }
   return allFinite;
+}
+
+PassTeam* AnalysisStore::TeamFor(std::size_t items) {
+  // Shorter passes cost less than handing them over.
+  constexpr std::size_t kSharedPassItems = 128;
+  if (items < kSharedPassItems || teamUnavailable_) return nullptr;
+  if (team_ == nullptr) {
+    if (std::thread::hardware_concurrency() < 2) {
+      teamUnavailable_ = true;
+      return nullptr;
+    }
+    try {
+      team_ = std::make_unique<PassTeam>();
+    } catch (const std::system_error&) {
+      teamUnavailable_ = true;  // no thread to be had: one thread does it all
+      return nullptr;
+    }
+  }
+  return team_.get();
 }
 
 // A run that leaves split cells refills whole values (agglomerate.cpp).

@@ -30,6 +30,7 @@
 #include "common/float_checks.h"
 #include "engine/candidate_tree.h"
 #include "engine/cluster_types.h"
+#include "engine/pass_team.h"
 #include "engine/triangle.h"
 
 namespace cluster {
@@ -161,6 +162,11 @@ class AnalysisStore {
   void ThrowFirstPrepareError(std::int32_t n) const;
   template <typename Cells>
   bool FillWork(std::int32_t n, bool halve);
+  template <typename Cells>
+  bool FillRows(std::int32_t first, std::int32_t last, bool halve);
+  // The helper thread for a pass over `items` rows, or none when the pass
+  // is too short to share (or no helper can be had).
+  PassTeam* TeamFor(std::size_t items);
   void ResetRowsToLeaves(std::int32_t n);
 
   // agglomerate.cpp
@@ -201,6 +207,11 @@ class AnalysisStore {
   std::vector<std::uint8_t> inTable_;     // id -> listed in the cluster table
   std::vector<TClusterNode*> nodes_;      // id -> node (every node of the run)
   CandidateTree candidates_;
+  // Rows whose candidates a pass lowered, per thread of the pass; their
+  // places in the candidate tree are brought up to date after it.
+  std::vector<std::int32_t> lowered_[2];
+  std::unique_ptr<PassTeam> team_;  // made for the first pass long enough
+  bool teamUnavailable_ = false;
   std::vector<TClusterSlot> table_;       // the cluster table, rebuilt after merging
   std::int32_t pairCount_ = 0;
   std::int32_t nextClusterId_ = 0;

@@ -62,6 +62,9 @@ class CandidateTree {
 
  private:
   bool Less(std::int32_t r1, std::int32_t r2) const {
+    // Each bound is the least double at or above its value, so different
+    // bounds order their values the same way, without an 80-bit load.
+    if (bound_[r1] != bound_[r2]) return bound_[r1] < bound_[r2];
     if (value_[r1] < value_[r2]) return true;
     if (value_[r2] < value_[r1]) return false;
     if (hi_[r1] != hi_[r2]) return hi_[r1] < hi_[r2];

@@ -1,0 +1,139 @@
+// The two-thread pass: every item exactly once, the helper's floating-point
+// flags seen by the caller, and a team that starts and stops cleanly.
+#include "engine/pass_team.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cfenv>
+#include <chrono>
+#include <cstddef>
+#include <limits>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using cluster::PassTeam;
+
+// Counts how often each item was visited and by which thread.
+struct CountingJob {
+  std::vector<int> visits;
+  std::vector<int> parts;
+  void operator()(std::size_t begin, std::size_t end, PassTeam::Part part) {
+    for (std::size_t k = begin; k < end; ++k) {
+      ++visits[k];
+      parts[k] = part;
+    }
+  }
+};
+
+TEST(PassTeam, VisitsEveryItemOnceWhateverTheChunks) {
+  PassTeam team;
+  const std::size_t counts[] = {0, 1, 2, 127, 128, 1000, 4099};
+  const std::size_t chunks[] = {1, 7, 64, 5000};
+  for (const std::size_t count : counts) {
+    for (const std::size_t chunk : chunks) {
+      // Many passes in a row, as a run's merges come: the helper joins
+      // some and misses others.
+      for (int pass = 0; pass < 20; ++pass) {
+        CountingJob job{std::vector<int>(count, 0), std::vector<int>(count, -1)};
+        team.Run(count, chunk, job);
+        for (std::size_t k = 0; k < count; ++k) {
+          ASSERT_EQ(job.visits[k], 1) << "count " << count << " chunk " << chunk << " item " << k;
+          ASSERT_TRUE(job.parts[k] == PassTeam::kCaller || job.parts[k] == PassTeam::kHelper);
+        }
+      }
+    }
+  }
+}
+
+TEST(PassTeam, ChunksOfOnePassRunInTheirOwnRanges) {
+  PassTeam team;
+  struct Job {
+    std::vector<int> seen;
+    std::size_t chunk;
+    bool aligned = true;
+    void operator()(std::size_t begin, std::size_t end, PassTeam::Part) {
+      aligned &= begin % chunk == 0 && (end - begin == chunk || end == seen.size());
+      for (std::size_t k = begin; k < end; ++k) ++seen[k];
+    }
+  } job{std::vector<int>(1001, 0), 100};
+  team.Run(job.seen.size(), job.chunk, job);
+  EXPECT_TRUE(job.aligned);
+  for (const int visits : job.seen) EXPECT_EQ(visits, 1);
+}
+
+// Overflows in one item; whichever thread runs it, the caller must see the
+// flag after the pass, as if it had done the arithmetic itself.
+struct OverflowingJob {
+  std::size_t overflowAt;
+  void operator()(std::size_t begin, std::size_t end, PassTeam::Part) const {
+    for (std::size_t k = begin; k < end; ++k) {
+      volatile long double value = std::numeric_limits<long double>::max();
+      if (k == overflowAt) value = value * value;
+    }
+  }
+};
+
+TEST(PassTeam, TheHelpersFloatingFlagsReachTheCaller) {
+  PassTeam team;
+  for (int pass = 0; pass < 200; ++pass) {
+    std::feclearexcept(FE_ALL_EXCEPT);
+    // The last chunk: the one the helper takes when it joins.
+    OverflowingJob overflowing{999};
+    team.Run(1000, 500, overflowing);
+    ASSERT_NE(std::fetestexcept(FE_OVERFLOW), 0) << "pass " << pass;
+
+    // A clean pass after it leaves the caller's flags clean: the helper
+    // starts every pass with its own flags clear.
+    std::feclearexcept(FE_ALL_EXCEPT);
+    OverflowingJob clean{1000};
+    team.Run(1000, 500, clean);
+    ASSERT_EQ(std::fetestexcept(FE_OVERFLOW | FE_INVALID | FE_DIVBYZERO), 0) << "pass " << pass;
+  }
+  std::feclearexcept(FE_ALL_EXCEPT);
+}
+
+// The same, made certain to run on the helper: the caller's chunk waits
+// until the helper has taken the other one.
+TEST(PassTeam, FlagsRaisedOnTheHelperItselfReachTheCaller) {
+  PassTeam team;
+  for (int pass = 0; pass < 20; ++pass) {
+    struct Job {
+      std::atomic<bool> helperRan{false};
+      void operator()(std::size_t begin, std::size_t, PassTeam::Part part) {
+        if (part == PassTeam::kHelper) {
+          volatile long double value = std::numeric_limits<long double>::max();
+          value = value * value;
+          helperRan = true;
+          return;
+        }
+        if (begin != 0) return;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!helperRan && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+      }
+    } job;
+    std::feclearexcept(FE_ALL_EXCEPT);
+    team.Run(2, 1, job);
+    ASSERT_TRUE(job.helperRan) << "pass " << pass;
+    ASSERT_NE(std::fetestexcept(FE_OVERFLOW), 0) << "pass " << pass;
+  }
+  std::feclearexcept(FE_ALL_EXCEPT);
+}
+
+TEST(PassTeam, StartsAndStopsWithoutWork) {
+  // A team that never ran a pass, and one destroyed right after a pass,
+  // must both end (the destructor wakes and joins the helper).
+  for (int round = 0; round < 50; ++round) {
+    PassTeam idle;
+  }
+  for (int round = 0; round < 50; ++round) {
+    PassTeam team;
+    CountingJob job{std::vector<int>(300, 0), std::vector<int>(300, -1)};
+    team.Run(300, 150, job);
+    for (const int visits : job.visits) ASSERT_EQ(visits, 1);
+  }
+}
+
+}  // namespace
