@@ -415,36 +415,62 @@ void AnalysisStore::UpdateSquare(std::int32_t lowRow, std::int32_t highRow, std:
   lowered_[1].clear();
 
   auto pass = [&](std::size_t begin, std::size_t end, PassTeam::Part part) {
-    Least& own = least[part];
-    std::vector<std::int32_t>& lowered = lowered_[part];
-    for (std::size_t k = begin; k < end; ++k) {
+    // Locals rather than captures, so that the compiler keeps them in
+    // registers across the occasional call below.
+    const std::int32_t* const active = rows;
+    const std::int32_t* const ids = idOf;
+    Cell* const low = lowLine;
+    const Cell* const high = highLine;
+    Cell* const mirror = lowColumn;
+    const std::ptrdiff_t lineCells = stride;
+    const std::int32_t skipped = highRow;
+    const auto update = [&](std::size_t k) {
       // Ask for the mirror cells' lines ahead, so that the stores need not
       // wait for them in turn.
       if (k + kPrefetchDistance < end) {
-        __builtin_prefetch(lowColumn + (rows[k + kPrefetchDistance] - 1) * stride, 1);
+        __builtin_prefetch(mirror + (active[k + kPrefetchDistance] - 1) * lineCells, 1);
       }
-      const std::int32_t row = rows[k];
-      if (row == highRow) continue;
-      const Real value = combine(Cells::Load(lowLine[row]), Cells::Load(highLine[row]), row);
-      Cells::StoreTwice(lowLine[row], lowColumn[(row - 1) * stride], value);
-      if (row < lowRow) {
-        const std::int32_t id = idOf[row];
-        if (value < own.value || (value == own.value && id < own.id)) {
-          own.value = value;
-          own.id = id;
-        }
-      } else if (candidates_.IsBelow(row, value)) {
-        // Every row above the new one owns its pair with it, keyed (newId,
-        // id), above every key made before: only a smaller value puts the
-        // pair ahead of the row's candidate.
-        candidates_.Store(row, value, newId, idOf[row], newId);
+      const std::int32_t row = active[k];
+      const Real value = combine(Cells::Load(low[row]), Cells::Load(high[row]), row);
+      Cells::StoreTwice(low[row], mirror[(row - 1) * lineCells], value);
+      return value;
+    };
+
+    std::size_t k = begin;
+    // Below the new row. The running least is asked through the double
+    // half just stored, as the candidates are: a value can only be less
+    // when its half is not greater.
+    Real leastValue = std::numeric_limits<Real>::infinity();
+    double leastHi = std::numeric_limits<double>::infinity();
+    std::int32_t leastId = kNoId;
+    for (; k < end && active[k] < lowRow; ++k) {
+      const Real value = update(k);
+      const std::int32_t row = active[k];
+      if (low[row].hi > leastHi) continue;
+      const std::int32_t id = ids[row];
+      if (value < leastValue || (value == leastValue && id < leastId)) {
+        leastValue = value;
+        leastHi = low[row].hi;
+        leastId = id;
+      }
+    }
+    least[part] = {leastValue, leastId};
+
+    // Above it, every row owns its pair with the new cluster, keyed (newId,
+    // id), above every key made before: only a smaller value puts the pair
+    // ahead of the row's candidate.
+    std::vector<std::int32_t>& lowered = lowered_[part];
+    for (; k < end; ++k) {
+      if (active[k] == skipped) continue;
+      const Real value = update(k);
+      const std::int32_t row = active[k];
+      if (candidates_.IsBelow(row, value)) {
+        candidates_.Store(row, value, newId, ids[row], newId);
         lowered.push_back(row);
       }
     }
   };
   if (PassTeam* const team = TeamFor(count)) {
-    // In two halves: handing out a chunk costs a cache line passed
-    // between the cores, worth it only for chunks of many rows.
     team->Run(count, (count + 1) / 2, pass);
   } else {
     pass(0, count, PassTeam::kCaller);

@@ -151,18 +151,25 @@ bool AnalysisStore::FillWork(std::int32_t n, bool halve) {
   // larger blocks make the copy wait on the last-level cache.
   constexpr std::int32_t kBlockRows = 16;
   if (n < 2) return true;
-  const auto blocks = static_cast<std::size_t>((n - 2) / kBlockRows + 1);
-  PassTeam* const team = TeamFor(static_cast<std::size_t>(n));
-  if (team == nullptr) return FillRows<Cells>(2, n, halve);
   bool allFinite[2] = {true, true};
+  // Rows [begin, end) of the set-up (from row 2, the first that owns a
+  // pair), block by block.
   auto fill = [&](std::size_t begin, std::size_t end, PassTeam::Part part) {
-    for (std::size_t block = begin; block < end; ++block) {
-      const auto first = static_cast<std::int32_t>(2 + block * kBlockRows);
-      const std::int32_t last = std::min(n, first + kBlockRows - 1);
+    for (auto first = static_cast<std::int32_t>(std::max<std::size_t>(begin, 2));
+         first < static_cast<std::int32_t>(end); first += kBlockRows) {
+      const std::int32_t last = std::min(static_cast<std::int32_t>(end) - 1, first + kBlockRows - 1);
       if (!FillRows<Cells>(first, last, halve)) allFinite[part] = false;
     }
   };
-  team->Run(blocks, 1, fill);
+  const auto rowsEnd = static_cast<std::size_t>(n) + 1;
+  if (PassTeam* const team = TeamFor(static_cast<std::size_t>(n))) {
+    // Row i holds i - 1 pairs, so the rows below n / sqrt(2) hold half of
+    // them.
+    const auto split = static_cast<std::size_t>(static_cast<double>(n) * 0.7071);
+    team->Run(rowsEnd, split, fill);
+  } else {
+    fill(0, rowsEnd, PassTeam::kCaller);
+  }
   return allFinite[0] && allFinite[1];
 }
 

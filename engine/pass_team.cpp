@@ -1,6 +1,5 @@
 #include "engine/pass_team.h"
 
-#include <algorithm>
 #include <cfenv>
 #include <chrono>
 
@@ -32,68 +31,65 @@ PassTeam::PassTeam() {
 }
 
 PassTeam::~PassTeam() {
-  stop_.store(true);
-  generation_.fetch_add(1);
-  generation_.notify_one();
+  exchange_.stop.store(true);
+  exchange_.generation.fetch_add(1);
+  exchange_.generation.notify_one();
   helper_.join();
 }
 
-void PassTeam::Publish(std::size_t count, std::size_t chunk, void* job, Trampoline call) {
-  job_ = job;
-  call_ = call;
-  count_ = count;
-  chunk_ = std::max<std::size_t>(chunk, 1);
-  next_.store(0, std::memory_order_relaxed);
-  state_.store(kOpen);
-  generation_.fetch_add(1);
-  if (helperSleeps_.load()) generation_.notify_one();
-}
-
-void PassTeam::TakeChunks(Part part) {
-  for (;;) {
-    const std::size_t begin = next_.fetch_add(chunk_, std::memory_order_relaxed);
-    if (begin >= count_) return;
-    call_(job_, begin, std::min(begin + chunk_, count_), part);
-  }
+void PassTeam::Publish(std::size_t count, std::size_t split, void* job, Trampoline call) {
+  Exchange& x = exchange_;
+  x.job = job;
+  x.call = call;
+  x.split = split;
+  x.count = count;
+  x.state.store(kOpen);
+  x.generation.fetch_add(1);
+  if (x.helperSleeps.load()) x.generation.notify_one();
 }
 
 void PassTeam::Finish() {
+  Exchange& x = exchange_;
   int open = kOpen;
-  if (!state_.compare_exchange_strong(open, kClosed)) {
-    // The helper joined: wait for the chunk it holds.
-    for (int spins = 0; state_.load(std::memory_order_acquire) != kLeft; ++spins) {
+  if (x.state.compare_exchange_strong(open, kClosed)) {
+    // The helper has not joined, and now cannot: the second part is ours.
+    x.call(x.job, x.split, x.count, kCaller);
+  } else {
+    // The helper joined: wait for its part.
+    for (int spins = 0; x.state.load(std::memory_order_acquire) != kLeft; ++spins) {
       if (spins < 4096) {
         PauseBriefly();
       } else {
         std::this_thread::yield();
       }
     }
-    if (helperFlags_ != 0) std::feraiseexcept(helperFlags_);
+    if (x.helperFlags != 0) std::feraiseexcept(x.helperFlags);
   }
-  state_.store(kIdle, std::memory_order_relaxed);
+  x.state.store(kIdle, std::memory_order_relaxed);
 }
 
 void PassTeam::HelperLoop() {
+  Exchange& x = exchange_;
   std::uint64_t seen = 0;
   for (;;) {
     auto watchedSince = std::chrono::steady_clock::now();
-    for (int spins = 0; generation_.load(std::memory_order_acquire) == seen; ++spins) {
+    for (int spins = 0; x.generation.load(std::memory_order_acquire) == seen; ++spins) {
       PauseBriefly();
       if (spins % 256 != 255) continue;
       if (std::chrono::steady_clock::now() - watchedSince < kHelperWatch) continue;
-      helperSleeps_.store(true);
-      generation_.wait(seen);
-      helperSleeps_.store(false);
+      x.helperSleeps.store(true);
+      x.generation.wait(seen);
+      x.helperSleeps.store(false);
       watchedSince = std::chrono::steady_clock::now();
     }
-    seen = generation_.load(std::memory_order_acquire);
-    if (stop_.load()) return;
+    seen = x.generation.load(std::memory_order_acquire);
+    if (x.stop.load()) return;
     int open = kOpen;
-    if (!state_.compare_exchange_strong(open, kJoined)) continue;
+    if (!x.state.compare_exchange_strong(open, kJoined)) continue;
     std::feclearexcept(FE_ALL_EXCEPT);
-    TakeChunks(kHelper);
-    helperFlags_ = std::fetestexcept(FE_ALL_EXCEPT);
-    state_.store(kLeft, std::memory_order_release);
+    x.call(x.job, x.split, x.count, kHelper);
+    x.helperFlags = std::fetestexcept(FE_ALL_EXCEPT);
+    x.state.store(kLeft, std::memory_order_release);
   }
 }
 

@@ -2,14 +2,17 @@
 //
 // The agglomeration's set-up and each merge's pass work on rows that do not
 // depend on one another, and a second core halves their time. A PassTeam
-// keeps one helper thread for its whole life; Run() hands out chunks of a
-// pass from a shared counter to the calling thread and the helper alike,
-// and returns when every chunk is done.
+// keeps one helper thread for its whole life; Run() does the first part of
+// a pass on the calling thread while the helper does the rest, and returns
+// when both parts are done.
 //
 // The caller never waits for a helper that has not started: if the helper
-// is slow to wake (another program holds the other core), the caller takes
-// every chunk itself and closes the pass before the helper can join. It
-// waits only for a chunk the helper has already taken.
+// is slow to wake (another program holds the other core), the caller does
+// the second part too, closing the pass before the helper can join. It
+// waits only for a part the helper has already taken.
+//
+// A pass costs a few cache lines passed between the cores, so it is split
+// in two parts only, not handed out in many chunks.
 //
 // Floating-point flags belong to a thread. The helper starts each pass with
 // its flags clear, and the flags it raised are raised again on the calling
@@ -26,8 +29,8 @@ namespace cluster {
 
 class PassTeam {
  public:
-  // Which thread a chunk runs on: the caller or the helper. Work that keeps
-  // per-thread results (a least value, a list) indexes them by this.
+  // Which thread a part runs on. Work that keeps per-thread results (a
+  // least value, a list) indexes them by this.
   enum Part : int { kCaller = 0, kHelper = 1 };
 
   PassTeam();
@@ -35,15 +38,16 @@ class PassTeam {
   PassTeam(const PassTeam&) = delete;
   PassTeam& operator=(const PassTeam&) = delete;
 
-  // Calls job(begin, end, part) for chunks [begin, end) covering [0, count)
-  // once each, on both threads. The job must not throw; chunks must be
-  // independent of one another.
+  // Calls job(0, split, kCaller) on this thread and job(split, count, part)
+  // on the helper, or on this thread when the helper did not join in time
+  // (split <= count). The job must not throw; the parts must not depend on
+  // each other.
   template <typename Job>
-  void Run(std::size_t count, std::size_t chunk, Job& job) {
-    Publish(count, chunk, &job, [](void* context, std::size_t begin, std::size_t end, Part part) {
+  void Run(std::size_t count, std::size_t split, Job& job) {
+    Publish(count, split, &job, [](void* context, std::size_t begin, std::size_t end, Part part) {
       (*static_cast<Job*>(context))(begin, end, part);
     });
-    TakeChunks(kCaller);
+    job(0, split, kCaller);
     Finish();
   }
 
@@ -51,23 +55,23 @@ class PassTeam {
   using Trampoline = void (*)(void*, std::size_t, std::size_t, Part);
   enum State : int { kIdle, kOpen, kJoined, kLeft, kClosed };
 
-  void Publish(std::size_t count, std::size_t chunk, void* job, Trampoline call);
-  void TakeChunks(Part part);
+  void Publish(std::size_t count, std::size_t split, void* job, Trampoline call);
   void Finish();
   void HelperLoop();
 
-  // The pass on offer; written by the caller before it opens the pass.
-  void* job_ = nullptr;
-  Trampoline call_ = nullptr;
-  std::size_t count_ = 0;
-  std::size_t chunk_ = 1;
-  std::atomic<std::size_t> next_{0};
-
-  std::atomic<int> state_{kIdle};
-  std::atomic<std::uint64_t> generation_{0};  // counts passes offered
-  std::atomic<bool> helperSleeps_{false};
-  std::atomic<bool> stop_{false};
-  int helperFlags_ = 0;  // the helper's raised flags, read after kLeft
+  // What the caller and the helper exchange, in one cache line.
+  struct alignas(64) Exchange {
+    void* job = nullptr;  // the pass on offer, written before it opens
+    Trampoline call = nullptr;
+    std::size_t split = 0;
+    std::size_t count = 0;
+    std::atomic<int> state{kIdle};
+    int helperFlags = 0;  // the helper's raised flags, read after kLeft
+    std::atomic<std::uint64_t> generation{0};  // counts passes offered
+    std::atomic<bool> helperSleeps{false};
+    std::atomic<bool> stop{false};
+  };
+  Exchange exchange_;
   std::thread helper_;
 };
 

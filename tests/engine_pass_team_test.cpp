@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <limits>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -28,40 +29,47 @@ struct CountingJob {
   }
 };
 
-TEST(PassTeam, VisitsEveryItemOnceWhateverTheChunks) {
+TEST(PassTeam, VisitsEveryItemOnceWhateverTheSplit) {
   PassTeam team;
-  const std::size_t counts[] = {0, 1, 2, 127, 128, 1000, 4099};
-  const std::size_t chunks[] = {1, 7, 64, 5000};
+  const std::size_t counts[] = {0, 1, 2, 127, 1000};
   for (const std::size_t count : counts) {
-    for (const std::size_t chunk : chunks) {
+    for (const std::size_t split : {std::size_t{0}, count / 3, count / 2, count}) {
       // Many passes in a row, as a run's merges come: the helper joins
       // some and misses others.
       for (int pass = 0; pass < 20; ++pass) {
         CountingJob job{std::vector<int>(count, 0), std::vector<int>(count, -1)};
-        team.Run(count, chunk, job);
+        team.Run(count, split, job);
         for (std::size_t k = 0; k < count; ++k) {
-          ASSERT_EQ(job.visits[k], 1) << "count " << count << " chunk " << chunk << " item " << k;
-          ASSERT_TRUE(job.parts[k] == PassTeam::kCaller || job.parts[k] == PassTeam::kHelper);
+          ASSERT_EQ(job.visits[k], 1) << "count " << count << " split " << split << " item " << k;
+          // The first part is always the caller's.
+          if (k < split) {
+            ASSERT_EQ(job.parts[k], PassTeam::kCaller);
+          }
         }
       }
     }
   }
 }
 
-TEST(PassTeam, ChunksOfOnePassRunInTheirOwnRanges) {
+TEST(PassTeam, EachPartComesWhole) {
   PassTeam team;
-  struct Job {
-    std::vector<int> seen;
-    std::size_t chunk;
-    bool aligned = true;
-    void operator()(std::size_t begin, std::size_t end, PassTeam::Part) {
-      aligned &= begin % chunk == 0 && (end - begin == chunk || end == seen.size());
-      for (std::size_t k = begin; k < end; ++k) ++seen[k];
+  for (int pass = 0; pass < 50; ++pass) {
+    struct Job {
+      std::vector<std::pair<std::size_t, std::size_t>> calls[2];
+      void operator()(std::size_t begin, std::size_t end, PassTeam::Part part) {
+        calls[part].emplace_back(begin, end);
+      }
+    } job;
+    team.Run(1001, 400, job);
+    const auto first = std::make_pair(std::size_t{0}, std::size_t{400});
+    const auto second = std::make_pair(std::size_t{400}, std::size_t{1001});
+    if (job.calls[PassTeam::kHelper].empty()) {
+      EXPECT_EQ(job.calls[PassTeam::kCaller], (std::vector{first, second}));
+    } else {
+      EXPECT_EQ(job.calls[PassTeam::kCaller], (std::vector{first}));
+      EXPECT_EQ(job.calls[PassTeam::kHelper], (std::vector{second}));
     }
-  } job{std::vector<int>(1001, 0), 100};
-  team.Run(job.seen.size(), job.chunk, job);
-  EXPECT_TRUE(job.aligned);
-  for (const int visits : job.seen) EXPECT_EQ(visits, 1);
+  }
 }
 
 // Overflows in one item; whichever thread runs it, the caller must see the
@@ -80,7 +88,7 @@ TEST(PassTeam, TheHelpersFloatingFlagsReachTheCaller) {
   PassTeam team;
   for (int pass = 0; pass < 200; ++pass) {
     std::feclearexcept(FE_ALL_EXCEPT);
-    // The last chunk: the one the helper takes when it joins.
+    // In the second part: the helper's when it joins.
     OverflowingJob overflowing{999};
     team.Run(1000, 500, overflowing);
     ASSERT_NE(std::fetestexcept(FE_OVERFLOW), 0) << "pass " << pass;
@@ -95,8 +103,8 @@ TEST(PassTeam, TheHelpersFloatingFlagsReachTheCaller) {
   std::feclearexcept(FE_ALL_EXCEPT);
 }
 
-// The same, made certain to run on the helper: the caller's chunk waits
-// until the helper has taken the other one.
+// The same, made certain to run on the helper: the caller's part waits
+// until the helper has run the other one.
 TEST(PassTeam, FlagsRaisedOnTheHelperItselfReachTheCaller) {
   PassTeam team;
   for (int pass = 0; pass < 20; ++pass) {
