@@ -227,8 +227,12 @@ bool AnalysisStore::UpdateForMerge(std::int32_t rowA, std::int32_t rowB, std::in
   const std::int32_t na = members_[rowA];
   const std::int32_t nb = members_[rowB];
   const Real dab = Work(rowA, rowB);
-  ClearFloatFlags();
-  if (kSplit) ClearSplitLossFlags();
+  // The split cells' flags include the error flags.
+  if (kSplit) {
+    ClearSplitLossFlags();
+  } else {
+    ClearFloatFlags();
+  }
   using Constant = typename Cells::Constant;
   if (method_ == kCentroidMethod) {
     const CentroidWeights weights = CentroidWeightsFor(na, nb);
@@ -471,7 +475,9 @@ void AnalysisStore::UpdateSquare(std::int32_t lowRow, std::int32_t highRow, std:
     }
   };
   if (PassTeam* const team = TeamFor(count)) {
-    team->Run(count, (count + 1) / 2, pass);
+    // The caller starts at once and the helper a moment later: the caller
+    // takes a little more than half.
+    team->Run(count, count * 11 / 20, pass);
   } else {
     pass(0, count, PassTeam::kCaller);
   }
