@@ -43,6 +43,12 @@
 // on from there (SwitchToWideCells). Stores too large for a square use the
 // triangle from the start. The triangle's pass runs in three stretches of
 // rows, each with one fixed layout (UpdateRuns).
+//
+// The rows of a square's pass are independent, so a long pass is shared
+// with a helper thread (PassTeam): each part keeps its own least pair of
+// the new row and its own list of lowered candidates, which the tree takes
+// in after the pass. Every value is computed by the same operations on
+// either thread, so who computed it never shows.
 #include <algorithm>
 #include <limits>
 #include <type_traits>
@@ -427,7 +433,8 @@ void AnalysisStore::UpdateSquare(std::int32_t lowRow, std::int32_t highRow, std:
     const Cell* const high = highLine;
     Cell* const mirror = lowColumn;
     const std::ptrdiff_t lineCells = stride;
-    const std::int32_t skipped = highRow;
+    const std::int32_t newRow = lowRow;
+    const std::int32_t deadRow = highRow;
     const auto update = [&](std::size_t k) {
       // Ask for the mirror cells' lines ahead, so that the stores need not
       // wait for them in turn.
@@ -447,7 +454,7 @@ void AnalysisStore::UpdateSquare(std::int32_t lowRow, std::int32_t highRow, std:
     Real leastValue = std::numeric_limits<Real>::infinity();
     double leastHi = std::numeric_limits<double>::infinity();
     std::int32_t leastId = kNoId;
-    for (; k < end && active[k] < lowRow; ++k) {
+    for (; k < end && active[k] < newRow; ++k) {
       const Real value = update(k);
       const std::int32_t row = active[k];
       if (low[row].hi > leastHi) continue;
@@ -465,7 +472,7 @@ void AnalysisStore::UpdateSquare(std::int32_t lowRow, std::int32_t highRow, std:
     // ahead of the row's candidate.
     std::vector<std::int32_t>& lowered = lowered_[part];
     for (; k < end; ++k) {
-      if (active[k] == skipped) continue;
+      if (active[k] == newRow || active[k] == deadRow) continue;
       const Real value = update(k);
       const std::int32_t row = active[k];
       if (candidates_.IsBelow(row, value)) {
@@ -479,7 +486,7 @@ void AnalysisStore::UpdateSquare(std::int32_t lowRow, std::int32_t highRow, std:
     // takes a little more than half.
     team->Run(count, count * 11 / 20, pass);
   } else {
-    pass(0, count, PassTeam::kCaller);
+    pass(0, count, PassTeam::kFirstPart);
   }
 
   const Least& best = least[1].value < least[0].value ||

@@ -177,7 +177,7 @@ bool AnalysisStore::FillWork(std::int32_t n, bool halve) {
     const auto split = static_cast<std::size_t>(static_cast<double>(n) * 0.7071);
     team->Run(rowsEnd, split, fill);
   } else {
-    fill(0, rowsEnd, PassTeam::kCaller);
+    fill(0, rowsEnd, PassTeam::kFirstPart);
   }
   return allFinite[0] && allFinite[1];
 }

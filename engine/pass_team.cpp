@@ -53,7 +53,7 @@ void PassTeam::Finish() {
   int open = kOpen;
   if (x.state.compare_exchange_strong(open, kClosed)) {
     // The helper has not joined, and now cannot: the second part is ours.
-    x.call(x.job, x.split, x.count, kCaller);
+    x.call(x.job, x.split, x.count, kSecondPart);
   } else {
     // The helper joined: wait for its part.
     for (int spins = 0; x.state.load(std::memory_order_acquire) != kLeft; ++spins) {
@@ -87,7 +87,7 @@ void PassTeam::HelperLoop() {
     int open = kOpen;
     if (!x.state.compare_exchange_strong(open, kJoined)) continue;
     std::feclearexcept(FE_ALL_EXCEPT);
-    x.call(x.job, x.split, x.count, kHelper);
+    x.call(x.job, x.split, x.count, kSecondPart);
     x.helperFlags = std::fetestexcept(FE_ALL_EXCEPT);
     x.state.store(kLeft, std::memory_order_release);
   }

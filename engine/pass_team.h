@@ -29,25 +29,26 @@ namespace cluster {
 
 class PassTeam {
  public:
-  // Which thread a part runs on. Work that keeps per-thread results (a
-  // least value, a list) indexes them by this.
-  enum Part : int { kCaller = 0, kHelper = 1 };
+  // Which part of a pass a call is for, whichever thread runs it. Work
+  // that keeps results per part (a least value, a list) indexes them by
+  // this: each part runs exactly once, so no result is overwritten.
+  enum Part : int { kFirstPart = 0, kSecondPart = 1 };
 
   PassTeam();
   ~PassTeam();
   PassTeam(const PassTeam&) = delete;
   PassTeam& operator=(const PassTeam&) = delete;
 
-  // Calls job(0, split, kCaller) on this thread and job(split, count, part)
-  // on the helper, or on this thread when the helper did not join in time
-  // (split <= count). The job must not throw; the parts must not depend on
-  // each other.
+  // Calls job(0, split, kFirstPart) on this thread and job(split, count,
+  // kSecondPart) on the helper, or on this thread when the helper did not
+  // join in time (split <= count). The job must not throw; the parts must
+  // not depend on each other.
   template <typename Job>
   void Run(std::size_t count, std::size_t split, Job& job) {
     Publish(count, split, &job, [](void* context, std::size_t begin, std::size_t end, Part part) {
       (*static_cast<Job*>(context))(begin, end, part);
     });
-    job(0, split, kCaller);
+    job(0, split, kFirstPart);
     Finish();
   }
 
