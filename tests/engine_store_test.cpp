@@ -3,7 +3,9 @@
 // selector, and the release of the merge tree.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
+#include <vector>
 
 #include "common/codepage.h"
 #include "common/errors.h"
@@ -161,6 +163,51 @@ TEST(StoreErrors, SquareBeyondTheExtendedRangeOverflows) {
   store.DistMatrix(3, 2) = 1;
   store.PrepareClusters();
   EXPECT_TRUE(store.Agglomerate());
+}
+
+// A set-up this long is shared between two threads (the later rows go to
+// the second); the first failing pair in list order still decides, and a
+// failure found by either thread is reported.
+TEST(StoreErrors, SharedSetUpReportsTheFirstFailingPair) {
+  std::mt19937_64 random(11);
+  const Lower lower = RandomLower(600, DataKind::kEuclidean, random);
+  AnalysisStore store(1000);
+  const auto run = [&](std::int32_t method) {
+    Capture(store, 600, lower, method);
+    return [&store] { store.PrepareClusters(); };
+  };
+  for (const std::int32_t method : {kCentroidMethod, kWardMethod}) {
+    auto prepare = run(method);
+    store.DistMatrix(590, 3) = std::numeric_limits<long double>::quiet_NaN();
+    EXPECT_THROW(prepare(), EInvalidOp);
+    store.DistMatrix(300, 2) = 1e2467L;  // earlier in list order
+    EXPECT_THROW(prepare(), EOverflow);
+    store.DistMatrix(590, 3) = std::numeric_limits<long double>::infinity();
+    store.DistMatrix(300, 2) = std::numeric_limits<long double>::quiet_NaN();
+    EXPECT_THROW(prepare(), EInvalidOp);
+    store.DistMatrix(300, 2) = 1;
+    EXPECT_THROW(prepare(), EOverflow);
+    // Squares beyond what split cells hold, but finite, in the later rows
+    // only: the run goes on in whole values, and the merge that joins
+    // object 3 and object 590 carries the huge pair into its height.
+    store.DistMatrix(590, 3) = 1e100L;
+    prepare();
+    ASSERT_TRUE(store.Agglomerate());
+    const TClusterNode* root = store.ClusterTable(3).Node;
+    EXPECT_EQ(root->Members, 600);
+    long double highest = 0;
+    std::vector<const TClusterNode*> stack{root};
+    while (!stack.empty()) {
+      const TClusterNode* node = stack.back();
+      stack.pop_back();
+      if (node->Left == nullptr) continue;
+      highest = std::max(highest, node->Height);
+      stack.push_back(node->Left);
+      stack.push_back(node->Right);
+    }
+    EXPECT_GT(highest, 1e190L);
+    store.FreeClusterTree();
+  }
 }
 
 TEST(StoreErrors, OverflowingUpdateEndsTheRun) {
