@@ -172,11 +172,11 @@ TEST(StoreErrors, SharedSetUpReportsTheFirstFailingPair) {
   std::mt19937_64 random(11);
   const Lower lower = RandomLower(600, DataKind::kEuclidean, random);
   AnalysisStore store(1000);
-  const auto run = [&](std::int32_t method) {
+  const auto run = [&](std::uint8_t method) {
     Capture(store, 600, lower, method);
     return [&store] { store.PrepareClusters(); };
   };
-  for (const std::int32_t method : {kCentroidMethod, kWardMethod}) {
+  for (const std::uint8_t method : {kCentroidMethod, kWardMethod}) {
     auto prepare = run(method);
     store.DistMatrix(590, 3) = std::numeric_limits<long double>::quiet_NaN();
     EXPECT_THROW(prepare(), EInvalidOp);
