@@ -188,10 +188,21 @@ void AnalysisStore::RescanRow(std::int32_t row) {
   // with that half need the exact comparison and the tie order.
   double leastHi = std::numeric_limits<double>::infinity();
   if constexpr (std::is_same_v<Cells, SplitCells>) {
-    for (const std::int32_t other : activeRows_) {
-      if (other >= row) break;
-      leastHi = std::min(leastHi, values[other - 1].hi);
+    // Four running minima, so that each comparison need not wait for the
+    // one before it.
+    const std::int32_t* const active = activeRows_.data();
+    const auto below = static_cast<std::size_t>(
+        std::lower_bound(activeRows_.begin(), activeRows_.end(), row) - activeRows_.begin());
+    constexpr double kInfinity = std::numeric_limits<double>::infinity();
+    double least[4] = {kInfinity, kInfinity, kInfinity, kInfinity};
+    std::size_t k = 0;
+    for (; k + 4 <= below; k += 4) {
+      for (std::size_t lane = 0; lane < 4; ++lane) {
+        least[lane] = std::min(least[lane], values[active[k + lane] - 1].hi);
+      }
     }
+    for (; k < below; ++k) least[0] = std::min(least[0], values[active[k] - 1].hi);
+    leastHi = std::min(std::min(least[0], least[1]), std::min(least[2], least[3]));
   }
   bool found = false;
   Real best = 0;
