@@ -403,10 +403,10 @@ void AnalysisStore::UpdateRuns(std::int32_t lowRow, std::int32_t highRow, std::i
 // along their length, and each new value goes to the lower merged row and,
 // mirrored, to the other row's own line. Stores that miss the cache leave
 // the pass running where strided loads would stall it. Rows are
-// independent, so a long pass is shared with the helper thread: each
-// thread keeps its own least pair of the new row and its own list of rows
-// whose candidates it lowered, and the candidate tree learns of both after
-// the pass.
+// independent, so a long pass is shared with the helper thread: each part
+// keeps its own least pair of the new row and its own list of rows whose
+// candidates it lowered, and the candidate tree learns of both after the
+// pass.
 template <typename Cells, bool kLowIsA, typename Rule>
 void AnalysisStore::UpdateSquare(std::int32_t lowRow, std::int32_t highRow, std::int32_t newId,
                                  Rule rule) {

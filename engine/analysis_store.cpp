@@ -149,7 +149,8 @@ void AnalysisStore::PrepareClusters() {
 // Pair values, and for each row the least pair it owns (its pairs with lower
 // rows). Returns whether every value is finite; the candidates still need
 // RefreshAll(). Ward's method halves the squares. Rows are independent, so
-// a long set-up is shared with the helper thread, in blocks of rows.
+// a long set-up is shared with the helper thread: the caller fills the
+// first rows and the helper the rest, which hold as many pairs.
 template <typename Cells>
 bool AnalysisStore::FillWork(std::int32_t n, bool halve) {
   // A square's upper half is copied from the lower one block of rows at a

@@ -207,7 +207,7 @@ class AnalysisStore {
   std::vector<std::uint8_t> inTable_;     // id -> listed in the cluster table
   std::vector<TClusterNode*> nodes_;      // id -> node (every node of the run)
   CandidateTree candidates_;
-  // Rows whose candidates a pass lowered, per thread of the pass; their
+  // Rows whose candidates a pass lowered, per part of the pass; their
   // places in the candidate tree are brought up to date after it.
   std::vector<std::int32_t> lowered_[2];
   std::unique_ptr<PassTeam> team_;  // made for the first pass long enough
