@@ -141,6 +141,9 @@ void AnalysisStore::PrepareClusters() {
     inTable_[i] = 1;
   }
   ResetRowsToLeaves(n);
+  // A pass lists at most every row in one part's list; room made now means
+  // the pass never allocates (it may not throw while the helper works).
+  for (std::vector<std::int32_t>& lowered : lowered_) lowered.reserve(static_cast<std::size_t>(n) + 1);
   pairCount_ = static_cast<std::int32_t>(TriangleSize(n));
   nextClusterId_ = n;
   RebuildClusterTable();
@@ -235,8 +238,14 @@ PassTeam* AnalysisStore::TeamFor(std::size_t items) {
       teamUnavailable_ = true;  // no thread to be had: one thread does it all
       return nullptr;
     }
+    team_->SetWaitForHelper(helperTakesEveryPass_);
   }
   return team_.get();
+}
+
+void AnalysisStore::SetHelperTakesEveryPass(bool always) {
+  helperTakesEveryPass_ = always;
+  if (team_ != nullptr) team_->SetWaitForHelper(always);
 }
 
 // A run that leaves split cells refills whole values (agglomerate.cpp).

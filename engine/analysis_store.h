@@ -130,6 +130,10 @@ class AnalysisStore {
   // Nodes allocated and not yet released.
   std::int64_t LiveNodeCount() const { return liveNodes_; }
 
+  // For tests: every pass shared with the helper thread waits until the
+  // helper has taken its part (see PassTeam::SetWaitForHelper).
+  void SetHelperTakesEveryPass(bool always);
+
  private:
   struct FreeDeleter {
     void operator()(Real* p) const { std::free(p); }
@@ -212,6 +216,7 @@ class AnalysisStore {
   std::vector<std::int32_t> lowered_[2];
   std::unique_ptr<PassTeam> team_;  // made for the first pass long enough
   bool teamUnavailable_ = false;
+  bool helperTakesEveryPass_ = false;
   std::vector<TClusterSlot> table_;       // the cluster table, rebuilt after merging
   std::int32_t pairCount_ = 0;
   std::int32_t nextClusterId_ = 0;

@@ -48,8 +48,20 @@ void PassTeam::Publish(std::size_t count, std::size_t split, void* job, Trampoli
   if (x.helperSleeps.load()) x.generation.notify_one();
 }
 
+void PassTeam::Abandon() noexcept {
+  Exchange& x = exchange_;
+  int open = kOpen;
+  if (!x.state.compare_exchange_strong(open, kClosed)) {
+    while (x.state.load(std::memory_order_acquire) != kLeft) std::this_thread::yield();
+  }
+  x.state.store(kIdle, std::memory_order_relaxed);
+}
+
 void PassTeam::Finish() {
   Exchange& x = exchange_;
+  if (waitForHelper_) {
+    while (x.state.load(std::memory_order_acquire) == kOpen) std::this_thread::yield();
+  }
   int open = kOpen;
   if (x.state.compare_exchange_strong(open, kClosed)) {
     // The helper has not joined, and now cannot: the second part is ours.
@@ -88,7 +100,9 @@ void PassTeam::HelperLoop() {
     if (!x.state.compare_exchange_strong(open, kJoined)) continue;
     std::feclearexcept(FE_ALL_EXCEPT);
     x.call(x.job, x.split, x.count, kSecondPart);
-    x.helperFlags = std::fetestexcept(FE_ALL_EXCEPT);
+    // Inexact is raised by nearly every pass and read by nobody; raising it
+    // again on the caller would cost a floating-point environment reload.
+    x.helperFlags = std::fetestexcept(FE_ALL_EXCEPT & ~FE_INEXACT);
     x.state.store(kLeft, std::memory_order_release);
   }
 }

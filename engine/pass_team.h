@@ -39,16 +39,29 @@ class PassTeam {
   PassTeam(const PassTeam&) = delete;
   PassTeam& operator=(const PassTeam&) = delete;
 
+  // For tests: the caller waits for the helper to take the second part of
+  // every pass instead of taking it itself, so the helper's path runs
+  // whatever the machine's load.
+  void SetWaitForHelper(bool wait) noexcept { waitForHelper_ = wait; }
+
   // Calls job(0, split, kFirstPart) on this thread and job(split, count,
   // kSecondPart) on the helper, or on this thread when the helper did not
-  // join in time (split <= count). The job must not throw; the parts must
-  // not depend on each other.
+  // join in time (split <= count). The parts must not depend on each
+  // other. The job should not throw: on the helper that ends the program;
+  // on the caller the pass is abandoned and the exception passes on.
   template <typename Job>
   void Run(std::size_t count, std::size_t split, Job& job) {
     Publish(count, split, &job, [](void* context, std::size_t begin, std::size_t end, Part part) {
       (*static_cast<Job*>(context))(begin, end, part);
     });
-    job(0, split, kFirstPart);
+    try {
+      job(0, split, kFirstPart);
+    } catch (...) {
+      // The job's state is about to go: the helper must be done with it,
+      // and the next pass must find the team idle.
+      Abandon();
+      throw;
+    }
     Finish();
   }
 
@@ -58,6 +71,9 @@ class PassTeam {
 
   void Publish(std::size_t count, std::size_t split, void* job, Trampoline call);
   void Finish();
+  // Ends a pass whose first part failed: waits for a helper that joined,
+  // runs nothing more.
+  void Abandon() noexcept;
   void HelperLoop();
 
   // What the caller and the helper exchange, in one cache line.
@@ -73,6 +89,7 @@ class PassTeam {
     std::atomic<bool> stop{false};
   };
   Exchange exchange_;
+  bool waitForHelper_ = false;
   std::thread helper_;
 };
 

@@ -49,7 +49,9 @@ struct SplitCells {
     const Real magnitude = value < 0 ? -value : value;
     if (!(magnitude == 0 || (magnitude >= 0x1p-86L && magnitude < 0x1p+180L))) return false;
     constant.hi = static_cast<double>(value);
-    constant.lo = static_cast<float>(value - static_cast<Real>(constant.hi));
+    // A zero keeps its sign in both halves (-0 + +0 would give +0).
+    constant.lo = magnitude == 0 ? static_cast<float>(value)
+                                 : static_cast<float>(value - static_cast<Real>(constant.hi));
     return true;
   }
   static Real ValueOf(const Constant& constant) { return Load(constant); }

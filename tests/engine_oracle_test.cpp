@@ -35,6 +35,13 @@ class AgainstPlainProcedure : public ::testing::TestWithParam<std::uint8_t> {
     store_.FreeClusterTree();
   }
 
+  AgainstPlainProcedure() {
+    // Long passes are shared with a helper thread; here the helper takes
+    // its part of every one, so that its path is compared whatever the
+    // machine's load. (LargeSets also runs the ordinary way.)
+    store_.SetHelperTakesEveryPass(true);
+  }
+
   AnalysisStore store_{AnalysisStore::kDesktopMaxObjects};
 };
 
@@ -80,10 +87,59 @@ TEST_P(AgainstPlainProcedure, MediumSets) {
 }
 
 TEST_P(AgainstPlainProcedure, LargeSets) {
-  std::mt19937_64 random(4000 + GetParam());
-  CompareRun(300, DataKind::kEuclidean, random);
-  CompareRun(240, DataKind::kSmallWhole, random);
-  CompareRun(180, DataKind::kSignedReal, random);
+  // Also as the program runs: the caller takes the helper's part whenever
+  // the helper is late.
+  for (const bool helperTakesEveryPass : {true, false}) {
+    store_.SetHelperTakesEveryPass(helperTakesEveryPass);
+    std::mt19937_64 random(4000 + GetParam());
+    CompareRun(300, DataKind::kEuclidean, random);
+    CompareRun(240, DataKind::kSmallWhole, random);
+    CompareRun(180, DataKind::kSignedReal, random);
+  }
+}
+
+// Squares beyond the double range (about 1e400), with many exact ties, and
+// signed data whose centroid values fall below the most negative double:
+// every candidate's double bound is then the same, and the 80-bit values
+// alone decide.
+TEST_P(AgainstPlainProcedure, ValuesBeyondTheDoubleRange) {
+  std::mt19937_64 random(6000 + GetParam());
+  for (const DataKind kind : {DataKind::kSmallWhole, DataKind::kSigned, DataKind::kSignedReal}) {
+    for (const std::int32_t n : {30, 160}) {
+      Lower lower = RandomLower(n, kind, random);
+      for (long double& value : lower) value *= 1e200L;
+      Capture(store_, n, lower, GetParam());
+      store_.PrepareClusters();
+      oracle::PlainAgglomeration plain(n, lower, GetParam());
+      for (std::int32_t merge = 1; merge < n; ++merge) {
+        ASSERT_TRUE(store_.AgglomerateSteps(1));
+        plain.Step();
+        if (n <= 30) {
+          ASSERT_TRUE(SameLists(store_, plain)) << KindName(kind) << " n=" << n << " after merge " << merge;
+        }
+      }
+      EXPECT_TRUE(SameTree(store_, plain, n)) << KindName(kind) << " n=" << n;
+      store_.FreeClusterTree();
+    }
+  }
+}
+
+// Two squares of 1.6 * 2^189 in row 290, beyond what split cells hold, in
+// the rows the helper thread fills: its flags must send the set-up to whole
+// values, and the merges must not notice. (The shared merge passes that
+// leave split cells are reached by ValuesBeyondTheSplitRange.)
+TEST_P(AgainstPlainProcedure, SplitRangeLeftInTheHelpersRows) {
+  std::mt19937_64 random(7000 + GetParam());
+  const std::int32_t n = 300;
+  Lower lower = RandomLower(n, DataKind::kEuclidean, random);
+  const auto at = [&lower](std::int32_t i, std::int32_t j) -> long double& {
+    return lower[static_cast<std::size_t>((i - 1) * (i - 2) / 2 + (j - 1))];
+  };
+  at(2, 1) = 1e-6L;  // objects 1 and 2 merge first
+  const long double huge = std::sqrt(std::ldexp(1.6L, 189));
+  at(290, 1) = huge;
+  at(290, 2) = huge;
+  CompareRun(n, lower, "row 290 beyond the split range");
 }
 
 // The store keeps pair values split in two halves while they lie in a range
