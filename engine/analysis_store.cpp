@@ -256,6 +256,7 @@ void AnalysisStore::ResetRowsToLeaves(std::int32_t n) {
   std::fill(rowOf_.begin(), rowOf_.end(), 0);
   idOf_.assign(static_cast<std::size_t>(n) + 1, 0);
   members_.assign(static_cast<std::size_t>(n) + 1, 1);
+  memberCounts_.assign(static_cast<std::size_t>(n) + 1, 1.0);
   activeRows_.clear();
   activeRows_.reserve(static_cast<std::size_t>(n));
   for (std::int32_t i = 1; i <= n; ++i) {

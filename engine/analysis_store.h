@@ -207,6 +207,7 @@ class AnalysisStore {
   std::vector<std::int32_t> rowOf_;       // id -> row (0: no row)
   std::vector<std::int32_t> idOf_;        // row -> id (0: dead row)
   std::vector<std::int32_t> members_;     // row -> member count
+  std::vector<double> memberCounts_;      // the same, as doubles for the Ward pass
   std::vector<std::int32_t> activeRows_;  // rows of the active clusters, ascending
   std::vector<std::uint8_t> inTable_;     // id -> listed in the cluster table
   std::vector<TClusterNode*> nodes_;      // id -> node (every node of the run)
