@@ -6,17 +6,13 @@
 
 namespace cluster {
 
-namespace {
-const std::string kNoText;
-}  // namespace
-
-CellGrid::CellGrid() : rows_(1, std::vector<std::string>(1)), colCount_(1) {}
+CellGrid::CellGrid() : rows_(1, CellRow(1)), colCount_(1) {}
 
 void CellGrid::SetColCount(std::int32_t count) {
   count = std::max<std::int32_t>(count, 1);
   if (count == colCount_) return;
   if (Notifying()) listener_->GridAboutToReset();
-  for (auto& row : rows_) row.resize(static_cast<std::size_t>(count));
+  for (CellRow& row : rows_) row.Resize(static_cast<std::size_t>(count));
   colCount_ = count;
   KeepCurrentCellInside();
   if (Notifying()) listener_->GridReset();
@@ -26,20 +22,20 @@ void CellGrid::SetRowCount(std::int32_t count) {
   count = std::max<std::int32_t>(count, 1);
   if (count == RowCount()) return;
   if (Notifying()) listener_->GridAboutToReset();
-  rows_.resize(static_cast<std::size_t>(count), std::vector<std::string>(static_cast<std::size_t>(colCount_)));
+  rows_.resize(static_cast<std::size_t>(count), CellRow(static_cast<std::size_t>(colCount_)));
   KeepCurrentCellInside();
   if (Notifying()) listener_->GridReset();
 }
 
-const std::string& CellGrid::Cell(std::int32_t col, std::int32_t row) const noexcept {
-  if (col < 0 || col >= colCount_ || row < 0 || row >= RowCount()) return kNoText;
-  return rows_[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)];
+std::string_view CellGrid::Cell(std::int32_t col, std::int32_t row) const noexcept {
+  if (col < 0 || col >= colCount_ || row < 0 || row >= RowCount()) return {};
+  return rows_[static_cast<std::size_t>(row)].Text(static_cast<std::size_t>(col));
 }
 
-void CellGrid::SetCell(std::int32_t col, std::int32_t row, std::string text) {
+void CellGrid::SetCell(std::int32_t col, std::int32_t row, std::string_view text) {
   CheckRange(col, 0, colCount_ - 1);
   CheckRange(row, 0, RowCount() - 1);
-  rows_[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)] = std::move(text);
+  rows_[static_cast<std::size_t>(row)].SetText(static_cast<std::size_t>(col), text);
   if (Notifying()) listener_->CellChanged(col, row);
 }
 

@@ -6,6 +6,7 @@
 // when a count grows or shrinks; cells that come into the grid are empty.
 // Reading a cell outside the grid gives the empty text (a save of a grid with
 // no object row reads label [1, 1] that way); writing one is a range error.
+// A text read from a cell stays valid until the grid is next changed.
 //
 // The grid also keeps its current cell, the one the selection consists of.
 // While the grid has a cell outside the fixed row and column, the current
@@ -18,7 +19,10 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "datawindow/cell_row.h"
 
 namespace cluster {
 
@@ -43,8 +47,8 @@ class CellGrid {
   void SetColCount(std::int32_t count);
   void SetRowCount(std::int32_t count);
 
-  const std::string& Cell(std::int32_t col, std::int32_t row) const noexcept;
-  void SetCell(std::int32_t col, std::int32_t row, std::string text);
+  std::string_view Cell(std::int32_t col, std::int32_t row) const noexcept;
+  void SetCell(std::int32_t col, std::int32_t row, std::string_view text);
 
   std::int32_t CurrentCol() const noexcept { return currentCol_; }
   std::int32_t CurrentRow() const noexcept { return currentRow_; }
@@ -61,7 +65,7 @@ class CellGrid {
   bool Notifying() const noexcept { return listener_ != nullptr && updateDepth_ == 0; }
   void KeepCurrentCellInside() noexcept;
 
-  std::vector<std::vector<std::string>> rows_;
+  std::vector<CellRow> rows_;
   std::int32_t colCount_ = 0;
   std::int32_t currentCol_ = 0;
   std::int32_t currentRow_ = 0;

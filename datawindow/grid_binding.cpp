@@ -13,7 +13,7 @@ GridBinding::~GridBinding() {
 }
 
 void GridBinding::SetCell(std::int32_t col, std::int32_t row, std::string text) {
-  cells_.SetCell(col, row, std::move(text));
+  cells_.SetCell(col, row, text);
 }
 
 }  // namespace cluster

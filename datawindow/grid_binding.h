@@ -19,7 +19,7 @@ class GridBinding : public TextGridSource, public CellGridListener {
   // TextGridSource
   std::int32_t ColCount() const override { return cells_.ColCount(); }
   std::int32_t RowCount() const override { return cells_.RowCount(); }
-  const std::string& Cell(std::int32_t col, std::int32_t row) const override { return cells_.Cell(col, row); }
+  std::string_view Cell(std::int32_t col, std::int32_t row) const override { return cells_.Cell(col, row); }
   void SetCell(std::int32_t col, std::int32_t row, std::string text) override;
   std::int32_t CurrentCol() const override { return cells_.CurrentCol(); }
   std::int32_t CurrentRow() const override { return cells_.CurrentRow(); }

@@ -21,6 +21,7 @@
 #include <QTableView>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 class QAbstractButton;
 
@@ -32,7 +33,7 @@ class TextGridSource {
   virtual ~TextGridSource() = default;
   virtual std::int32_t ColCount() const = 0;
   virtual std::int32_t RowCount() const = 0;
-  virtual const std::string& Cell(std::int32_t col, std::int32_t row) const = 0;
+  virtual std::string_view Cell(std::int32_t col, std::int32_t row) const = 0;
   virtual void SetCell(std::int32_t col, std::int32_t row, std::string text) = 0;
   virtual std::int32_t CurrentCol() const = 0;
   virtual std::int32_t CurrentRow() const = 0;

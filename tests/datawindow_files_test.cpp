@@ -27,10 +27,10 @@ struct GridContent {
 GridContent ContentOf(const DataGrids& grids) {
   GridContent content;
   const std::int32_t n = ObjectCountOf(grids);
-  for (std::int32_t i = 1; i <= n; ++i) content.labels.push_back(grids.Labels.Cell(1, i));
+  for (std::int32_t i = 1; i <= n; ++i) content.labels.emplace_back(grids.Labels.Cell(1, i));
   for (std::int32_t i = 2; i <= n; ++i) {
     content.lower.emplace_back();
-    for (std::int32_t j = 1; j < i; ++j) content.lower.back().push_back(grids.Matrix.Cell(j, i));
+    for (std::int32_t j = 1; j < i; ++j) content.lower.back().emplace_back(grids.Matrix.Cell(j, i));
   }
   return content;
 }
