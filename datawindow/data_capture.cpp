@@ -1,9 +1,100 @@
 #include "datawindow/data_capture.h"
 
+#include <vector>
+
 #include "common/errors.h"
 #include "common/numbers.h"
+#include "common/side_by_side.h"
 
 namespace cluster {
+
+namespace {
+
+// A large matrix is converted in blocks of about this many cells, two blocks
+// at a time: the caller converts one straight into the store while a second
+// thread converts the next into a buffer, which the caller then stores. The
+// store is written strictly in capture order, so a failure leaves every
+// later entry as it was, and a block's buffer is small enough to stay in
+// the cache.
+constexpr std::size_t kBlockCells = 128 * 1024;
+
+// The rows [First, End) of the lower triangle.
+struct RowRange {
+  std::int32_t First;
+  std::int32_t End;
+};
+
+// The rows from `first` on that hold about kBlockCells cells (at least one
+// row), not beyond row n.
+RowRange BlockFrom(std::int32_t first, std::int32_t n) {
+  RowRange rows{first, first};
+  std::size_t cells = 0;
+  while (rows.End <= n && (rows.End == first || cells < kBlockCells)) {
+    cells += static_cast<std::size_t>(rows.End - 1);
+    ++rows.End;
+  }
+  return rows;
+}
+
+// Converts the cells of `rows` in capture order and hands each value to
+// `keep`, which may store it; the first cell that fails to convert or to be
+// kept ends the work.
+template <typename Keep>
+std::optional<CaptureFailure> ConvertRows(const CellGrid& matrix, RowRange rows, Keep keep) {
+  for (std::int32_t i = rows.First; i < rows.End; ++i) {
+    for (std::int32_t j = 1; j <= i - 1; ++j) {
+      const std::string_view text = matrix.Cell(j, i);
+      try {
+        keep(i, j, TextToReal(text));
+      } catch (const Exception&) {
+        // A cell that is not a number, or one the store cannot take: the
+        // user mends it and captures again.
+        return CaptureFailure{i, j, std::string(text)};
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+// Converts rows into the store, in capture order.
+std::optional<CaptureFailure> CaptureRows(const CellGrid& matrix, AnalysisStore& store, RowRange rows) {
+  return ConvertRows(matrix, rows, [&store](std::int32_t i, std::int32_t j, Real value) {
+    store.DistMatrix(i, j) = value;
+  });
+}
+
+// Converts rows into a buffer, values in capture order, up to the first
+// cell that fails.
+struct ConvertedRows {
+  std::vector<Real> Values;
+  std::optional<CaptureFailure> Failure;
+};
+
+void ConvertRowsInto(const CellGrid& matrix, RowRange rows, ConvertedRows& converted) {
+  converted.Values.clear();
+  converted.Failure = ConvertRows(matrix, rows, [&converted](std::int32_t, std::int32_t, Real value) {
+    converted.Values.push_back(value);
+  });
+}
+
+// Stores converted rows, then reports their failure if they had one.
+std::optional<CaptureFailure> StoreConverted(const CellGrid& matrix, AnalysisStore& store, RowRange rows,
+                                             const ConvertedRows& converted) {
+  std::size_t next = 0;
+  for (std::int32_t i = rows.First; i < rows.End; ++i) {
+    for (std::int32_t j = 1; j <= i - 1; ++j) {
+      if (next == converted.Values.size()) return converted.Failure;
+      try {
+        store.DistMatrix(i, j) = converted.Values[next++];
+      } catch (const Exception&) {
+        return CaptureFailure{i, j, std::string(matrix.Cell(j, i))};
+      }
+    }
+  }
+  return converted.Failure;
+}
+
+}  // namespace
 
 std::string CaptureFailureMessage(const CaptureFailure& failure) {
   return "Error ===>  Cells[" + IntToText(failure.Row) + "," + IntToText(failure.Col) + "] = " + failure.Text;
@@ -15,17 +106,21 @@ std::optional<CaptureFailure> CaptureData(const DataGrids& grids, AnalysisStore&
   store.ObjectCount = n;
   for (std::int32_t i = 1; i <= n; ++i) store.ObjectNames(i) = grids.Labels.Cell(1, i);
 
-  for (std::int32_t i = 2; i <= n; ++i) {
-    for (std::int32_t j = 1; j <= i - 1; ++j) {
-      const std::string& text = grids.Matrix.Cell(j, i);
-      try {
-        store.DistMatrix(i, j) = TextToReal(text);
-      } catch (const Exception&) {
-        // A cell that is not a number, or one the store cannot take: the
-        // user mends it and captures again.
-        return CaptureFailure{i, j, text};
-      }
+  const CellGrid& matrix = grids.Matrix;
+  ConvertedRows converted;
+  for (std::int32_t first = 2; first <= n;) {
+    const RowRange own = BlockFrom(first, n);
+    const RowRange next = BlockFrom(own.End, n);
+    std::optional<CaptureFailure> failure;
+    if (next.First > n) {
+      failure = CaptureRows(matrix, store, own);
+    } else {
+      RunSideBySide([&] { failure = CaptureRows(matrix, store, own); },
+                    [&] { ConvertRowsInto(matrix, next, converted); });
+      if (!failure) failure = StoreConverted(matrix, store, next, converted);
     }
+    if (failure) return failure;
+    first = next.End;
   }
   store.DistType = method;
   return std::nullopt;

@@ -4,7 +4,9 @@
 // trimmed) and the strict lower triangle of the matrix grid into the store,
 // row by row and left to right, converting every data cell with TextToReal.
 // The first cell that does not convert stops it; what was stored before that
-// cell stays stored, and the method is then not set. The caller shows the
+// cell stays stored, every later entry keeps what it held, and the method is
+// then not set. (A large matrix is converted on two cores, but stored in
+// this order all the same.) The caller shows the
 // failure's message and keeps the window open, so the user can mend the cell
 // and capture again.
 #pragma once

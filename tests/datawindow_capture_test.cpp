@@ -1,6 +1,10 @@
 // The capture of the grids into the analysis store.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "datawindow/data_capture.h"
 #include "engine/cluster_types.h"
 #include "tests/datawindow_test_support.h"
@@ -121,6 +125,85 @@ TEST_F(CaptureTest, CorrectedCellCapturesOnTheNextTry) {
   EXPECT_FALSE(CaptureData(grids, store, kWardMethod).has_value());
   EXPECT_EQ(store.DistMatrix(2, 1), 8.0L);
   EXPECT_EQ(store.DistType, kWardMethod);
+}
+
+// ---- Large matrices: converted on two cores, stored in capture order ----
+
+// A grid of n objects whose cell [j, i] holds the whole number i * 10000 + j,
+// and a store whose every entry holds -1 beforehand.
+class LargeCaptureTest : public ::testing::Test {
+ protected:
+  static constexpr std::int32_t kObjects = 1200;  // 719,400 cells, several blocks
+
+  static Real ValueOf(std::int32_t i, std::int32_t j) { return static_cast<Real>(i) * 10000 + j; }
+
+  void SetUp() override {
+    std::vector<std::string> labels;
+    std::vector<std::vector<std::string>> lower;
+    for (std::int32_t i = 1; i <= kObjects; ++i) labels.push_back("L" + std::to_string(i));
+    for (std::int32_t i = 2; i <= kObjects; ++i) {
+      lower.emplace_back();
+      for (std::int32_t j = 1; j < i; ++j) lower.back().push_back(std::to_string(i * 10000 + j));
+    }
+    FillGrids(grids, labels, lower);
+    for (std::int32_t i = 2; i <= kObjects; ++i) {
+      for (std::int32_t j = 1; j < i; ++j) store.DistMatrix(i, j) = -1;
+    }
+  }
+
+  // Every entry before [i, j] in capture order holds its cell's value, and
+  // [i, j] and every entry after it still hold -1.
+  void ExpectStoredUpTo(std::int32_t failRow, std::int32_t failCol) const {
+    std::int64_t wrong = 0;
+    for (std::int32_t i = 2; i <= kObjects; ++i) {
+      for (std::int32_t j = 1; j < i; ++j) {
+        const bool before = i < failRow || (i == failRow && j < failCol);
+        if (store.DistMatrix(i, j) != (before ? ValueOf(i, j) : -1.0L)) ++wrong;
+      }
+    }
+    EXPECT_EQ(wrong, 0) << "entries wrong around the failure at [" << failRow << "," << failCol << "]";
+  }
+
+  DataGrids grids;
+  AnalysisStore store{kObjects};
+};
+
+TEST_F(LargeCaptureTest, EveryCellIsStoredInItsPlace) {
+  ASSERT_FALSE(CaptureData(grids, store, kCentroidMethod).has_value());
+  ExpectStoredUpTo(kObjects + 1, 1);
+  EXPECT_EQ(store.ObjectNames(kObjects), "L1200");
+  EXPECT_EQ(store.DistType, kCentroidMethod);
+}
+
+TEST_F(LargeCaptureTest, AFailureAnywhereLeavesEveryLaterEntryAsItWas) {
+  // Failures early, in the middle and in the last row, so that they fall
+  // both in blocks converted straight into the store and in blocks
+  // converted into a buffer first.
+  for (const auto& [row, col] : std::vector<std::pair<std::int32_t, std::int32_t>>{
+           {2, 1}, {400, 17}, {600, 599}, {849, 1}, {1000, 500}, {1200, 1199}}) {
+    SCOPED_TRACE("failure at [" + std::to_string(row) + "," + std::to_string(col) + "]");
+    SetUp();
+    grids.Matrix.SetCell(col, row, "x" + std::to_string(row));
+    store.DistType = kWardMethod;
+    const auto failure = CaptureData(grids, store, kCentroidMethod);
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_EQ(failure->Row, row);
+    EXPECT_EQ(failure->Col, col);
+    EXPECT_EQ(failure->Text, "x" + std::to_string(row));
+    ExpectStoredUpTo(row, col);
+    EXPECT_EQ(store.DistType, kWardMethod);
+  }
+}
+
+TEST_F(LargeCaptureTest, TheFirstOfSeveralFailuresInCaptureOrderIsReported) {
+  // A later failure in an earlier-converted block must not win.
+  grids.Matrix.SetCell(3, 1100, "late");
+  grids.Matrix.SetCell(700, 900, "middle");
+  grids.Matrix.SetCell(5, 700, "early");
+  const auto failure = CaptureData(grids, store, kWardMethod);
+  ASSERT_TRUE(failure.has_value());
+  EXPECT_EQ(CaptureFailureMessage(*failure), "Error ===>  Cells[700,5] = early");
+  ExpectStoredUpTo(700, 5);
 }
 
 }  // namespace
