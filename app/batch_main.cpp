@@ -132,7 +132,7 @@ int RunBatch(const BatchOptions& options) {
       output.BindName(options.outputFile);
       output.OpenForWriting();
       CheckIo();
-      WriteDistanceEcho(output, *store);
+      WriteDistanceEchoInBulk(output, *store);
       output.CloseTextFile();
       CheckIo();
     });

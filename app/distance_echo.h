@@ -17,4 +17,9 @@ class TextFile;
 // I/O failure raises EInOutError and leaves what was written.
 void WriteDistanceEcho(TextFile& outputFile, const AnalysisStore& store);
 
+// Writes the same bytes for a large store, formatting blocks of lines on two
+// cores and handing each block over whole. An I/O failure raises EInOutError
+// at the block it hits.
+void WriteDistanceEchoInBulk(TextFile& outputFile, const AnalysisStore& store);
+
 }  // namespace cluster

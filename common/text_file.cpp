@@ -255,9 +255,10 @@ bool TextFile::CanRead() {
   return false;
 }
 
-// Makes at least `count` unread bytes available unless the end comes first.
-// The end is the file's last byte or its first Ctrl-Z, whichever is earlier.
-bool TextFile::FillAtLeast(std::size_t count) {
+// Reads from the file until at least `count` unread bytes are buffered or
+// the end is reached. The end is the file's last byte or its first Ctrl-Z,
+// whichever is earlier.
+bool TextFile::ReadMore(std::size_t count) {
   while (readBuffer_.size() - readPos_ < count && !readEnded_) {
     if (device_ != nullptr || fd_ < 0) {
       readEnded_ = true;
@@ -276,12 +277,10 @@ bool TextFile::FillAtLeast(std::size_t count) {
       got = 0;
     }
     readBuffer_.resize(old + static_cast<std::size_t>(got));
-    for (std::size_t i = old; i < readBuffer_.size(); ++i) {
-      if (readBuffer_[i] == kCtrlZ) {
-        readBuffer_.resize(i);
-        readEnded_ = true;
-        break;
-      }
+    const void* ctrlZ = std::memchr(readBuffer_.data() + old, kCtrlZ, static_cast<std::size_t>(got));
+    if (ctrlZ != nullptr) {
+      readBuffer_.resize(static_cast<std::size_t>(static_cast<const char*>(ctrlZ) - readBuffer_.data()));
+      readEnded_ = true;
     }
     if (got == 0) readEnded_ = true;
   }
@@ -295,7 +294,13 @@ int TextFile::PeekByte(std::size_t offset) {
 
 std::string TextFile::ReadLineText() {
   std::string line;
-  if (!CanRead()) return line;
+  ReadLineText(line);
+  return line;
+}
+
+void TextFile::ReadLineText(std::string& line) {
+  line.clear();
+  if (!CanRead()) return;
   while (FillAtLeast(1)) {
     // Takes the buffered run up to the next CR or LF at once.
     const char* begin = readBuffer_.data() + readPos_;
@@ -309,7 +314,6 @@ std::string TextFile::ReadLineText() {
     if (PeekByte(1) == '\n') break;  // CR LF ends the line and stays unread
     ++readPos_;                      // a lone CR is left out
   }
-  return line;
 }
 
 void TextFile::SkipLine() {

@@ -97,8 +97,12 @@ class TextFile {
   void WriteCharItem(char byte);
   void EndWrite();
   void WriteLineEnd();
+  // What WriteLineEnd writes: CR LF to a disk file, LF to a device.
+  std::string_view LineEnd() const noexcept { return lineEnd_; }
 
   std::string ReadLineText();
+  // The same into `line`, reusing its storage (for loops over many lines).
+  void ReadLineText(std::string& line);
   void SkipLine();
   std::int32_t ReadIntegerItem();
 
@@ -113,7 +117,10 @@ class TextFile {
   void FlushBuffer();
   void FinishStatement();
   bool CanRead();
-  bool FillAtLeast(std::size_t count);
+  // Makes at least `count` unread bytes available unless the end comes
+  // first; the buffer usually has them already.
+  bool FillAtLeast(std::size_t count) { return readBuffer_.size() - readPos_ >= count || ReadMore(count); }
+  bool ReadMore(std::size_t count);
   int PeekByte(std::size_t offset = 0);
   void ReleaseDescriptor();
 

@@ -7,9 +7,6 @@
 namespace cluster {
 
 namespace {
-// The store is compacted when its garbage is more than its texts in use and
-// more than this, so small rows are not compacted at every edit.
-constexpr std::size_t kGarbageAllowance = 4096;
 constexpr std::size_t kOffsetBytes = 8;
 constexpr std::size_t kLengthBytes = 7;
 }  // namespace
@@ -93,7 +90,7 @@ void CellRow::Resize(std::size_t size) {
   CompactIfWasteful();
 }
 
-void CellRow::CompactIfWasteful() {
+void CellRow::CompactWhenWasteful() {
   const std::size_t inUse = longTexts_.size() - garbage_;
   if (garbage_ <= std::max(inUse, kGarbageAllowance)) return;
   std::string compacted;

@@ -40,6 +40,9 @@ class CellRow {
  private:
   static constexpr std::size_t kInPlace = 15;
   static constexpr std::uint8_t kInStore = 0xFF;
+  // Garbage below this is left alone, so small rows are not compacted at
+  // every edit.
+  static constexpr std::size_t kGarbageAllowance = 4096;
 
   // In place: size holds the length and bytes the text. In the store: size
   // is kInStore and bytes hold the text's offset and length in longTexts_.
@@ -56,7 +59,11 @@ class CellRow {
   static StoredText StoredTextOf(const Slot& slot) noexcept;
   static void SetStoredText(Slot& slot, StoredText stored) noexcept;
   void Release(const Slot& slot) noexcept;
-  void CompactIfWasteful();
+  // Compacts the store when its garbage outweighs its texts in use.
+  void CompactIfWasteful() {
+    if (garbage_ > kGarbageAllowance) CompactWhenWasteful();
+  }
+  void CompactWhenWasteful();
 
   std::vector<Slot> cells_;
   std::string longTexts_;

@@ -5,6 +5,7 @@
 #include "common/errors.h"
 #include "common/numbers.h"
 #include "common/side_by_side.h"
+#include "common/triangle_blocks.h"
 
 namespace cluster {
 
@@ -17,24 +18,6 @@ namespace {
 // later entry as it was, and a block's buffer is small enough to stay in
 // the cache.
 constexpr std::size_t kBlockCells = 128 * 1024;
-
-// The rows [First, End) of the lower triangle.
-struct RowRange {
-  std::int32_t First;
-  std::int32_t End;
-};
-
-// The rows from `first` on that hold about kBlockCells cells (at least one
-// row), not beyond row n.
-RowRange BlockFrom(std::int32_t first, std::int32_t n) {
-  RowRange rows{first, first};
-  std::size_t cells = 0;
-  while (rows.End <= n && (rows.End == first || cells < kBlockCells)) {
-    cells += static_cast<std::size_t>(rows.End - 1);
-    ++rows.End;
-  }
-  return rows;
-}
 
 // Converts the cells of `rows` in capture order and hands each value to
 // `keep`, which may store it; the first cell that fails to convert or to be
@@ -109,8 +92,8 @@ std::optional<CaptureFailure> CaptureData(const DataGrids& grids, AnalysisStore&
   const CellGrid& matrix = grids.Matrix;
   ConvertedRows converted;
   for (std::int32_t first = 2; first <= n;) {
-    const RowRange own = BlockFrom(first, n);
-    const RowRange next = BlockFrom(own.End, n);
+    const RowRange own = TriangleBlockFrom(first, n, kBlockCells);
+    const RowRange next = TriangleBlockFrom(own.End, n, kBlockCells);
     std::optional<CaptureFailure> failure;
     if (next.First > n) {
       failure = CaptureRows(matrix, store, own);

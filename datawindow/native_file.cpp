@@ -63,9 +63,11 @@ void LoadNativeFile(DataGrids& grids, const std::string& path, std::int32_t maxO
   for (std::int32_t i = 1; i <= n; ++i) {
     for (std::int32_t j = i; j <= n; ++j) matrix.SetCell(j, i, kMaskText);
   }
+  std::string line;
   for (std::int32_t i = 2; i <= n; ++i) {
     for (std::int32_t j = 1; j <= i - 1; ++j) {
-      matrix.SetCell(j, i, file.ReadLineText());
+      file.ReadLineText(line);
+      matrix.SetCell(j, i, line);
       CheckIo();
       file.SkipLine();
       CheckIo();
