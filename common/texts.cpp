@@ -27,7 +27,16 @@ std::string PadRight(std::string_view text, std::size_t width) {
 }
 
 void SplitCommaText(std::string_view text, std::vector<std::string>& fields) {
-  fields.clear();
+  // The strings already in `fields` are refilled rather than made anew: a
+  // CSV data file splits one line per object, each a field longer than the
+  // last, and their storage is reused from line to line.
+  std::size_t count = 0;
+  auto nextField = [&]() -> std::string& {
+    if (count == fields.size()) fields.emplace_back();
+    std::string& field = fields[count++];
+    field.clear();
+    return field;
+  };
   const std::size_t n = text.size();
   std::size_t p = 0;
   auto skipBlanks = [&] {
@@ -35,7 +44,7 @@ void SplitCommaText(std::string_view text, std::vector<std::string>& fields) {
   };
   skipBlanks();
   while (p < n) {
-    std::string field;
+    std::string& field = nextField();
     if (text[p] == '"') {
       ++p;
       while (p < n) {
@@ -55,20 +64,18 @@ void SplitCommaText(std::string_view text, std::vector<std::string>& fields) {
         p += length;
       }
     } else {
-      while (p < n && text[p] != ',' && !IsSplitBlank(text[p])) {
-        const std::size_t length = CharLengthAt(text, p);
-        field.append(text.substr(p, length));
-        p += length;
-      }
+      const std::size_t first = p;
+      while (p < n && text[p] != ',' && !IsSplitBlank(text[p])) p += CharLengthAt(text, p);
+      field.assign(text.substr(first, p - first));
     }
-    fields.push_back(std::move(field));
     skipBlanks();
     if (p < n && text[p] == ',') {
-      if (p + 1 == n) fields.emplace_back();
+      if (p + 1 == n) nextField();
       ++p;
       skipBlanks();
     }
   }
+  fields.resize(count);
 }
 
 }  // namespace cluster

@@ -121,8 +121,9 @@ void LoadCsvFile(DataGrids& grids, const std::string& path, std::int32_t maxObje
 
   file.SkipLine();
   CheckIo();
+  std::string line;
   for (std::int32_t i = 2; i <= n; ++i) {
-    const std::string line = file.ReadLineText();
+    file.ReadLineText(line);
     CheckIo();
     file.SkipLine();
     CheckIo();

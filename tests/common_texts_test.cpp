@@ -64,5 +64,20 @@ TEST(SplitCommaTextTest, DoubleByteCharactersStayWhole) {
   EXPECT_EQ(Split("\"" + so + "\""), (Fields{so}));
 }
 
+TEST(SplitCommaTextTest, AReusedListHoldsOnlyTheNewLinesFields) {
+  // A loader splits line after line into one list.
+  Fields fields;
+  SplitCommaText("a,bbbbbbbbbbbbbbbbbbbbbbbbbb,\"c c\",d,e", fields);
+  ASSERT_EQ(fields.size(), 5u);
+  SplitCommaText("x,", fields);
+  EXPECT_EQ(fields, (Fields{"x", ""}));
+  SplitCommaText("\"q\" long-field-of-thirty-bytes-here", fields);
+  EXPECT_EQ(fields, (Fields{"q", "long-field-of-thirty-bytes-here"}));
+  SplitCommaText("   ", fields);
+  EXPECT_TRUE(fields.empty());
+  SplitCommaText("1,2,3", fields);
+  EXPECT_EQ(fields, (Fields{"1", "2", "3"}));
+}
+
 }  // namespace
 }  // namespace cluster
