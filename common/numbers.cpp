@@ -1,5 +1,7 @@
 #include "common/numbers.h"
 
+#include <atomic>
+
 #include <algorithm>
 #include <array>
 #include <cfenv>
@@ -20,7 +22,9 @@ namespace cluster {
 
 namespace {
 
-char g_separator = 0;  // 0: not read yet
+// 0: not read yet. Atomic because conversions run on two threads at once;
+// two first reads may both fill it in, with the same value.
+std::atomic<char> g_separator{0};
 
 char SeparatorFromEnvironment() noexcept {
   // A private locale object: the process's own C locale stays as it is.
@@ -37,13 +41,17 @@ char SeparatorFromEnvironment() noexcept {
 }  // namespace
 
 char DecimalSeparator() noexcept {
-  if (g_separator == 0) g_separator = SeparatorFromEnvironment();
-  return g_separator;
+  char separator = g_separator.load(std::memory_order_relaxed);
+  if (separator == 0) {
+    separator = SeparatorFromEnvironment();
+    g_separator.store(separator, std::memory_order_relaxed);
+  }
+  return separator;
 }
 
-void ReloadDecimalSeparator() noexcept { g_separator = SeparatorFromEnvironment(); }
+void ReloadDecimalSeparator() noexcept { g_separator.store(SeparatorFromEnvironment(), std::memory_order_relaxed); }
 
-void SetDecimalSeparator(char separator) noexcept { g_separator = separator; }
+void SetDecimalSeparator(char separator) noexcept { g_separator.store(separator, std::memory_order_relaxed); }
 
 // --- Text to real -----------------------------------------------------------
 

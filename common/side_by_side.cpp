@@ -1,5 +1,6 @@
 #include "common/side_by_side.h"
 
+#include <cfenv>
 #include <exception>
 #include <system_error>
 #include <thread>
@@ -17,8 +18,14 @@ void RunSideBySide(const std::function<void()>& first, const std::function<void(
   std::exception_ptr secondError;
   std::thread helper;
   if (HasSecondCore()) {
+    // The second piece computes with the caller's rounding and precision,
+    // so either thread turns a number into the same text and back.
+    std::fenv_t callersEnvironment;
+    std::fegetenv(&callersEnvironment);
     try {
-      helper = std::thread([&second, &secondError] {
+      helper = std::thread([&second, &secondError, callersEnvironment] {
+        std::fesetenv(&callersEnvironment);
+        std::feclearexcept(FE_ALL_EXCEPT);
         try {
           second();
         } catch (...) {

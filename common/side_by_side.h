@@ -8,8 +8,9 @@
 // start the second once the first has failed.
 //
 // An exception from either piece reaches the caller after both have ended;
-// when both fail, the first piece's is the one raised. Floating-point flags
-// the second piece raises stay on its own thread.
+// when both fail, the first piece's is the one raised. The second piece
+// runs with the caller's floating-point rounding and precision; the flags it
+// raises stay on its own thread.
 #pragma once
 
 #include <functional>

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <new>
 
 namespace cluster {
 
@@ -48,7 +49,7 @@ void CellRow::SetText(std::size_t index, std::string_view text) {
   if (text.size() <= kInPlace) {
     // The text may be this cell's own or lie in the store: copy it first.
     std::array<char, kInPlace> bytes{};
-    std::memcpy(bytes.data(), text.data(), text.size());
+    if (!text.empty()) std::memcpy(bytes.data(), text.data(), text.size());
     Release(slot);
     slot.bytes = bytes;
     slot.size = static_cast<std::uint8_t>(text.size());
@@ -90,11 +91,17 @@ void CellRow::Resize(std::size_t size) {
   CompactIfWasteful();
 }
 
-void CellRow::CompactWhenWasteful() {
+void CellRow::CompactWhenWasteful() noexcept {
   const std::size_t inUse = longTexts_.size() - garbage_;
   if (garbage_ <= std::max(inUse, kGarbageAllowance)) return;
+  // Compacting only saves room, so it never fails a change that has been
+  // made: without the memory for it the garbage stays until the next try.
   std::string compacted;
-  compacted.reserve(inUse);
+  try {
+    compacted.reserve(inUse);
+  } catch (const std::bad_alloc&) {
+    return;
+  }
   for (Slot& slot : cells_) {
     if (slot.size != kInStore) continue;
     StoredText stored = StoredTextOf(slot);

@@ -60,10 +60,10 @@ class CellRow {
   static void SetStoredText(Slot& slot, StoredText stored) noexcept;
   void Release(const Slot& slot) noexcept;
   // Compacts the store when its garbage outweighs its texts in use.
-  void CompactIfWasteful() {
+  void CompactIfWasteful() noexcept {
     if (garbage_ > kGarbageAllowance) CompactWhenWasteful();
   }
-  void CompactWhenWasteful();
+  void CompactWhenWasteful() noexcept;
 
   std::vector<Slot> cells_;
   std::string longTexts_;

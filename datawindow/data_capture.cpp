@@ -1,5 +1,6 @@
 #include "datawindow/data_capture.h"
 
+#include <exception>
 #include <vector>
 
 #include "common/errors.h"
@@ -46,27 +47,35 @@ std::optional<CaptureFailure> CaptureRows(const CellGrid& matrix, AnalysisStore&
   });
 }
 
-// Converts rows into a buffer, values in capture order, up to the first
-// cell that fails.
+// Rows converted into a buffer: the values in capture order up to the first
+// cell that failed, and that cell, or any other error that stopped the work
+// there (running out of memory). Either is the caller's only once every
+// value before it is stored.
 struct ConvertedRows {
   std::vector<Real> Values;
   std::optional<CaptureFailure> Failure;
+  std::exception_ptr Error;
 };
 
 void ConvertRowsInto(const CellGrid& matrix, RowRange rows, ConvertedRows& converted) {
   converted.Values.clear();
-  converted.Failure = ConvertRows(matrix, rows, [&converted](std::int32_t, std::int32_t, Real value) {
-    converted.Values.push_back(value);
-  });
+  converted.Failure.reset();
+  converted.Error = nullptr;
+  try {
+    converted.Failure = ConvertRows(matrix, rows, [&converted](std::int32_t, std::int32_t, Real value) {
+      converted.Values.push_back(value);
+    });
+  } catch (...) {
+    converted.Error = std::current_exception();
+  }
 }
 
-// Stores converted rows, then reports their failure if they had one.
+// Stores converted rows, then reports what stopped them, if anything.
 std::optional<CaptureFailure> StoreConverted(const CellGrid& matrix, AnalysisStore& store, RowRange rows,
                                              const ConvertedRows& converted) {
   std::size_t next = 0;
-  for (std::int32_t i = rows.First; i < rows.End; ++i) {
-    for (std::int32_t j = 1; j <= i - 1; ++j) {
-      if (next == converted.Values.size()) return converted.Failure;
+  for (std::int32_t i = rows.First; i < rows.End && next < converted.Values.size(); ++i) {
+    for (std::int32_t j = 1; j <= i - 1 && next < converted.Values.size(); ++j) {
       try {
         store.DistMatrix(i, j) = converted.Values[next++];
       } catch (const Exception&) {
@@ -74,6 +83,7 @@ std::optional<CaptureFailure> StoreConverted(const CellGrid& matrix, AnalysisSto
       }
     }
   }
+  if (converted.Error) std::rethrow_exception(converted.Error);
   return converted.Failure;
 }
 

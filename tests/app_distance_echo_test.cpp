@@ -2,7 +2,10 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include "app/distance_echo.h"
 #include "common/codepage.h"
@@ -114,6 +117,51 @@ TEST_F(DistanceEchoTest, ManyBlocksInBulkGiveTheSameBytesAsStatementByStatement)
   // least 10 bytes.
   ASSERT_GT(plain.size(), static_cast<std::size_t>(n) * (n - 1) / 2 * 10);
   EXPECT_TRUE(Echo(store, WriteDistanceEchoInBulk) == plain);
+}
+
+TEST_F(DistanceEchoTest, AFullDiskStopsEitherWriterWithWhatWasWrittenIntact) {
+  // A file-size limit of 100,000 bytes stands in for a full disk, hit in
+  // the middle of the bulk writer's first block of lines.
+  const std::int32_t n = 300;
+  AnalysisStore store(n);
+  store.ObjectCount = n;
+  for (std::int32_t i = 1; i <= n; ++i) store.ObjectNames(i) = "o" + std::to_string(i);
+  for (std::int32_t i = 2; i <= n; ++i) {
+    for (std::int32_t j = 1; j < i; ++j) store.DistMatrix(i, j) = static_cast<Real>(i * 1000 + j) / 8;
+  }
+  const std::string whole = Echo(store);
+  ASSERT_GT(whole.size(), 400000u);
+
+  struct rlimit old {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = old;
+  small.rlim_cur = 100000;
+  for (const Writer write : {Writer{WriteDistanceEcho}, Writer{WriteDistanceEchoInBulk}}) {
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    TextFile file;
+    file.BindName(path_);
+    file.OpenForWriting();
+    CheckIo();
+    int code = 0;
+    try {
+      write(file, store);
+    } catch (const EInOutError& e) {
+      code = e.ErrorCode();
+    }
+    file.CloseTextFile();
+    IoErrorCode() = 0;
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_EQ(code, 101);
+    std::ifstream in(path_, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    const std::string written = bytes.str();
+    EXPECT_GT(written.size(), 0u);
+    EXPECT_LE(written.size(), 100000u);
+    EXPECT_TRUE(whole.compare(0, written.size(), written) == 0) << "what stands is the echo's beginning";
+  }
+  signal(SIGXFSZ, oldHandler);
 }
 
 TEST_F(DistanceEchoTest, AWriteFailureRaisesAtItsStatement) {

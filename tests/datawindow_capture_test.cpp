@@ -196,14 +196,25 @@ TEST_F(LargeCaptureTest, AFailureAnywhereLeavesEveryLaterEntryAsItWas) {
 }
 
 TEST_F(LargeCaptureTest, TheFirstOfSeveralFailuresInCaptureOrderIsReported) {
-  // A later failure in an earlier-converted block must not win.
-  grids.Matrix.SetCell(3, 1100, "late");
-  grids.Matrix.SetCell(700, 900, "middle");
-  grids.Matrix.SetCell(5, 700, "early");
-  const auto failure = CaptureData(grids, store, kWardMethod);
+  // In blocks of 128K cells, rows 2..513 and 514..725 are converted at the
+  // same time, one on each core; the failure in the later rows is found too, but must not win, and
+  // nothing of those rows may be stored.
+  grids.Matrix.SetCell(3, 600, "later");
+  grids.Matrix.SetCell(5, 400, "earlier");
+  grids.Matrix.SetCell(3, 1100, "last");
+  auto failure = CaptureData(grids, store, kWardMethod);
   ASSERT_TRUE(failure.has_value());
-  EXPECT_EQ(CaptureFailureMessage(*failure), "Error ===>  Cells[700,5] = early");
-  ExpectStoredUpTo(700, 5);
+  EXPECT_EQ(CaptureFailureMessage(*failure), "Error ===>  Cells[400,5] = earlier");
+  ExpectStoredUpTo(400, 5);
+
+  // Without it, the failure in the later rows stops the capture.
+  SetUp();
+  grids.Matrix.SetCell(3, 600, "later");
+  grids.Matrix.SetCell(3, 1100, "last");
+  failure = CaptureData(grids, store, kWardMethod);
+  ASSERT_TRUE(failure.has_value());
+  EXPECT_EQ(CaptureFailureMessage(*failure), "Error ===>  Cells[600,3] = later");
+  ExpectStoredUpTo(600, 3);
 }
 
 }  // namespace
