@@ -116,7 +116,7 @@ int RunBatch(const BatchOptions& options) {
       LoadNativeFile(grids, options.dataFile, kBatchMaxObjects);
     }
   });
-  auto store = std::make_unique<AnalysisStore>(kBatchMaxObjects);
+  auto store = std::make_unique<AnalysisStore>(kBatchMaxObjects, AnalysisStore::WorkPages::kOrdinary);
   const std::uint8_t method = options.method == "ward" ? kWardMethod : kCentroidMethod;
   const std::optional<CaptureFailure> failure =
       timer.Time("capture", [&] { return CaptureData(grids, *store, method); });

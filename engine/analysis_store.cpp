@@ -30,14 +30,15 @@ Real* AllocateTriangle(std::int32_t rows, bool zeroed) {
 // The working values. A merge stores into every active row's line, one
 // line apart: at 1000 objects that is a 4 KB page apart, more pages than the
 // TLB holds. So a large block is aligned to 2 MB and offered to the system
-// for transparent huge pages (where the system declines, it still works).
-Real* AllocateWork(std::int32_t rows, bool square) {
+// for transparent huge pages (where the system declines, it still works),
+// unless the store was made for ordinary pages (see WorkPages).
+Real* AllocateWork(std::int32_t rows, bool square, AnalysisStore::WorkPages pages) {
   const auto side = static_cast<std::size_t>(rows);
   const std::size_t squareBytes = square ? side * side * sizeof(SplitReal) : 0;
   const std::size_t bytes = std::max({squareBytes, TriangleSize(rows) * sizeof(Real), sizeof(Real)});
   constexpr std::size_t kHugePage = std::size_t{1} << 21;
   void* block = nullptr;
-  if (bytes >= 2 * kHugePage) {
+  if (pages == AnalysisStore::WorkPages::kHuge && bytes >= 2 * kHugePage) {
     const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
     block = std::aligned_alloc(kHugePage, rounded);
     if (block != nullptr) madvise(block, rounded, MADV_HUGEPAGE);
@@ -55,14 +56,14 @@ Real* AllocateWork(std::int32_t rows, bool square) {
 
 const char* const AnalysisStore::kInvalidDistTypeMessage = "Invalid value of DistType";
 
-AnalysisStore::AnalysisStore(std::int32_t maxObjects) : maxObjects_(maxObjects) {
+AnalysisStore::AnalysisStore(std::int32_t maxObjects, WorkPages pages) : maxObjects_(maxObjects) {
   CheckRange(maxObjects, 1, kLargestMaxObjects);
   names_.resize(static_cast<std::size_t>(maxObjects) + 1);
   dist_.reset(AllocateTriangle(maxObjects, true));
   // Room for either layout: a square of split cells, or the triangle of
   // whole values a run falls back to.
   splitCapable_ = maxObjects <= kLargestSquareWork;
-  work_.reset(AllocateWork(maxObjects, splitCapable_));
+  work_.reset(AllocateWork(maxObjects, splitCapable_, pages));
 }
 
 AnalysisStore::~AnalysisStore() { ReleaseAllNodes(); }

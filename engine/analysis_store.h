@@ -48,9 +48,18 @@ class AnalysisStore {
   // against it.
   static constexpr std::int32_t kLargestSquareWork = 16384;
 
+  // The pages of the working values. Huge pages spare a merge the address
+  // translations of its stores, one per row; a program that runs many
+  // analyses gains most from them. A tool that runs one analysis, having
+  // just freed the memory of its cell grid, gets ordinary pages back from
+  // the system at once, while huge pages are found and cleared afresh: with
+  // 5000 objects the set-up then took 0.15 s against 0.55 s, and the merges
+  // no longer.
+  enum class WorkPages { kHuge, kOrdinary };
+
   // A store for up to maxObjects objects (1..kLargestMaxObjects, else
   // ERangeError). Memory for the dissimilarities is reserved, not touched.
-  explicit AnalysisStore(std::int32_t maxObjects = kDesktopMaxObjects);
+  explicit AnalysisStore(std::int32_t maxObjects = kDesktopMaxObjects, WorkPages pages = WorkPages::kHuge);
   ~AnalysisStore();
   AnalysisStore(const AnalysisStore&) = delete;
   AnalysisStore& operator=(const AnalysisStore&) = delete;

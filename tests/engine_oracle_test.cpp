@@ -98,6 +98,24 @@ TEST_P(AgainstPlainProcedure, LargeSets) {
   }
 }
 
+TEST_P(AgainstPlainProcedure, WorkingValuesOnOrdinaryPages) {
+  // The store a batch tool makes: its 12 MB of working values are not
+  // offered for huge pages.
+  AnalysisStore ordinary(AnalysisStore::kDesktopMaxObjects, AnalysisStore::WorkPages::kOrdinary);
+  ordinary.SetHelperTakesEveryPass(true);
+  std::mt19937_64 random(4500 + GetParam());
+  for (const std::int32_t n : {2, 37, 200}) {
+    const Lower lower = RandomLower(n, DataKind::kEuclidean, random);
+    Capture(ordinary, n, lower, GetParam());
+    ordinary.PrepareClusters();
+    ASSERT_TRUE(ordinary.Agglomerate());
+    oracle::PlainAgglomeration plain(n, lower, GetParam());
+    plain.Run();
+    EXPECT_TRUE(SameTree(ordinary, plain, n)) << "n=" << n;
+    ordinary.FreeClusterTree();
+  }
+}
+
 // Squares beyond the double range (about 1e400), with many exact ties, and
 // signed data whose centroid values fall below the most negative double:
 // every candidate's double bound is then the same, and the 80-bit values
