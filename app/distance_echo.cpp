@@ -80,10 +80,15 @@ void WriteDistanceEchoInBulk(TextFile& outputFile, const AnalysisStore& store) {
   for (std::int32_t row = 1; row <= n;) {
     const RowRange own = TriangleBlockFrom(row, n, kBlockValues);
     const RowRange next = TriangleBlockFrom(own.End, n, kBlockValues);
+    if (next.End == next.First) {  // the last block alone
+      FormatRows(store, own, outputFile.LineEnd(), first);
+      WriteBlock(outputFile, first);
+      break;
+    }
     RunSideBySide([&] { FormatRows(store, own, outputFile.LineEnd(), first); },
                   [&] { FormatRows(store, next, outputFile.LineEnd(), second); });
     WriteBlock(outputFile, first);
-    if (next.End > next.First) WriteBlock(outputFile, second);
+    WriteBlock(outputFile, second);
     row = next.End;
   }
 }

@@ -26,13 +26,16 @@ class AgainstPlainProcedure : public ::testing::TestWithParam<std::uint8_t> {
     CompareRun(n, RandomLower(n, kind, random), KindName(kind));
   }
   void CompareRun(std::int32_t n, const Lower& lower, const std::string& label) {
-    Capture(store_, n, lower, GetParam());
-    store_.PrepareClusters();
-    ASSERT_TRUE(store_.Agglomerate());
+    CompareRunIn(store_, n, lower, label);
+  }
+  void CompareRunIn(AnalysisStore& store, std::int32_t n, const Lower& lower, const std::string& label) {
+    Capture(store, n, lower, GetParam());
+    store.PrepareClusters();
+    ASSERT_TRUE(store.Agglomerate());
     oracle::PlainAgglomeration plain(n, lower, GetParam());
     plain.Run();
-    EXPECT_TRUE(SameTree(store_, plain, n)) << label << " n=" << n;
-    store_.FreeClusterTree();
+    EXPECT_TRUE(SameTree(store, plain, n)) << label << " n=" << n;
+    store.FreeClusterTree();
   }
 
   AgainstPlainProcedure() {
@@ -105,14 +108,7 @@ TEST_P(AgainstPlainProcedure, WorkingValuesOnOrdinaryPages) {
   ordinary.SetHelperTakesEveryPass(true);
   std::mt19937_64 random(4500 + GetParam());
   for (const std::int32_t n : {2, 37, 200}) {
-    const Lower lower = RandomLower(n, DataKind::kEuclidean, random);
-    Capture(ordinary, n, lower, GetParam());
-    ordinary.PrepareClusters();
-    ASSERT_TRUE(ordinary.Agglomerate());
-    oracle::PlainAgglomeration plain(n, lower, GetParam());
-    plain.Run();
-    EXPECT_TRUE(SameTree(ordinary, plain, n)) << "n=" << n;
-    ordinary.FreeClusterTree();
+    CompareRunIn(ordinary, n, RandomLower(n, DataKind::kEuclidean, random), "ordinary pages");
   }
 }
 
