@@ -1,10 +1,17 @@
 // Code page conversion through the C library's iconv ("CP932" is glibc's name
-// for windows-31j). Each call opens its own descriptor: conversions happen
-// only at the edges (messages, screen, file names), never in a hot loop.
+// for windows-31j).
+//
+// Each direction has one converter, opened once for the life of the process
+// and shared under a lock. Opening a converter loads the C library's
+// conversion modules, which needs file descriptors; the messages that report
+// a failure are built through these converters, and one of those failures is
+// running out of descriptors. So both converters are opened while the
+// program starts, before anything can have used the descriptors up.
 #include "common/codepage.h"
 
 #include <cerrno>
 #include <iconv.h>
+#include <mutex>
 #include <stdexcept>
 
 namespace cluster {
@@ -24,6 +31,7 @@ class Converter {
   // Converts the whole input; an unconvertible or invalid sequence of `skip`
   // bytes is replaced by `replacement` and conversion goes on after it.
   std::string Run(std::string_view in, std::string_view replacement, bool* clean = nullptr) {
+    const std::lock_guard<std::mutex> lock(mutex_);
     std::string out;
     out.reserve(in.size() * 2 + 4);
     char buffer[256];
@@ -52,6 +60,7 @@ class Converter {
   virtual std::size_t SkipLength(unsigned char lead, std::size_t left) const = 0;
 
  private:
+  std::mutex mutex_;
   iconv_t cd_;
 };
 
@@ -70,15 +79,28 @@ class ToUtf8 final : public Converter {
   std::size_t SkipLength(unsigned char, std::size_t) const override { return 1; }
 };
 
+FromUtf8& Cp932Converter() {
+  static FromUtf8 converter;
+  return converter;
+}
+
+ToUtf8& Utf8Converter() {
+  static ToUtf8 converter;
+  return converter;
+}
+
+// Opens both converters while the program starts.
+[[maybe_unused]] const bool kConvertersOpened = (Cp932Converter(), Utf8Converter(), true);
+
 }  // namespace
 
-std::string Cp932FromUtf8(std::string_view utf8) { return FromUtf8().Run(utf8, "?"); }
+std::string Cp932FromUtf8(std::string_view utf8) { return Cp932Converter().Run(utf8, "?"); }
 
-std::string Utf8FromCp932(std::string_view cp932) { return ToUtf8().Run(cp932, "\xEF\xBF\xBD"); }
+std::string Utf8FromCp932(std::string_view cp932) { return Utf8Converter().Run(cp932, "\xEF\xBF\xBD"); }
 
 bool IsValidCp932(std::string_view cp932) {
   bool clean = true;
-  ToUtf8().Run(cp932, "", &clean);
+  Utf8Converter().Run(cp932, "", &clean);
   return clean;
 }
 

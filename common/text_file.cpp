@@ -56,7 +56,7 @@ int CodeForErrno(int error, const std::string& path) {
     case ENOSPC:
     case EDQUOT:
     case EFBIG:
-      return io_error::kDiskFull;
+      return io_error::kNoSpace;
     case EWOULDBLOCK:
     case ETXTBSY:
     case EBUSY:
@@ -66,22 +66,34 @@ int CodeForErrno(int error, const std::string& path) {
   }
 }
 
-bool WriteAll(int fd, std::string_view bytes, int& error) {
+bool IsNoSpace(int error) { return error == ENOSPC || error == EDQUOT || error == EFBIG; }
+
+// Writes every byte, or returns the program's code for what stopped it. A
+// disk that fills after taking part of the bytes is code 101; one that takes
+// nothing reports the system's own "no space" (112).
+int WriteAll(int fd, std::string_view bytes, const std::string& path) {
+  bool accepted = false;
   while (!bytes.empty()) {
     const ssize_t written = ::write(fd, bytes.data(), bytes.size());
     if (written < 0) {
       if (errno == EINTR) continue;
-      error = errno;
-      return false;
+      const int error = errno;
+      if (accepted && IsNoSpace(error)) return io_error::kDiskFull;
+      return CodeForErrno(error, path);
     }
+    if (written > 0) accepted = true;
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
-  return true;
+  return 0;
 }
 
 }  // namespace
 
 int& IoErrorCode() noexcept { return t_ioErrorCode; }
+
+ELineTooLong::ELineTooLong()
+    : Exception(Cp932FromUtf8("ファイルの行が長すぎます (") + std::to_string(TextFile::kMaxLineBytes) +
+                Cp932FromUtf8(" バイトを超えています)")) {}
 
 std::string IoErrorMessage(int code) {
   switch (code) {
@@ -108,8 +120,7 @@ TextFile::TextFile() = default;
 TextFile::~TextFile() {
   // A file abandoned by an error keeps what was written, as far as it got.
   if (mode_ == Mode::Writing && device_ == nullptr && fd_ >= 0 && !writeBuffer_.empty()) {
-    int ignored = 0;
-    WriteAll(fd_, writeBuffer_, ignored);
+    WriteAll(fd_, writeBuffer_, path_);
   }
   ReleaseDescriptor();
 }
@@ -117,12 +128,19 @@ TextFile::~TextFile() {
 void TextFile::BindName(std::string path) {
   path_ = std::move(path);
   device_ = nullptr;
+  standardOutput_ = false;
   lineEnd_ = "\r\n";
+}
+
+void TextFile::BindStandardOutput() {
+  BindName("-");
+  standardOutput_ = true;
 }
 
 void TextFile::BindDevice(TextDevice& device) {
   path_.clear();
   device_ = &device;
+  standardOutput_ = false;
   lineEnd_ = "\n";
 }
 
@@ -134,6 +152,7 @@ void TextFile::ReleaseDescriptor() {
 void TextFile::OpenForWriting() {
   if (mode_ != Mode::Closed) CloseTextFile();
   writeBuffer_.clear();
+  statementFailed_ = false;
   if (device_ != nullptr) {
     device_->OpenDevice();
     writeCapacity_ = kBufferSize;
@@ -142,21 +161,21 @@ void TextFile::OpenForWriting() {
   }
   // Opened without truncation first, so that a file another instance is
   // writing is refused before anything of it is lost.
-  const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  const int fd = standardOutput_ ? STDOUT_FILENO : ::open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) return Fail(CodeForErrno(errno, path_));
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    const int error = errno;
-    ::close(fd);
-    return Fail(CodeForErrno(error, path_));
-  }
   struct stat info {};
-  characterDevice_ = ::fstat(fd, &info) == 0 && S_ISCHR(info.st_mode);
-  if (!characterDevice_ && ::ftruncate(fd, 0) != 0) {
-    const int error = errno;
-    ::close(fd);
-    return Fail(CodeForErrno(error, path_));
+  const bool known = ::fstat(fd, &info) == 0;
+  characterDevice_ = known && S_ISCHR(info.st_mode);
+  // Only a regular file is locked and emptied: a pipe or a device cannot
+  // be truncated, and two programs may well write to one terminal.
+  if (known && S_ISREG(info.st_mode) && !standardOutput_) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ftruncate(fd, 0) != 0) {
+      const int error = errno;
+      ::close(fd);
+      return Fail(CodeForErrno(error, path_));
+    }
+    ::flock(fd, LOCK_SH | LOCK_NB);  // readers may come in; writers stay out
   }
-  ::flock(fd, LOCK_SH | LOCK_NB);  // readers may come in; writers stay out
   fd_ = fd;
   writeCapacity_ = characterDevice_ || !bulkWriting_ ? kBufferSize : kBulkBufferSize;
   mode_ = Mode::Writing;
@@ -206,8 +225,15 @@ void TextFile::FlushBuffer() {
     device_->HandOver(run);
     return;
   }
-  int error = 0;
-  if (!WriteAll(fd_, writeBuffer_, error)) Fail(CodeForErrno(error, path_));
+  // After a failed write the rest of the statement is not attempted: its
+  // first failure is the one that tells what happened (a disk that filled
+  // part way), and what stands in the file stays as it was then.
+  if (!statementFailed_) {
+    if (const int code = WriteAll(fd_, writeBuffer_, path_); code != 0) {
+      Fail(code);
+      statementFailed_ = true;
+    }
+  }
   writeBuffer_.clear();
 }
 
@@ -235,6 +261,7 @@ void TextFile::WriteCharItem(char byte) {
 
 void TextFile::FinishStatement() {
   if (device_ != nullptr || characterDevice_) FlushBuffer();
+  statementFailed_ = false;
 }
 
 void TextFile::EndWrite() {
@@ -298,6 +325,10 @@ std::string TextFile::ReadLineText() {
   return line;
 }
 
+void TextFile::CheckLineLength(std::size_t length) {
+  if (length > kMaxLineBytes) throw ELineTooLong();
+}
+
 void TextFile::ReadLineText(std::string& line) {
   line.clear();
   if (!CanRead()) return;
@@ -307,6 +338,7 @@ void TextFile::ReadLineText(std::string& line) {
     const char* end = readBuffer_.data() + readBuffer_.size();
     const char* stop = begin;
     while (stop < end && *stop != '\n' && *stop != '\r') ++stop;
+    CheckLineLength(line.size() + static_cast<std::size_t>(stop - begin));
     line.append(begin, stop);
     readPos_ += static_cast<std::size_t>(stop - begin);
     if (stop == end) continue;
@@ -318,6 +350,7 @@ void TextFile::ReadLineText(std::string& line) {
 
 void TextFile::SkipLine() {
   if (!CanRead()) return;
+  std::size_t skipped = 0;
   while (FillAtLeast(1)) {
     const char* begin = readBuffer_.data() + readPos_;
     const auto length = readBuffer_.size() - readPos_;
@@ -327,13 +360,17 @@ void TextFile::SkipLine() {
       return;
     }
     readPos_ += length;
+    skipped += length;
+    CheckLineLength(skipped);
   }
 }
 
 std::int32_t TextFile::ReadIntegerItem() {
   if (!CanRead()) return 0;
+  // Blank lines before the number are passed over, but not without end.
   int b = PeekByte();
-  while (b >= 0 && b <= 32) {
+  for (std::size_t skipped = 0; b >= 0 && b <= 32; ++skipped) {
+    CheckLineLength(skipped);
     ++readPos_;
     b = PeekByte();
   }
@@ -366,8 +403,11 @@ void TextFile::CloseTextFile() {
     }
     return;
   }
-  if (writing) FlushBuffer();
-  if (fd_ >= 0 && ::close(fd_) != 0) Fail(CodeForErrno(errno, path_));
+  if (writing) {
+    statementFailed_ = false;
+    FlushBuffer();
+  }
+  if (fd_ >= 0 && ::close(fd_) != 0 && errno != EINTR) Fail(CodeForErrno(errno, path_));
   fd_ = -1;
 }
 

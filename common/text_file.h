@@ -11,6 +11,11 @@
 // IoErrorCode(), and the caller calls CheckIo() after every statement, which
 // turns a pending code into EInOutError with the program's message.
 //
+// A line is at most kMaxLineBytes long: no file within the program's limits
+// needs more, and a "file" that never ends (a device, a pipe that keeps
+// writing) must not take memory or time without bound. Reading a longer
+// line throws ELineTooLong.
+//
 // While open, a disk file holds an advisory lock (flock) that lets other
 // readers in but keeps other writers out; this stands in for the share mode
 // "readable, not writable by others". Only programs that take such locks
@@ -23,6 +28,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/errors.h"
+
 namespace cluster {
 
 // I/O error codes recorded in IoErrorCode().
@@ -33,11 +40,14 @@ constexpr int kTooManyOpenFiles = 4;
 constexpr int kAccessDenied = 5;
 constexpr int kSharingViolation = 32;
 constexpr int kReadBeyondEnd = 100;
+// A write the system accepted only in part before the disk filled.
 constexpr int kDiskFull = 101;
 constexpr int kFileNotOpen = 103;
 constexpr int kNotOpenForInput = 104;
 constexpr int kNotOpenForOutput = 105;
 constexpr int kInvalidNumber = 106;
+// The system's own "no space left": nothing of the write was accepted.
+constexpr int kNoSpace = 112;
 // Other operating-system errors are reported as this base plus errno.
 constexpr int kSystemErrorBase = 1000;
 }  // namespace io_error
@@ -50,6 +60,12 @@ std::string IoErrorMessage(int code);
 
 // Throws EInOutError for a pending error code, and clears it.
 void CheckIo();
+
+// A line longer than TextFile::kMaxLineBytes.
+class ELineTooLong : public Exception {
+ public:
+  ELineTooLong();
+};
 
 // Where a device-bound TextFile's bytes go. The device may throw its own
 // errors (for instance the printer's); they pass straight through.
@@ -73,6 +89,8 @@ class TextFile {
   static constexpr std::size_t kBufferSize = 128;
   // The buffer of a disk file written in bulk (see SetBulkWriting).
   static constexpr std::size_t kBulkBufferSize = 64 * 1024;
+  // The longest line any reading operation passes over or returns.
+  static constexpr std::size_t kMaxLineBytes = std::size_t{256} << 20;
 
   TextFile();
   ~TextFile();
@@ -83,6 +101,10 @@ class TextFile {
   void BindName(std::string path);
   // Binds a closed file to a device; LF line ends.
   void BindDevice(TextDevice& device);
+  // Binds a closed file to the process's standard output (file-system
+  // bytes, CR LF line ends). Opening neither creates nor empties anything;
+  // closing closes the standard output, so that its last failure is seen.
+  void BindStandardOutput();
 
   // For a disk file of many megabytes written by a tool rather than a
   // window: a large buffer, so that failures surface up to 64 KiB later.
@@ -105,6 +127,9 @@ class TextFile {
   void ReadLineText(std::string& line);
   void SkipLine();
   std::int32_t ReadIntegerItem();
+  // True when a file open for reading has no byte left before its end:
+  // every later line reads as the empty text.
+  bool AtEnd() { return mode_ == Mode::Reading && PeekByte() < 0; }
 
   void CloseTextFile();
 
@@ -121,6 +146,8 @@ class TextFile {
   // first; the buffer usually has them already.
   bool FillAtLeast(std::size_t count) { return readBuffer_.size() - readPos_ >= count || ReadMore(count); }
   bool ReadMore(std::size_t count);
+  // Throws ELineTooLong once `length` bytes of one line have been passed.
+  static void CheckLineLength(std::size_t length);
   int PeekByte(std::size_t offset = 0);
   void ReleaseDescriptor();
 
@@ -129,11 +156,13 @@ class TextFile {
   std::string_view lineEnd_ = "\r\n";
   Mode mode_ = Mode::Closed;
   int fd_ = -1;
+  bool standardOutput_ = false;
   bool characterDevice_ = false;
 
   std::string writeBuffer_;
   std::size_t writeCapacity_ = kBufferSize;
   bool bulkWriting_ = false;
+  bool statementFailed_ = false;  // a write of the running statement failed
 
   std::vector<char> readBuffer_;
   std::size_t readPos_ = 0;

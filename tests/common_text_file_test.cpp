@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <sstream>
 #include <csignal>
+#include <cstdlib>
+#include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -234,7 +236,7 @@ TEST_F(TextFileTest, ModeErrorsAndTheLastFailureWins) {
   EXPECT_NO_THROW(CheckIo());
 }
 
-TEST_F(TextFileTest, DiskFullIsReported) {
+TEST_F(TextFileTest, NoSpaceIsTheSystemsCodeWhenNothingWasAccepted) {
   if (access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
   TextFile f;
   f.BindName("/dev/full");
@@ -242,7 +244,8 @@ TEST_F(TextFileTest, DiskFullIsReported) {
   CheckIo();
   f.WriteTextItem("abc");
   f.WriteLineEnd();  // a character device takes every statement at once
-  ExpectIoError(101, "ディスクがいっぱいです");
+  // The system's "no space" (112); 101 is kept for a write taken in part.
+  ExpectIoError(112, "I/O エラー (112)");
   f.CloseTextFile();
 }
 
@@ -277,6 +280,77 @@ TEST_F(TextFileTest, AFullDiskFileFailsAtTheStatementThatFillsTheBuffer) {
   // 102 bytes a statement in a 128-byte buffer: the buffer is handed over
   // at bytes 128, 256 and 384, and the third hand-over passes the limit.
   EXPECT_EQ(failedAt, 4);
+}
+
+TEST_F(TextFileTest, APipeIsWrittenWithoutEmptyingIt) {
+  // A pipe cannot be emptied: only a regular file is.
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  TextFile f;
+  f.BindName("/proc/self/fd/" + std::to_string(ends[1]));
+  f.OpenForWriting();
+  CheckIo();
+  f.WriteTextItem("abc");
+  f.WriteLineEnd();
+  f.CloseTextFile();
+  CheckIo();
+  close(ends[1]);
+  char bytes[16] = {};
+  EXPECT_EQ(read(ends[0], bytes, sizeof bytes), 5);
+  EXPECT_EQ(std::string(bytes), "abc\r\n");
+  close(ends[0]);
+}
+
+TEST_F(TextFileTest, AFileThatNeverEndsIsRefusedAtTheLineLimit) {
+  // /dev/zero has no line end and no end: every reading operation stops at
+  // the line limit instead of taking memory or time without bound.
+  for (const char* operation : {"line", "skip", "integer"}) {
+    SCOPED_TRACE(operation);
+    TextFile f;
+    f.BindName("/dev/zero");
+    f.OpenForReading();
+    CheckIo();
+    const std::string which = operation;
+    EXPECT_THROW(which == "line" ? static_cast<void>(f.ReadLineText())
+                 : which == "skip" ? f.SkipLine()
+                                   : static_cast<void>(f.ReadIntegerItem()),
+                 ELineTooLong);
+    f.CloseTextFile();
+  }
+}
+
+// Uses up every descriptor, then fails to open a file; exits with 0 when
+// the failure carries code 4 and `expected` as its message.
+[[noreturn]] void OpenWithNoDescriptorLeft(const std::string& expected) {
+  struct rlimit few {};
+  few.rlim_cur = few.rlim_max = 32;
+  setrlimit(RLIMIT_NOFILE, &few);
+  while (dup(0) >= 0) {
+  }
+  TextFile f;
+  f.BindName("/dev/null");
+  f.OpenForReading();
+  try {
+    CheckIo();
+  } catch (const EInOutError& e) {
+    std::exit(e.ErrorCode() == 4 && e.Message() == expected ? 0 : 1);
+  } catch (...) {
+    std::exit(2);
+  }
+  std::exit(3);
+}
+
+TEST(IoErrorMessageTest, OutOfDescriptorsIsReportedWithItsMessage) {
+  // The message of code 4 is made through the code page converter, which
+  // must not need a descriptor of its own when none is left. The case runs
+  // in a process of its own that has converted nothing before, and the
+  // expected message ("オープンしたファイルが多すぎます") is given as its
+  // code page 932 bytes, so that nothing but the program converts.
+  const std::string expected =
+      "\x83\x49\x81\x5b\x83\x76\x83\x93\x82\xb5\x82\xbd\x83\x74\x83\x40"
+      "\x83\x43\x83\x8b\x82\xaa\x91\xbd\x82\xb7\x82\xac\x82\xdc\x82\xb7";
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(OpenWithNoDescriptorLeft(expected), ::testing::ExitedWithCode(0), "");
 }
 
 TEST(IoErrorMessageTest, OtherCodesShowTheirNumber) {
