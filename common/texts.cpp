@@ -26,18 +26,35 @@ std::string PadRight(std::string_view text, std::size_t width) {
   return out;
 }
 
-void SplitCommaText(std::string_view text, std::vector<std::string>& fields) {
+std::size_t SplitCommaText(std::string_view text, std::vector<std::string>& fields, std::size_t maxFields) {
   // The strings already in `fields` are refilled rather than made anew: a
   // CSV data file splits one line per object, each a field longer than the
-  // last, and their storage is reused from line to line.
+  // last, and their storage is reused from line to line. Fields beyond
+  // maxFields are counted in one scratch string and dropped.
   std::size_t count = 0;
+  std::size_t kept = 0;
+  std::string dropped;
   auto nextField = [&]() -> std::string& {
-    if (count == fields.size()) fields.emplace_back();
-    std::string& field = fields[count++];
+    ++count;
+    if (kept == maxFields) {
+      dropped.clear();
+      return dropped;
+    }
+    if (kept == fields.size()) fields.emplace_back();
+    std::string& field = fields[kept++];
     field.clear();
     return field;
   };
   const std::size_t n = text.size();
+  // A double-byte character moves as one unit: its second byte may look
+  // like a quote or a comma in ASCII terms, but never is one. A lead byte
+  // before a comma or a quote is a character of its own, since neither is
+  // a second byte in code page 932: a label ending in such a byte must not
+  // swallow the comma or the closing quote after it.
+  auto charLength = [&](std::size_t pos) -> std::size_t {
+    if (!IsLeadByte(static_cast<unsigned char>(text[pos])) || pos + 1 >= n) return 1;
+    return text[pos + 1] == ',' || text[pos + 1] == '"' ? 1 : 2;
+  };
   std::size_t p = 0;
   auto skipBlanks = [&] {
     while (p < n && IsSplitBlank(text[p])) ++p;
@@ -57,15 +74,13 @@ void SplitCommaText(std::string_view text, std::vector<std::string>& fields) {
           ++p;  // closing quote
           break;
         }
-        // A double-byte character moves as one unit: its second byte may
-        // look like a quote or a comma in ASCII terms, but never is one.
-        const std::size_t length = CharLengthAt(text, p);
+        const std::size_t length = charLength(p);
         field.append(text.substr(p, length));
         p += length;
       }
     } else {
       const std::size_t first = p;
-      while (p < n && text[p] != ',' && !IsSplitBlank(text[p])) p += CharLengthAt(text, p);
+      while (p < n && text[p] != ',' && !IsSplitBlank(text[p])) p += charLength(p);
       field.assign(text.substr(first, p - first));
     }
     skipBlanks();
@@ -75,7 +90,8 @@ void SplitCommaText(std::string_view text, std::vector<std::string>& fields) {
       skipBlanks();
     }
   }
-  fields.resize(count);
+  fields.resize(kept);
+  return count;
 }
 
 }  // namespace cluster

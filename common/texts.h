@@ -20,7 +20,14 @@ std::string PadRight(std::string_view text, std::size_t width);
 // Empties `fields` and refills it from a comma-separated line. Commas and
 // blanks (bytes 1..32) separate fields; a field in double quotes may hold
 // both, with "" standing for one quote. A comma that is the line's last byte
-// adds an empty last field; one followed only by blanks does not.
-void SplitCommaText(std::string_view text, std::vector<std::string>& fields);
+// adds an empty last field; one followed only by blanks does not. A
+// double-byte character is one unit, except that a lead byte before a comma
+// or a double quote stands alone.
+//
+// Only the first `maxFields` fields are kept; the rest are counted, not
+// stored, so a line of millions of commas costs no memory. Returns the
+// number of fields the line holds.
+std::size_t SplitCommaText(std::string_view text, std::vector<std::string>& fields,
+                           std::size_t maxFields = static_cast<std::size_t>(-1));
 
 }  // namespace cluster

@@ -1,5 +1,6 @@
 #include "datawindow/csv_file.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "common/codepage.h"
@@ -25,22 +26,42 @@ namespace {
 
 // Bytes that end an unquoted field when read back: blanks and control
 // bytes (1..32) and the comma; a double quote would start a quoted field or
-// be taken literally, so it too needs quoting to come back unchanged.
+// be taken literally, so it too needs quoting to come back unchanged. A
+// field that ends in a lead byte without its second byte (a UTF-8 text
+// typed or loaded as code page 932 often does) is quoted as well: a reader
+// that pairs a lead byte with whatever follows would take the comma after
+// it for part of the field, so its end is marked by a quote, which the
+// splitting never pairs.
 bool NeedsQuotes(std::string_view text) {
   for (const char c : text) {
     const auto b = static_cast<unsigned char>(c);
     if ((b >= 1 && b <= 32) || c == ',' || c == '"') return true;
   }
-  return false;
+  std::size_t last = 0;
+  for (std::size_t p = 0; p < text.size(); p += CharLengthAt(text, p)) last = p;
+  return !text.empty() && IsLeadByte(static_cast<unsigned char>(text[last])) && last + 1 == text.size();
 }
 
-// The field list of a row, indexed like the list the reading rules name.
-const std::string& FieldAt(const std::vector<std::string>& fields, std::int32_t index) {
+// The object count of a header of `fields` fields (the corner field first),
+// as a 32-bit count; a header too long for one is beyond every limit.
+std::int32_t ObjectCountOfFields(std::size_t fields) {
+  constexpr std::size_t kLargest = 2147483647;
+  return fields > kLargest ? static_cast<std::int32_t>(kLargest) : static_cast<std::int32_t>(fields) - 1;
+}
+
+}  // namespace
+
+const std::string& CsvFieldAt(const std::vector<std::string>& fields, std::int32_t index) {
   if (index < 0 || static_cast<std::size_t>(index) >= fields.size()) throw EListIndexError(index);
   return fields[static_cast<std::size_t>(index)];
 }
 
-}  // namespace
+std::int32_t SplitCsvHeader(std::string_view header, std::vector<std::string>& fields, std::int32_t maxObjects) {
+  // Labels beyond the limit are counted, never stored.
+  const std::size_t count = SplitCommaText(header, fields, static_cast<std::size_t>(std::max(maxObjects, 0)) + 1);
+  CheckDeclaredObjectCount(ObjectCountOfFields(count), maxObjects);
+  return static_cast<std::int32_t>(fields.size()) - 1;
+}
 
 std::string CsvField(std::string_view text) {
   if (!NeedsQuotes(text)) return std::string(text);
@@ -99,9 +120,7 @@ void LoadCsvFile(DataGrids& grids, const std::string& path, std::int32_t maxObje
   CheckIo();
   file.SkipLine();
   CheckIo();
-  SplitCommaText(header, fields);
-  const std::int32_t n = static_cast<std::int32_t>(fields.size()) - 1;
-  CheckDeclaredObjectCount(n, maxObjects);
+  const std::int32_t n = SplitCsvHeader(header, fields, maxObjects);
 
   CellGrid& matrix = grids.Matrix;
   CellGrid& labels = grids.Labels;
@@ -110,7 +129,7 @@ void LoadCsvFile(DataGrids& grids, const std::string& path, std::int32_t maxObje
   labels.SetRowCount(n + 1);
   for (std::int32_t i = 1; i <= labels.RowCount() - 1; ++i) {
     labels.SetCell(0, i, ObjectHeading(i));
-    labels.SetCell(1, i, FieldAt(fields, i));
+    labels.SetCell(1, i, CsvFieldAt(fields, i));
   }
   matrix.SetRowCount(n + 1);
   matrix.SetColCount(n + 1);
@@ -127,8 +146,9 @@ void LoadCsvFile(DataGrids& grids, const std::string& path, std::int32_t maxObje
     CheckIo();
     file.SkipLine();
     CheckIo();
-    SplitCommaText(line, fields);
-    for (std::int32_t j = 1; j <= i - 1; ++j) matrix.SetCell(j, i, FieldAt(fields, j));
+    // Row i uses its fields 0..i - 1; the rest are dropped unstored.
+    SplitCommaText(line, fields, static_cast<std::size_t>(i));
+    for (std::int32_t j = 1; j <= i - 1; ++j) matrix.SetCell(j, i, CsvFieldAt(fields, j));
   }
   WriteMask(matrix);
   file.CloseTextFile();

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/errors.h"
 #include "datawindow/data_grids.h"
@@ -36,6 +37,14 @@ std::string EnsureCsvExtension(std::string_view name);
 
 // The field as written to a CSV line (quoted when it would not read back).
 std::string CsvField(std::string_view text);
+
+// Splits the header line (a corner field, then one label per object) into
+// `fields` and returns the object count. A header of more than `maxObjects`
+// labels is refused (ETooManyObjects) without storing them.
+std::int32_t SplitCsvHeader(std::string_view header, std::vector<std::string>& fields, std::int32_t maxObjects);
+
+// Field `index` of a split line; EListIndexError when the line has none.
+const std::string& CsvFieldAt(const std::vector<std::string>& fields, std::int32_t index);
 
 // Writes the grids to exactly `path` (the caller applies EnsureCsvExtension).
 void SaveCsvFile(const DataGrids& grids, const std::string& path);

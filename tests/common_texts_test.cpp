@@ -64,6 +64,28 @@ TEST(SplitCommaTextTest, DoubleByteCharactersStayWhole) {
   EXPECT_EQ(Split("\"" + so + "\""), (Fields{so}));
 }
 
+TEST(SplitCommaTextTest, ALeadByteBeforeACommaOrAQuoteStandsAlone) {
+  // UTF-8 "あ" (E3 81 82) read as code page 932 ends in the lead byte 82:
+  // the comma and the closing quote after it are never a second byte.
+  const std::string a = "\xE3\x81\x82";
+  EXPECT_EQ(Split("," + a + ",x"), (Fields{"", a, "x"}));
+  EXPECT_EQ(Split("\"" + a + "\",x"), (Fields{a, "x"}));
+  EXPECT_EQ(Split("\"" + a + "\"\"\""), (Fields{a + "\""}));
+  // Before any other byte a lead byte still pairs: 0x82 0x20 is one unit.
+  EXPECT_EQ(Split("\"\x82 x\""), (Fields{"\x82 x"}));
+}
+
+TEST(SplitCommaTextTest, FieldsBeyondTheLimitAreCountedNotStored) {
+  Fields fields{"stale"};
+  EXPECT_EQ(SplitCommaText("a,b,\"c,d\",e", fields, 2), 4u);
+  EXPECT_EQ(fields, (Fields{"a", "b"}));
+  const std::string commas(100000, ',');
+  EXPECT_EQ(SplitCommaText(commas, fields, 3), 100001u);
+  EXPECT_EQ(fields, (Fields{"", "", ""}));
+  EXPECT_EQ(SplitCommaText("", fields, 3), 0u);
+  EXPECT_TRUE(fields.empty());
+}
+
 TEST(SplitCommaTextTest, AReusedListHoldsOnlyTheNewLinesFields) {
   // A loader splits line after line into one list.
   Fields fields;

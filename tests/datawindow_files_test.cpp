@@ -1,9 +1,15 @@
 // The native and CSV data files: exact bytes written, what loads give, the
 // refusals, and the CSV name rule.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <cstdlib>
+#include <new>
+#include <random>
 
 #include "common/errors.h"
 #include "common/text_file.h"
+#include "common/texts.h"
 #include "datawindow/csv_file.h"
 #include "datawindow/grid_editing.h"
 #include "datawindow/native_file.h"
@@ -228,6 +234,11 @@ TEST(CsvFieldTest, QuotesOnlyWhatWouldNotReadBack) {
   EXPECT_EQ(CsvField("a\tb"), "\"a\tb\"");
   EXPECT_EQ(CsvField("say \"hi\""), "\"say \"\"hi\"\"\"");
   EXPECT_EQ(CsvField("\"q"), "\"\"\"q\"");
+  // A last lead byte without its second byte (UTF-8 "あ" read as code page
+  // 932 ends in 0x82) is quoted; a whole double-byte character is not.
+  EXPECT_EQ(CsvField("\xE3\x81\x82"), "\"\xE3\x81\x82\"");
+  EXPECT_EQ(CsvField("\x82"), "\"\x82\"");
+  EXPECT_EQ(CsvField("\x82\xA0"), "\x82\xA0");
 }
 
 TEST_F(DataFileTest, CsvSaveOfTheThreeObjectExample) {
@@ -368,6 +379,102 @@ TEST_F(DataFileTest, CsvRoundTripOfJapaneseLabels) {
   SetInitialState(loaded);
   LoadCsvFile(loaded, dir.Path("jp.csv"));
   EXPECT_EQ(ContentOf(loaded), ContentOf(grids));
+}
+
+TEST_F(DataFileTest, CsvRoundTripOfLabelsEndingInALeadByte) {
+  // UTF-8 "あ", "い", "う" as code page 932 bytes each end in a lead byte.
+  DataGrids grids;
+  FillGrids(grids, {"\xE3\x81\x82", "\xE3\x81\x84", "\xE3\x81\x86"}, {{"1"}, {"2", "3"}});
+  SaveCsvFile(grids, dir.Path("utf8.csv"));
+  DataGrids loaded;
+  SetInitialState(loaded);
+  LoadCsvFile(loaded, dir.Path("utf8.csv"));
+  EXPECT_EQ(ContentOf(loaded), ContentOf(grids));
+}
+
+TEST_F(DataFileTest, CsvRoundTripOfAnyBytesButLineEnds) {
+  // Labels of any bytes but CR, LF and Ctrl-Z, and values without blanks
+  // at their ends (the save trims values), come back as they were saved.
+  std::mt19937 random(20261208);
+  const auto text = [&](std::size_t length, bool trimmed) {
+    std::string bytes;
+    while (bytes.size() < length) {
+      const auto b = static_cast<char>(random() % 256);
+      if (b == '\r' || b == '\n' || b == 26) continue;
+      bytes += b;
+    }
+    if (trimmed) bytes = TrimBlanks(bytes);
+    return bytes;
+  };
+  for (int round = 0; round < 200; ++round) {
+    const auto n = static_cast<std::int32_t>(2 + random() % 5);
+    std::vector<std::string> labels;
+    std::vector<std::vector<std::string>> lower;
+    for (std::int32_t i = 1; i <= n; ++i) labels.push_back(text(random() % 6, false));
+    for (std::int32_t i = 2; i <= n; ++i) {
+      lower.emplace_back();
+      for (std::int32_t j = 1; j < i; ++j) lower.back().push_back(text(random() % 4, true));
+    }
+    DataGrids grids;
+    FillGrids(grids, labels, lower);
+    SaveCsvFile(grids, dir.Path("any.csv"));
+    DataGrids loaded;
+    SetInitialState(loaded);
+    LoadCsvFile(loaded, dir.Path("any.csv"));
+    ASSERT_EQ(ContentOf(loaded), ContentOf(grids)) << "round " << round;
+  }
+}
+
+// Runs `load` in a process of its own whose address space is limited to
+// `megabytes`; it exits with 0 when the load raised ETooManyObjects or
+// finished, and with 1 when it ran out of memory.
+template <typename Load>
+void ExpectLoadWithinMemory(std::size_t megabytes, Load load) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer needs more address space than any limit";
+#endif
+  const auto bounded = [&] {
+    struct rlimit limit {};
+    limit.rlim_cur = limit.rlim_max = megabytes << 20;
+    setrlimit(RLIMIT_AS, &limit);
+    try {
+      load();
+    } catch (const ETooManyObjects&) {
+    } catch (const std::bad_alloc&) {
+      std::exit(1);
+    }
+    std::exit(0);
+  };
+  EXPECT_EXIT(bounded(), ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(DataFileTest, ALongCsvLineCostsNoMoreThanItsBytes) {
+  // 20 MiB of commas: as a header beyond the limit, and as a data row whose
+  // fields beyond its own are dropped. Stored as fields, they would take
+  // over 600 MB.
+  const std::string commas(20u << 20, ',');
+  dir.Write("header.csv", commas + "\r\n");
+  dir.Write("row.csv", ",A,B\r\nA\r\nB,1" + commas + "\r\n");
+  ExpectLoadWithinMemory(300, [&] {
+    DataGrids grids;
+    LoadCsvFile(grids, dir.Path("header.csv"));
+  });
+  ExpectLoadWithinMemory(300, [&] {
+    DataGrids grids;
+    LoadCsvFile(grids, dir.Path("row.csv"));
+    if (grids.Matrix.Cell(1, 2) != "1") std::exit(2);
+  });
+}
+
+TEST_F(DataFileTest, ACsvHeaderBeyondTheLimitNamesItsCount) {
+  dir.Write("big.csv", std::string(5000, ',') + "\r\n");
+  DataGrids grids;
+  try {
+    LoadCsvFile(grids, dir.Path("big.csv"), 1000);
+    ADD_FAILURE() << "no error";
+  } catch (const ETooManyObjects& e) {
+    EXPECT_EQ(e.Message(), U("ファイルの対象の数 5000 が上限の 1000 を超えているので読み出せません"));
+  }
 }
 
 }  // namespace
