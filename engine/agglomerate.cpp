@@ -199,10 +199,16 @@ void AnalysisStore::RescanRow(std::int32_t row) {
     std::size_t k = 0;
     for (; k + 4 <= below; k += 4) {
       for (std::size_t lane = 0; lane < 4; ++lane) {
-        least[lane] = std::min(least[lane], values[active[k + lane] - 1].hi);
+        // Read by value: a split cell is packed, and a reference to its
+        // half would be a misaligned reference.
+        const double hi = values[active[k + lane] - 1].hi;
+        least[lane] = std::min(least[lane], hi);
       }
     }
-    for (; k < below; ++k) least[0] = std::min(least[0], values[active[k] - 1].hi);
+    for (; k < below; ++k) {
+      const double hi = values[active[k] - 1].hi;
+      least[0] = std::min(least[0], hi);
+    }
     leastHi = std::min(std::min(least[0], least[1]), std::min(least[2], least[3]));
   }
   bool found = false;

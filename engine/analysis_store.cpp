@@ -17,16 +17,6 @@ namespace cluster {
 
 namespace {
 
-// Memory for a packed triangle of `rows` rows. Large blocks come straight
-// from the system and are committed page by page as rows are written, so a
-// store sized for many objects costs little until it holds them.
-Real* AllocateTriangle(std::int32_t rows, bool zeroed) {
-  const std::size_t count = std::max<std::size_t>(TriangleSize(rows), 1);
-  void* block = zeroed ? std::calloc(count, sizeof(Real)) : std::malloc(count * sizeof(Real));
-  if (block == nullptr) throw std::bad_alloc();
-  return static_cast<Real*>(block);
-}
-
 // The working values. A merge stores into every active row's line, one
 // line apart: at 1000 objects that is a 4 KB page apart, more pages than the
 // TLB holds. So a large block is aligned to 2 MB and offered to the system
@@ -59,11 +49,31 @@ const char* const AnalysisStore::kInvalidDistTypeMessage = "Invalid value of Dis
 AnalysisStore::AnalysisStore(std::int32_t maxObjects, WorkPages pages) : maxObjects_(maxObjects) {
   CheckRange(maxObjects, 1, kLargestMaxObjects);
   names_.resize(static_cast<std::size_t>(maxObjects) + 1);
-  dist_.reset(AllocateTriangle(maxObjects, true));
+  // Large blocks come straight from the system and are committed page by
+  // page as rows are written, so a store sized for many objects costs
+  // little until it holds them.
+  dist_ = LowerTriangle(maxObjects);
+  AllocateWorkingValues(pages);
+}
+
+AnalysisStore::AnalysisStore(std::vector<std::string> labels, LowerTriangle distances, WorkPages pages) {
+  CheckRange(static_cast<long long>(labels.size()), 0, kLargestMaxObjects);
+  ObjectCount = static_cast<std::int32_t>(labels.size());
+  maxObjects_ = std::max(ObjectCount, 1);
+  names_.reserve(static_cast<std::size_t>(maxObjects_) + 1);
+  names_.emplace_back();
+  for (std::string& label : labels) names_.push_back(std::move(label));
+  names_.resize(static_cast<std::size_t>(maxObjects_) + 1);
+  dist_ = std::move(distances);
+  dist_.GrowTo(maxObjects_);
+  AllocateWorkingValues(pages);
+}
+
+void AnalysisStore::AllocateWorkingValues(WorkPages pages) {
   // Room for either layout: a square of split cells, or the triangle of
   // whole values a run falls back to.
-  splitCapable_ = maxObjects <= kLargestSquareWork;
-  work_.reset(AllocateWork(maxObjects, splitCapable_, pages));
+  splitCapable_ = maxObjects_ <= kLargestSquareWork;
+  work_.reset(AllocateWork(maxObjects_, splitCapable_, pages));
 }
 
 AnalysisStore::~AnalysisStore() { ReleaseAllNodes(); }
@@ -85,13 +95,13 @@ const std::string& AnalysisStore::ObjectNames(std::int32_t i) const {
 Real& AnalysisStore::DistMatrix(std::int32_t i, std::int32_t j) {
   CheckRange(i, 2, maxObjects_);
   CheckRange(j, 1, i - 1);
-  return dist_[TriangleIndex(i, j)];
+  return dist_.At(i, j);
 }
 
 Real AnalysisStore::DistMatrix(std::int32_t i, std::int32_t j) const {
   CheckRange(i, 2, maxObjects_);
   CheckRange(j, 1, i - 1);
-  return dist_[TriangleIndex(i, j)];
+  return dist_.At(i, j);
 }
 
 template <typename Cells>
@@ -196,7 +206,7 @@ bool AnalysisStore::FillRows(std::int32_t first, std::int32_t last, bool halve) 
   typename Cells::Cell* const work = WorkCells<Cells>();
   bool allFinite = true;
   for (std::int32_t i = first; i <= last; ++i) {
-    const Real* d = dist_.get() + TriangleRowOffset(i);
+    const Real* d = dist_.Row(i);
     typename Cells::Cell* w = work + WorkRowBase<Cells>(i) + 1;
     Real best = 0;
     std::int32_t bestIndex = -1;
@@ -273,7 +283,7 @@ void AnalysisStore::ThrowFirstPrepareError(std::int32_t n) const {
   ClearFloatFlags();
   const std::size_t count = TriangleSize(n);
   for (std::size_t k = 0; k < count; ++k) {
-    const Real d = dist_[k];
+    const Real d = dist_.Values()[k];
     if (std::isnan(d)) throw EInvalidOp();
     if (!std::isfinite(d * d)) throw EOverflow();
   }

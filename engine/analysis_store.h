@@ -60,6 +60,11 @@ class AnalysisStore {
   // A store for up to maxObjects objects (1..kLargestMaxObjects, else
   // ERangeError). Memory for the dissimilarities is reserved, not touched.
   explicit AnalysisStore(std::int32_t maxObjects = kDesktopMaxObjects, WorkPages pages = WorkPages::kHuge);
+  // A store that holds exactly the captured objects: ObjectCount and
+  // MaxObjects are the number of labels (at least 1 for MaxObjects), and the
+  // dissimilarities are taken over, not copied. ERangeError beyond
+  // kLargestMaxObjects.
+  AnalysisStore(std::vector<std::string> labels, LowerTriangle distances, WorkPages pages);
   ~AnalysisStore();
   AnalysisStore(const AnalysisStore&) = delete;
   AnalysisStore& operator=(const AnalysisStore&) = delete;
@@ -149,6 +154,8 @@ class AnalysisStore {
   };
   using RealBuffer = std::unique_ptr<Real[], FreeDeleter>;
 
+  void AllocateWorkingValues(WorkPages pages);
+
   // Working matrix value of rows r != s.
   Real Work(std::int32_t r, std::int32_t s) const;
   template <typename Cells>
@@ -202,7 +209,7 @@ class AnalysisStore {
 
   std::int32_t maxObjects_;
   std::vector<std::string> names_;  // index 0 unused
-  RealBuffer dist_;                 // captured dissimilarities, packed triangle
+  LowerTriangle dist_;              // captured dissimilarities
   RealBuffer work_;                 // current pair values between active rows
   bool splitCapable_ = false;       // work_ has room for a square of split cells
   bool splitCells_ = false;         // work_ holds SplitCells (a square), else WideCells

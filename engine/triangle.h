@@ -9,6 +9,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
+
+#include "common/float_checks.h"
 
 namespace cluster {
 
@@ -26,5 +30,38 @@ constexpr std::size_t TriangleRowOffset(std::int64_t i) {
 constexpr std::size_t TriangleIndex(std::int64_t i, std::int64_t j) {
   return TriangleRowOffset(i) + static_cast<std::size_t>(j - 1);
 }
+
+// The captured dissimilarities: a packed triangle of reals that can grow row
+// by row, as a data file is read. Its memory comes from the C allocator, so
+// growing a large triangle moves no values (the system remaps its pages),
+// and a triangle made for many rows costs little until they are written.
+class LowerTriangle {
+ public:
+  LowerTriangle() = default;
+  // Room for `rows` rows, every value zero.
+  explicit LowerTriangle(std::int32_t rows);
+
+  // Rows 1..Rows() exist.
+  std::int32_t Rows() const noexcept { return rows_; }
+  // Makes rows up to `rows` exist; the values already held stay. Room is
+  // taken in steps that grow with the triangle, so that reading n rows one
+  // by one costs O(n^2) in all. std::bad_alloc when there is no memory.
+  void GrowTo(std::int32_t rows);
+
+  // Element [i, j], 1 <= j < i <= Rows(); not checked.
+  Real& At(std::int32_t i, std::int32_t j) noexcept { return values_.get()[TriangleIndex(i, j)]; }
+  Real At(std::int32_t i, std::int32_t j) const noexcept { return values_.get()[TriangleIndex(i, j)]; }
+  // Row i's values [i, 1..i - 1], contiguous.
+  const Real* Row(std::int32_t i) const noexcept { return values_.get() + TriangleRowOffset(i); }
+  const Real* Values() const noexcept { return values_.get(); }
+
+ private:
+  struct FreeDeleter {
+    void operator()(Real* p) const noexcept { std::free(p); }
+  };
+  std::unique_ptr<Real[], FreeDeleter> values_;
+  std::int32_t rows_ = 0;
+  std::size_t capacity_ = 0;  // elements
+};
 
 }  // namespace cluster
