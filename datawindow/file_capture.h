@@ -1,0 +1,42 @@
+// A data file read straight into what a capture makes of it, without grids.
+//
+// A tool that analyses a file (the batch tool) needs the labels and the
+// converted lower triangle, not the cells of a window. Reading the file into
+// the grids first would hold every value twice, as text and as a number, and
+// the grids are as large as the count a file declares, not as the data it
+// holds. These loaders read the file with the same rules as the grid
+// loaders (native_file.h, csv_file.h) and convert each value as the capture
+// does (data_capture.h), so memory and time follow what is read:
+//
+// - the labels are the texts the grids would hold, unchanged;
+// - each value is converted with TextToReal in capture order (row i = 2..n,
+//   column j = 1..i - 1); the first that does not convert stops the reading
+//   and is reported as the capture reports it, with the cell's text;
+// - the first failure of the file itself (an I/O error, a count above the
+//   limit, a CSV row short of fields) raises the grid loader's error;
+// - whichever of the two comes first in the file is the one reported.
+//
+// A native file that ends early reads as empty labels and values, as in the
+// grids; reading stops there, since its first missing value already fails.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "datawindow/data_capture.h"
+#include "engine/triangle.h"
+
+namespace cluster {
+
+struct FileCapture {
+  std::vector<std::string> Labels;  // object i's label at [i - 1]
+  LowerTriangle Values;             // every row read, up to a failure
+  std::optional<CaptureFailure> Failure;
+};
+
+FileCapture CaptureNativeFile(const std::string& path, std::int32_t maxObjects);
+FileCapture CaptureCsvFile(const std::string& path, std::int32_t maxObjects);
+
+}  // namespace cluster
