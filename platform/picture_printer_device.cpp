@@ -1,6 +1,6 @@
 #include "platform/picture_printer_device.h"
 
-#include <QFile>
+#include <QBuffer>
 #include <QFontMetrics>
 #include <QImage>
 #include <QPageSize>
@@ -8,6 +8,7 @@
 #include <QPdfWriter>
 #include <QTextStream>
 #include <algorithm>
+#include <string>
 
 #include "platform/qt_text.h"
 
@@ -20,12 +21,19 @@ constexpr int kScreenDpi = 96;
 constexpr int kPdfDpi = 300;
 // A4 is 8.27 inches wide.
 constexpr double kPageWidthInches = 210.0 / 25.4;
-// Room left below and right of the drawing, in character heights.
+// Room left around the drawing, in character heights.
 constexpr int kMarginInCharHeights = 1;
 
 int DotsPerMeter(int dpi) { return static_cast<int>(dpi / 0.0254 + 0.5); }
 
 QString EscapeXml(const QString& text) { return text.toHtmlEscaped(); }
+
+std::string TooLargeForScreenFormats(int width, int height) {
+  return "the picture would be " + std::to_string(width) + " x " + std::to_string(height) +
+         " pixels, and PNG and SVG pictures are kept within " +
+         std::to_string(PicturePrinterDevice::kLargestScreenSide) +
+         " pixels a side; draw it as a PDF (--plot NAME.pdf), which splits a tall tree into pages";
+}
 
 }  // namespace
 
@@ -37,8 +45,7 @@ std::optional<PictureFormat> PicturePrinterDevice::FormatOf(const QString& path)
   return std::nullopt;
 }
 
-PicturePrinterDevice::PicturePrinterDevice(const QString& path)
-    : path_(path), format_(FormatOf(path).value_or(PictureFormat::Png)) {
+PicturePrinterDevice::PicturePrinterDevice(PictureFormat format) : format_(format) {
   dpi_ = format_ == PictureFormat::Pdf ? kPdfDpi : kScreenDpi;
   // Measures are taken on an image of the page's resolution, so that they
   // match what is drawn.
@@ -57,6 +64,13 @@ void PicturePrinterDevice::BeginDocument(const std::string&) {
 
 // One tall page: a new page just goes on below.
 void PicturePrinterDevice::NewPage() {}
+
+void PicturePrinterDevice::EndDocument() {
+  if (!open_) return;
+  open_ = false;
+  finished_ = std::move(items_);
+  items_.clear();
+}
 
 void PicturePrinterDevice::AbortDocument() noexcept {
   items_.clear();
@@ -107,94 +121,209 @@ void PicturePrinterDevice::DrawText(std::int32_t x, std::int32_t y, std::string_
                         metrics.ascent(), font_, unicode});
 }
 
-void PicturePrinterDevice::EndDocument() {
-  if (!open_) return;
-  open_ = false;
+// --- Layout -----------------------------------------------------------------
+
+PicturePrinterDevice::Layout PicturePrinterDevice::LayOut(int headingBottom) const {
+  Layout layout;
+  layout.margin = QFontMetrics(font_, measuringDevice_.get()).height() * kMarginInCharHeights;
+  int left = 0;
+  int right = static_cast<int>(kPageWidthInches * dpi_);
   int bottom = 0;
-  int right = PageWidth();
-  for (const Item& item : items_) {
-    bottom = std::max({bottom, item.y1, item.y2});
+  for (const Item& item : finished_) {
+    left = std::min({left, item.x1, item.x2});
     right = std::max({right, item.x1, item.x2});
+    bottom = std::max({bottom, item.y1, item.y2});
   }
-  const int margin = Metrics().height() * kMarginInCharHeights;
-  const int width = right + margin;
-  const int height = bottom + margin;
-  switch (format_) {
-    case PictureFormat::Pdf: WritePdf(width, height); break;
-    case PictureFormat::Svg: WriteSvg(width, height); break;
-    case PictureFormat::Png: WritePng(width, height); break;
+  // A label wider than the plot's left margin starts left of the page: the
+  // whole drawing moves right until it fits, with a margin before it.
+  layout.shiftX = left < 0 ? layout.margin - left : 0;
+  layout.width = right + layout.shiftX + layout.margin;
+  layout.headingBottom = std::clamp(headingBottom, 0, bottom);
+
+  const bool pdf = format_ == PictureFormat::Pdf;
+  const int largestSide = pdf ? kLargestPdfPoints * dpi_ / 72 : kLargestScreenSide;
+  if (layout.width > largestSide) {
+    if (!pdf) throw EPictureTooLarge(TooLargeForScreenFormats(layout.width, bottom + layout.margin));
+    throw EPictureTooLarge("the page would be " + std::to_string(layout.width * 72 / dpi_) +
+                           " points wide, more than a PDF page may be (" + std::to_string(kLargestPdfPoints) +
+                           " points); use a smaller --font-size or shorter labels");
   }
-  writtenWidth_ = width;
-  writtenHeight_ = height;
-  items_.clear();
+  const int height = bottom + layout.margin;
+  if (height <= largestSide) {
+    layout.bands.push_back(Band{layout.headingBottom, bottom});
+    return layout;
+  }
+  if (!pdf) throw EPictureTooLarge(TooLargeForScreenFormats(layout.width, height));
+  const int largestBand = largestSide - layout.headingBottom - layout.margin;
+  if (largestBand <= 0) {
+    throw EPictureTooLarge("the heading alone is taller than a PDF page may be; use a smaller --font-size");
+  }
+  layout.bands = SplitIntoPages(layout.headingBottom, bottom, largestBand);
+  return layout;
 }
 
-void PicturePrinterDevice::Paint(QPainter& painter) const {
+// Cuts [top, bottom) into bands of at most largestBand, each cut between
+// two texts (labels are never cut in half; lines are, and go on on the next
+// page).
+std::vector<PicturePrinterDevice::Band> PicturePrinterDevice::SplitIntoPages(int top, int bottom,
+                                                                           int largestBand) const {
+  std::vector<std::pair<int, int>> texts;  // [y1, y2) of the texts below the heading
+  for (const Item& item : finished_) {
+    if (item.isText && item.y1 >= top) texts.emplace_back(item.y1, item.y2);
+  }
+  std::sort(texts.begin(), texts.end());
+  std::vector<Band> bands;
+  while (top < bottom) {
+    int cut = top + largestBand;
+    if (cut >= bottom) {
+      bands.push_back(Band{top, bottom});
+      break;
+    }
+    // Move the cut up to the top of any text it would split; labels do not
+    // overlap, so a few steps settle it.
+    for (auto it = std::upper_bound(texts.begin(), texts.end(), std::make_pair(cut, cut));
+         it != texts.begin();) {
+      --it;
+      if (it->second <= cut) break;
+      if (it->first < cut) cut = it->first;
+    }
+    if (cut <= top) cut = top + largestBand;  // a text taller than a page is cut
+    bands.push_back(Band{top, cut});
+    top = cut;
+  }
+  return bands;
+}
+
+int PicturePrinterDevice::PageHeightOf(const Layout& layout, const Band& band) const {
+  return layout.headingBottom + (band.bottom - band.top) + layout.margin;
+}
+
+// --- Painting ---------------------------------------------------------------
+
+void PicturePrinterDevice::Paint(QPainter& painter, const Layout& layout, const Band& band) const {
+  painter.save();
   painter.setPen(QPen(Qt::black, 1));
   painter.setBackground(Qt::white);
   painter.setBackgroundMode(Qt::OpaqueMode);
-  for (const Item& item : items_) {
+  painter.translate(layout.shiftX, 0);
+  const bool wholeDrawing = layout.bands.size() == 1;
+  const auto draw = [&painter](const Item& item) {
     if (item.isText) {
       painter.setFont(item.font);
       painter.drawText(item.x1, item.y1 + item.ascent, item.text);
     } else {
       painter.drawLine(item.x1, item.y1, item.x2, item.y2);
     }
+  };
+  if (wholeDrawing) {
+    for (const Item& item : finished_) draw(item);
+    painter.restore();
+    return;
   }
+  const int wide = layout.width;
+  const int left = -layout.shiftX;
+  // The heading, then the band moved up to just below it. A line is cut at
+  // the band's edges and goes on on the next page; a text (never cut by
+  // the split) is drawn on the one page that holds it whole, since a PDF
+  // keeps even a clipped text, and readers would find it twice.
+  const auto within = [](const Item& item, int top, int bottom) {
+    if (item.isText) return item.y1 >= top && item.y2 <= bottom;
+    return std::max(item.y1, item.y2) >= top && std::min(item.y1, item.y2) <= bottom;
+  };
+  painter.setClipRect(left, 0, wide, layout.headingBottom);
+  for (const Item& item : finished_) {
+    if (within(item, 0, layout.headingBottom)) draw(item);
+  }
+  painter.translate(0, layout.headingBottom - band.top);
+  painter.setClipRect(left, band.top, wide, band.bottom - band.top);
+  for (const Item& item : finished_) {
+    if (within(item, band.top, band.bottom)) draw(item);
+  }
+  painter.restore();
 }
 
-void PicturePrinterDevice::WritePdf(int width, int height) const {
-  QPdfWriter writer(path_);
+QByteArray PicturePrinterDevice::Pdf(const Layout& layout) const {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  QPdfWriter writer(&buffer);
   writer.setResolution(dpi_);
   writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-  writer.setPageSize(QPageSize(QSizeF(width * 72.0 / dpi_, height * 72.0 / dpi_), QPageSize::Point,
-                               QString(), QPageSize::ExactMatch));
+  const auto pageSize = [&](const Band& band) {
+    return QPageSize(QSizeF(layout.width * 72.0 / dpi_, PageHeightOf(layout, band) * 72.0 / dpi_),
+                     QPageSize::Point, QString(), QPageSize::ExactMatch);
+  };
+  writer.setPageSize(pageSize(layout.bands.front()));
   QPainter painter;
   if (!painter.begin(&writer)) throw EPrinter::InvalidPrinter();
-  Paint(painter);
+  for (std::size_t page = 0; page < layout.bands.size(); ++page) {
+    if (page > 0) {
+      writer.setPageSize(pageSize(layout.bands[page]));
+      writer.newPage();
+    }
+    Paint(painter, layout, layout.bands[page]);
+  }
   painter.end();
+  return bytes;
 }
 
-void PicturePrinterDevice::WritePng(int width, int height) const {
-  QImage image(width, height, QImage::Format_RGB32);
-  if (image.isNull()) throw EPrinter::InvalidPrinter();
+QByteArray PicturePrinterDevice::Png(const Layout& layout) const {
+  const Band& band = layout.bands.front();
+  QImage image(layout.width, PageHeightOf(layout, band), QImage::Format_RGB32);
+  if (image.isNull()) throw std::bad_alloc();
   image.setDotsPerMeterX(DotsPerMeter(dpi_));
   image.setDotsPerMeterY(DotsPerMeter(dpi_));
   image.fill(Qt::white);
   QPainter painter(&image);
-  Paint(painter);
+  Paint(painter, layout, band);
   painter.end();
-  if (!image.save(path_, "PNG")) throw EPrinter::InvalidPrinter();
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  if (!image.save(&buffer, "PNG")) throw std::bad_alloc();
+  return bytes;
 }
 
-void PicturePrinterDevice::WriteSvg(int width, int height) const {
-  QFile file(path_);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) throw EPrinter::InvalidPrinter();
-  QTextStream out(&file);
+QByteArray PicturePrinterDevice::Svg(const Layout& layout) const {
+  const int width = layout.width;
+  const int height = PageHeightOf(layout, layout.bands.front());
+  const int shift = layout.shiftX;
+  QByteArray bytes;
+  QTextStream out(&bytes);
   out.setEncoding(QStringConverter::Utf8);
   out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << width << "\" height=\"" << height
       << "\" viewBox=\"0 0 " << width << ' ' << height << "\">\n"
       << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n"
       << "<g stroke=\"black\" stroke-width=\"1\" shape-rendering=\"crispEdges\">\n";
-  for (const Item& item : items_) {
+  for (const Item& item : finished_) {
     if (item.isText) continue;
-    out << "<line x1=\"" << item.x1 << "\" y1=\"" << item.y1 << "\" x2=\"" << item.x2 << "\" y2=\""
-        << item.y2 << "\"/>\n";
+    out << "<line x1=\"" << item.x1 + shift << "\" y1=\"" << item.y1 << "\" x2=\"" << item.x2 + shift
+        << "\" y2=\"" << item.y2 << "\"/>\n";
   }
   out << "</g>\n";
-  for (const Item& item : items_) {
+  for (const Item& item : finished_) {
     if (!item.isText) continue;
     // The cell's white background, then the text on its baseline.
-    out << "<rect x=\"" << item.x1 << "\" y=\"" << item.y1 << "\" width=\"" << (item.x2 - item.x1)
+    out << "<rect x=\"" << item.x1 + shift << "\" y=\"" << item.y1 << "\" width=\"" << (item.x2 - item.x1)
         << "\" height=\"" << (item.y2 - item.y1) << "\" fill=\"white\"/>\n"
-        << "<text x=\"" << item.x1 << "\" y=\"" << (item.y1 + item.ascent) << "\" font-family=\""
+        << "<text x=\"" << item.x1 + shift << "\" y=\"" << (item.y1 + item.ascent) << "\" font-family=\""
         << EscapeXml(QFontInfo(item.font).family()) << "\" font-size=\"" << item.font.pixelSize()
         << "\">" << EscapeXml(item.text) << "</text>\n";
   }
   out << "</svg>\n";
   out.flush();
-  if (out.status() != QTextStream::Ok || !file.flush()) throw EPrinter::InvalidPrinter();
+  return bytes;
+}
+
+QByteArray PicturePrinterDevice::Picture(int headingBottom) const {
+  const Layout layout = LayOut(headingBottom);
+  switch (format_) {
+    case PictureFormat::Pdf: return Pdf(layout);
+    case PictureFormat::Svg: return Svg(layout);
+    case PictureFormat::Png: return Png(layout);
+  }
+  return {};
 }
 
 }  // namespace cluster

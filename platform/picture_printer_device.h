@@ -1,41 +1,66 @@
-// A printer whose page is a picture file: PDF, SVG or PNG.
+// A printer whose page is a picture: PDF, SVG or PNG.
 //
 // The batch tool draws the dendrogram through the same printer and plot as
-// the desktop program, onto this device. The page is as wide as an A4 sheet
-// and as tall as the drawing needs: every call is kept in a display list,
-// and when the document ends the page height is taken from the lowest text
-// or line drawn, so every leaf is on it (the desktop printer's single page
-// cuts them off). Fonts and measures are Qt's, as on the real printer; a Qt
-// GUI application object must exist (an offscreen one will do).
+// the desktop program, onto this device. Every call is kept in a display
+// list; when the document has ended, Picture() lays the drawing out and
+// returns the picture file's bytes, which the caller writes and checks.
+//
+// The page is as wide as an A4 sheet (wider when the drawing is) and as tall
+// as the drawing needs, so every leaf is on it; its left margin makes room
+// for labels wider than the plot's own margin. A picture stays within what
+// common viewers open: a PNG or SVG side of at most 32,767 pixels, a PDF
+// page of at most 14,400 points (200 inches) either way. A PDF too tall for
+// one page is split into pages between leaves, each page repeating the
+// heading (the caption and the height axis); a PNG or SVG too large, or a
+// PDF page too wide, is refused with EPictureTooLarge.
+//
+// Fonts and measures are Qt's, as on the real printer; a Qt GUI application
+// object must exist (an offscreen one will do).
 #pragma once
 
+#include <QByteArray>
 #include <QFont>
 #include <QString>
 #include <memory>
 #include <optional>
 #include <vector>
 
+#include "common/errors.h"
 #include "common/printer.h"
 
 class QFontMetrics;
 class QImage;
+class QPainter;
 
 namespace cluster {
 
 enum class PictureFormat { Pdf, Svg, Png };
 
+// A picture beyond the size common viewers open. The message says what to
+// do instead.
+class EPictureTooLarge : public Exception {
+ public:
+  using Exception::Exception;
+};
+
 class PicturePrinterDevice : public PrinterDevice {
  public:
-  // The format follows the path's ending (.pdf, .svg, .png, any case).
-  explicit PicturePrinterDevice(const QString& path);
+  // The largest side of a PNG or SVG picture, in pixels.
+  static constexpr int kLargestScreenSide = 32767;
+  // The largest side of a PDF page, in points.
+  static constexpr int kLargestPdfPoints = 14400;
+
+  explicit PicturePrinterDevice(PictureFormat format);
   ~PicturePrinterDevice() override;
 
-  // The format a path asks for; nothing for any other ending.
+  // The format a path asks for by its ending (.pdf, .svg, .png, any case);
+  // nothing for any other ending.
   static std::optional<PictureFormat> FormatOf(const QString& path);
 
-  // The page's size in device units once written (0 before).
-  int WrittenWidth() const noexcept { return writtenWidth_; }
-  int WrittenHeight() const noexcept { return writtenHeight_; }
+  // The picture of the last finished document. Everything drawn above
+  // `headingBottom` is the heading, which every page of a split PDF shows.
+  // EPictureTooLarge beyond the limits above.
+  QByteArray Picture(int headingBottom) const;
 
   void BeginDocument(const std::string& title) override;
   void NewPage() override;
@@ -59,23 +84,36 @@ class PicturePrinterDevice : public PrinterDevice {
     QFont font;
     QString text;
   };
+  // A band of the drawing [top, bottom) shown on one page below the heading.
+  struct Band {
+    int top;
+    int bottom;
+  };
+  struct Layout {
+    int shiftX = 0;      // added to every x, so that the widest label fits
+    int width = 0;       // of every page
+    int margin = 0;      // left below the drawing on each page
+    int headingBottom = 0;
+    std::vector<Band> bands;  // one per page
+  };
 
   const QFontMetrics& Metrics();
-  void WritePdf(int width, int height) const;
-  void WriteSvg(int width, int height) const;
-  void WritePng(int width, int height) const;
-  void Paint(class QPainter& painter) const;
+  Layout LayOut(int headingBottom) const;
+  std::vector<Band> SplitIntoPages(int top, int bottom, int largestBand) const;
+  int PageHeightOf(const Layout& layout, const Band& band) const;
+  QByteArray Pdf(const Layout& layout) const;
+  QByteArray Svg(const Layout& layout) const;
+  QByteArray Png(const Layout& layout) const;
+  void Paint(QPainter& painter, const Layout& layout, const Band& band) const;
 
-  QString path_;
   PictureFormat format_;
   int dpi_;
   bool open_ = false;
   QFont font_;
   std::unique_ptr<QFontMetrics> metrics_;
   std::unique_ptr<QImage> measuringDevice_;
-  std::vector<Item> items_;
-  int writtenWidth_ = 0;
-  int writtenHeight_ = 0;
+  std::vector<Item> items_;     // the document being drawn
+  std::vector<Item> finished_;  // the last finished document
 };
 
 }  // namespace cluster

@@ -72,6 +72,11 @@ std::int32_t DendrogramPlot::PlotY(Real p) const {
   return RoundToInt32(y);
 }
 
+std::int32_t DendrogramPlot::HeadingBottom() const {
+  // Where DrawLeaf puts the first label's top.
+  return ToInt32(static_cast<std::int64_t>(PlotY(kFirstLeafCursor + LeafStep)) - CharHeight / 2);
+}
+
 void DendrogramPlot::DrawLeaf(TClusterNode& leaf) {
   TPrinterCanvas& canvas = printer_.Canvas();
   ClearFloatFlags();

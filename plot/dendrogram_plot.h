@@ -64,6 +64,10 @@ class DendrogramPlot {
   // y of object-axis position p: round((p + 2) x CharHeight x 1.2).
   std::int32_t PlotY(Real p) const;
 
+  // The top of the first leaf's label once the layout is set: everything
+  // drawn above it (the caption and the height axis) is the plot's heading.
+  std::int32_t HeadingBottom() const;
+
   // Draws the subtree of node (left before right, each bracket after both of
   // its subtrees) and sets PlotPos in each of its nodes.
   void DrawCluster(TClusterNode& node);
