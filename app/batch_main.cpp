@@ -1,21 +1,26 @@
 // cluster-analysis-batch: one analysis from the command line, no windows.
 //
-// It reads a data file with the data window's own loaders, captures it as
-// the method buttons do, writes the output text file the desktop program
-// would write, merges with the same engine (in a store of 10,000 objects),
-// and can list the merges and draw the dendrogram as a picture. Messages go
+// It reads a data file with the data window's reading rules straight into
+// an analysis store sized to the objects read, writes the output text file
+// the desktop program would write, merges with the same engine, and can list
+// the merges and draw the dendrogram as a picture. Every output is checked
+// to its last byte and its close, and none may be the data file. Messages go
 // to standard error in UTF-8. Exit status: 0 success, 1 the data or a file
 // failed, 2 usage.
 #include <QGuiApplication>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <exception>
 #include <iostream>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/batch_options.h"
+#include "app/batch_outputs.h"
 #include "app/distance_echo.h"
 #include "app/merge_list.h"
 #include "common/codepage.h"
@@ -23,10 +28,8 @@
 #include "common/numbers.h"
 #include "common/printer.h"
 #include "common/text_file.h"
-#include "datawindow/csv_file.h"
 #include "datawindow/data_capture.h"
-#include "datawindow/data_grids.h"
-#include "datawindow/native_file.h"
+#include "datawindow/file_capture.h"
 #include "engine/analysis_store.h"
 #include "platform/picture_printer_device.h"
 #include "platform/printing.h"
@@ -68,17 +71,21 @@ class PhaseTimer {
   std::vector<std::pair<const char*, Clock::duration>> phases_;
 };
 
-void WriteTextFile(const std::string& path, const std::string& text) {
-  TextFile file;
-  file.SetBulkWriting(true);
-  file.BindName(path);
-  file.OpenForWriting();
-  CheckIo();
-  file.WriteTextItem(text);
-  file.EndWrite();
-  CheckIo();
-  file.CloseTextFile();
-  CheckIo();
+// A failure of one output file, reported with the file's name.
+struct OutputFailure {
+  std::string name;     // UTF-8
+  std::string message;  // code page 932
+};
+
+// Runs the writing of one output; whatever stops it is reported with the
+// output's name.
+template <typename Write>
+void WritingOutput(const std::string& path, Write write) {
+  try {
+    write();
+  } catch (const Exception& failure) {
+    throw OutputFailure{OutputName(path), failure.Message()};
+  }
 }
 
 // Qt's own notices (a missing runtime folder and the like) would mix with
@@ -87,70 +94,74 @@ void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& m
   if (type == QtCriticalMsg || type == QtFatalMsg) std::cerr << message.toStdString() << '\n';
 }
 
-void DrawPicture(AnalysisStore& store, const BatchOptions& options) {
-  // The picture needs Qt's fonts, never a display.
-  qInstallMessageHandler(QuietQtMessages);
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  static int argc = 1;
-  static char name[] = "cluster-analysis-batch";
-  static char* argv[] = {name, nullptr};
-  static QGuiApplication application(argc, argv);
-  InstallPrinterFontSubstitutions();
-  TPrinter printer(std::make_unique<PicturePrinterDevice>(QStringFromPath(options.plotFile)));
+// The dendrogram as the picture file's bytes. The Qt application object
+// (an offscreen one) must exist.
+QByteArray DrawPicture(AnalysisStore& store, const BatchOptions& options) {
+  const auto format = PicturePrinterDevice::FormatOf(QStringFromPath(options.plotFile));
+  auto device = std::make_unique<PicturePrinterDevice>(format.value_or(PictureFormat::Png));
+  PicturePrinterDevice& picture = *device;
+  TPrinter printer(std::move(device));
   DendrogramPlot plot(printer, [&store](std::int32_t i) -> const std::string& {
     return store.ObjectNames(i);
   });
-  PrinterDocumentGuard guard(printer);
   plot.Print(SourceFromStore(store), options.fontSize);
+  return picture.Picture(plot.HeadingBottom());
+}
+
+FileCapture LoadData(const BatchOptions& options) {
+  return options.csv ? CaptureCsvFile(options.dataFile, kBatchMaxObjects)
+                     : CaptureNativeFile(options.dataFile, kBatchMaxObjects);
 }
 
 int RunBatch(const BatchOptions& options) {
   const auto begin = PhaseTimer::Clock::now();
   PhaseTimer timer;
   ReloadDecimalSeparator();
-  DataGrids grids;
-  timer.Time("load", [&] {
-    if (options.csv) {
-      LoadCsvFile(grids, options.dataFile, kBatchMaxObjects);
-    } else {
-      LoadNativeFile(grids, options.dataFile, kBatchMaxObjects);
-    }
-  });
-  auto store = std::make_unique<AnalysisStore>(kBatchMaxObjects, AnalysisStore::WorkPages::kOrdinary);
-  const std::uint8_t method = options.method == "ward" ? kWardMethod : kCentroidMethod;
-  const std::optional<CaptureFailure> failure =
-      timer.Time("capture", [&] { return CaptureData(grids, *store, method); });
-  if (failure) {
-    std::cerr << Utf8FromCp932(CaptureFailureMessage(*failure)) << '\n';
+  FileCapture data = timer.Time("load", [&] { return LoadData(options); });
+  if (data.Failure) {
+    std::cerr << Utf8FromCp932(CaptureFailureMessage(*data.Failure)) << '\n';
     return kExitFailure;
   }
-  grids = DataGrids();  // the cells are not needed any more
+  // The store holds exactly the objects read, and takes their values over.
+  AnalysisStore store(std::move(data.Labels), std::move(data.Values), AnalysisStore::WorkPages::kOrdinary);
+  store.DistType = options.method == "ward" ? kWardMethod : kCentroidMethod;
   if (!options.outputFile.empty()) {
     timer.Time("echo", [&] {
-      TextFile output;
-      output.SetBulkWriting(true);
-      output.BindName(options.outputFile);
-      output.OpenForWriting();
-      CheckIo();
-      WriteDistanceEchoInBulk(output, *store);
-      output.CloseTextFile();
-      CheckIo();
+      WritingOutput(options.outputFile, [&] {
+        TextFile output;
+        BindOutput(output, options.outputFile);
+        output.OpenForWriting();
+        CheckIo();
+        WriteDistanceEchoInBulk(output, store);
+        output.CloseTextFile();
+        CheckIo();
+      });
     });
   }
-  timer.Time("prepare", [&] { store->PrepareClusters(); });
-  timer.Time("agglomerate", [&] { store->Agglomerate(); });
+  timer.Time("prepare", [&] { store.PrepareClusters(); });
+  timer.Time("agglomerate", [&] { store.Agglomerate(); });
   if (!options.mergesFile.empty()) {
-    const std::string merges = MergeListText(*store);
-    if (options.mergesFile == "-") {
-      std::cout << merges << std::flush;
-    } else {
-      WriteTextFile(options.mergesFile, merges);
-    }
+    WritingOutput(options.mergesFile, [&] { WriteOutput(options.mergesFile, MergeListText(store)); });
   }
-  if (!options.plotFile.empty()) timer.Time("plot", [&] { DrawPicture(*store, options); });
-  store->FreeClusterTree();
+  if (!options.plotFile.empty()) {
+    timer.Time("plot", [&] {
+      WritingOutput(options.plotFile, [&] {
+        const QByteArray picture = DrawPicture(store, options);
+        WriteOutput(options.plotFile, std::string_view(picture.constData(), static_cast<std::size_t>(picture.size())));
+      });
+    });
+  }
+  store.FreeClusterTree();
   if (options.timings) timer.Print(std::cerr, begin);
   return 0;
+}
+
+std::vector<NamedOutput> OutputsOf(const BatchOptions& options) {
+  std::vector<NamedOutput> outputs;
+  if (!options.outputFile.empty()) outputs.push_back({"--output", options.outputFile});
+  if (!options.mergesFile.empty()) outputs.push_back({"--merges", options.mergesFile});
+  if (!options.plotFile.empty()) outputs.push_back({"--plot", options.plotFile});
+  return outputs;
 }
 
 }  // namespace
@@ -169,12 +180,34 @@ int main(int argc, char* argv[]) {
     std::cout << BatchUsage();
     return 0;
   }
+  if (const auto conflict = OutputConflict(options->dataFile, OutputsOf(*options))) {
+    std::cerr << "cluster-analysis-batch: " << *conflict << '\n';
+    return kExitUsage;
+  }
+  // A reader that goes away is a write failure like any other, reported
+  // and exited with 1, not a silent end by signal.
+  std::signal(SIGPIPE, SIG_IGN);
   try {
+    // The picture needs Qt's fonts, never a display; the application object
+    // lives exactly as long as the run.
+    std::optional<QGuiApplication> application;
+    if (!options->plotFile.empty()) {
+      qInstallMessageHandler(QuietQtMessages);
+      qputenv("QT_QPA_PLATFORM", "offscreen");
+      application.emplace(argc, argv);
+      InstallPrinterFontSubstitutions();
+    }
     return RunBatch(*options);
+  } catch (const OutputFailure& failure) {
+    std::cerr << failure.name << ": " << Utf8FromCp932(failure.message) << '\n';
   } catch (const Exception& failure) {
     std::cerr << Utf8FromCp932(failure.Message()) << '\n';
   } catch (const std::bad_alloc&) {
     std::cerr << "not enough memory\n";
+  } catch (const std::exception& failure) {
+    std::cerr << "cluster-analysis-batch: " << failure.what() << '\n';
+  } catch (...) {
+    std::cerr << "cluster-analysis-batch: unexpected failure\n";
   }
   return kExitFailure;
 }

@@ -8,6 +8,17 @@ bool EndsWith(const std::string& text, const std::string& suffix) {
   return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
+// A whole number of points from 1 to 200, digits only: a larger font makes
+// a picture no viewer opens, long before it is useful.
+bool IsFontSize(const std::string& text) {
+  if (text.empty() || text.size() > 3) return false;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  const int points = std::stoi(text);
+  return points >= kSmallestFontSize && points <= kLargestFontSize;
+}
+
 bool HasPlotExtension(const std::string& name) {
   for (const char* extension : {".pdf", ".svg", ".png", ".PDF", ".SVG", ".PNG"}) {
     if (EndsWith(name, extension)) return true;
@@ -27,14 +38,17 @@ const char* BatchUsage() {
          "Options:\n"
          "  --method ward|centroid  the agglomeration method (required)\n"
          "  --csv                   read DATA_FILE as a CSV data file\n"
-         "  --output FILE           write the output text file (the echo of the data)\n"
+         "  --output FILE           write the output text file (the echo of the data;\n"
+         "                          - for standard output)\n"
          "  --merges FILE           write one line per merge: left, right, id, height,\n"
          "                          members, separated by tabs (- for standard output)\n"
          "  --plot FILE             draw the dendrogram as PDF, SVG or PNG (by the ending)\n"
-         "  --font-size POINTS      font size of the dendrogram (default 12)\n"
+         "  --font-size POINTS      font size of the dendrogram, 1 to 200 (default 12)\n"
          "  --timings               print milliseconds per phase on standard error\n"
          "  --help                  print this text\n"
          "\n"
+         "\n"
+         "No output may be the data file, and no two outputs the same file.\n"
          "Exit status: 0 success, 1 the data or a file failed, 2 usage error.\n";
 }
 
@@ -90,6 +104,10 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
   }
   options.dataFile = positional.front();
   if (EndsWith(options.dataFile, ".csv") || EndsWith(options.dataFile, ".CSV")) options.csv = true;
+  if (!IsFontSize(options.fontSize)) {
+    error = "--font-size must be a whole number of points from 1 to 200";
+    return std::nullopt;
+  }
   if (!options.plotFile.empty() && !HasPlotExtension(options.plotFile)) {
     error = "--plot FILE must end in .pdf, .svg or .png";
     return std::nullopt;

@@ -12,11 +12,14 @@
 
 namespace cluster {
 
+inline constexpr int kSmallestFontSize = 1;
+inline constexpr int kLargestFontSize = 200;
+
 struct BatchOptions {
   std::string method;      // "ward" or "centroid"
   std::string dataFile;
   bool csv = false;        // --csv, or a name ending in ".csv" / ".CSV"
-  std::string outputFile;  // --output: the output text file
+  std::string outputFile;  // --output: the output text file ("-" for standard output)
   std::string mergesFile;  // --merges: "-" for standard output
   std::string plotFile;    // --plot: .pdf, .svg or .png
   std::string fontSize = "12";
