@@ -8,7 +8,10 @@
 // The dialogs are Qt's own rather than the desktop's, so they behave alike
 // everywhere: the save dialog never asks before overwriting, and the open
 // dialog accepts the name of a file that does not exist (opening it then
-// fails with the program's "file not found"). Tests answer the dialogs
+// fails with the program's "file not found"). A name holding "*" or "?" is
+// a pattern: given as the starting name, or typed and confirmed, it filters
+// the list, stays in the name box, and the dialog stays open; it is never
+// taken as a file's name. Tests answer the dialogs
 // through SetFileDialogRunner instead of showing anything.
 #pragma once
 
