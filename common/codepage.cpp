@@ -17,9 +17,23 @@
 namespace cluster {
 namespace {
 
+// How many bytes of undecodable input one replacement stands for, given the
+// first byte and the bytes left.
+using SkipLengthOf = std::size_t (*)(unsigned char lead, std::size_t left);
+
+// A UTF-8 character's length from its lead byte.
+std::size_t Utf8SkipLength(unsigned char lead, std::size_t left) {
+  const std::size_t n = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+  return n < left ? n : left;
+}
+
+// One byte of code page 932 at a time.
+std::size_t SingleByte(unsigned char, std::size_t) { return 1; }
+
 class Converter {
  public:
-  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
+  Converter(const char* to, const char* from, SkipLengthOf skipLength)
+      : cd_(iconv_open(to, from)), skipLength_(skipLength) {
     if (cd_ == reinterpret_cast<iconv_t>(-1)) {
       throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
     }
@@ -47,7 +61,7 @@ class Converter {
         if (errno == E2BIG) continue;
         // EILSEQ or EINVAL: skip one whole input character.
         if (clean) *clean = false;
-        std::size_t skip = SkipLength(static_cast<unsigned char>(*src), left);
+        std::size_t skip = skipLength_(static_cast<unsigned char>(*src), left);
         out.append(replacement);
         src += skip;
         left -= skip;
@@ -57,35 +71,19 @@ class Converter {
     return out;
   }
 
-  virtual std::size_t SkipLength(unsigned char lead, std::size_t left) const = 0;
-
  private:
   std::mutex mutex_;
   iconv_t cd_;
+  SkipLengthOf skipLength_;
 };
 
-class FromUtf8 final : public Converter {
- public:
-  FromUtf8() : Converter("CP932", "UTF-8") {}
-  std::size_t SkipLength(unsigned char lead, std::size_t left) const override {
-    std::size_t n = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-    return n < left ? n : left;
-  }
-};
-
-class ToUtf8 final : public Converter {
- public:
-  ToUtf8() : Converter("UTF-8", "CP932") {}
-  std::size_t SkipLength(unsigned char, std::size_t) const override { return 1; }
-};
-
-FromUtf8& Cp932Converter() {
-  static FromUtf8 converter;
+Converter& Cp932Converter() {
+  static Converter converter("CP932", "UTF-8", Utf8SkipLength);
   return converter;
 }
 
-ToUtf8& Utf8Converter() {
-  static ToUtf8 converter;
+Converter& Utf8Converter() {
+  static Converter converter("UTF-8", "CP932", SingleByte);
   return converter;
 }
 

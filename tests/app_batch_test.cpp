@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "tests/sanitizer_build.h"
 #include "app/batch_options.h"
 #include "common/codepage.h"
 
@@ -354,9 +355,7 @@ TEST_F(BatchToolTest, ThePictureMakesRoomForItsWidestLabel) {
 }
 
 TEST_F(BatchToolTest, MemoryFollowsTheDataNotWhatTheFileClaims) {
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "the address sanitizer needs more address space than any limit";
-#endif
+  if (testing::kAddressSanitizer) GTEST_SKIP() << "the address sanitizer needs more address space than any limit";
   WriteThreeObjects();
   // Three objects in a small address space; 18 bytes that declare 10,000
   // objects fail at their first missing value, without a 10,000-object grid.

@@ -10,6 +10,7 @@
 #include <new>
 #include <random>
 
+#include "tests/sanitizer_build.h"
 #include "common/errors.h"
 #include "common/text_file.h"
 #include "datawindow/csv_file.h"
@@ -166,9 +167,7 @@ TEST_F(FileCaptureTest, RandomWellFormedFilesAgree) {
 }
 
 TEST_F(FileCaptureTest, AShortFileCostsWhatItHoldsNotWhatItDeclares) {
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "the address sanitizer needs more address space than any limit";
-#endif
+  if (testing::kAddressSanitizer) GTEST_SKIP() << "the address sanitizer needs more address space than any limit";
   // 18 bytes that declare a million objects: a grid or a store of that
   // count would take terabytes; the file fails at its first missing value.
   dir.Write("short", "1000000\r\nA\r\nB\r\n");

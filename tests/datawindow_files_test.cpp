@@ -7,6 +7,7 @@
 #include <new>
 #include <random>
 
+#include "tests/sanitizer_build.h"
 #include "common/errors.h"
 #include "common/text_file.h"
 #include "common/texts.h"
@@ -430,9 +431,7 @@ TEST_F(DataFileTest, CsvRoundTripOfAnyBytesButLineEnds) {
 // finished, and with 1 when it ran out of memory.
 template <typename Load>
 void ExpectLoadWithinMemory(std::size_t megabytes, Load load) {
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "the address sanitizer needs more address space than any limit";
-#endif
+  if (testing::kAddressSanitizer) GTEST_SKIP() << "the address sanitizer needs more address space than any limit";
   const auto bounded = [&] {
     struct rlimit limit {};
     limit.rlim_cur = limit.rlim_max = megabytes << 20;
