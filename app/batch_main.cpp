@@ -18,6 +18,7 @@
 #include "app/batch_options.h"
 #include "app/distance_echo.h"
 #include "app/merge_list.h"
+#include "app/version.h"
 #include "common/codepage.h"
 #include "common/errors.h"
 #include "common/numbers.h"
@@ -167,6 +168,10 @@ int main(int argc, char* argv[]) {
   }
   if (options->help) {
     std::cout << BatchUsage();
+    return 0;
+  }
+  if (options->version) {
+    std::cout << "cluster-analysis-batch " CLUSTER_ANALYSIS_VERSION "\n";
     return 0;
   }
   try {

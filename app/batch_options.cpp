@@ -34,6 +34,7 @@ const char* BatchUsage() {
          "  --font-size POINTS      font size of the dendrogram (default 12)\n"
          "  --timings               print milliseconds per phase on standard error\n"
          "  --help                  print this text\n"
+         "  --version               print the version\n"
          "\n"
          "Exit status: 0 success, 1 the data or a file failed, 2 usage error.\n";
 }
@@ -54,6 +55,9 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
     };
     if (arg == "--help" || arg == "-h") {
       options.help = true;
+      return options;
+    } else if (arg == "--version") {
+      options.version = true;
       return options;
     } else if (arg == "--method") {
       if (!value(options.method)) return std::nullopt;
