@@ -23,6 +23,7 @@
 #include "app/batch_outputs.h"
 #include "app/distance_echo.h"
 #include "app/merge_list.h"
+#include "app/version.h"
 #include "common/codepage.h"
 #include "common/errors.h"
 #include "common/numbers.h"
@@ -178,6 +179,10 @@ int main(int argc, char* argv[]) {
   }
   if (options->help) {
     std::cout << BatchUsage();
+    return 0;
+  }
+  if (options->version) {
+    std::cout << "cluster-analysis-batch " CLUSTER_ANALYSIS_VERSION "\n";
     return 0;
   }
   if (const auto conflict = OutputConflict(options->dataFile, OutputsOf(*options))) {

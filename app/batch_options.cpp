@@ -46,6 +46,7 @@ const char* BatchUsage() {
          "  --font-size POINTS      font size of the dendrogram, 1 to 200 (default 12)\n"
          "  --timings               print milliseconds per phase on standard error\n"
          "  --help                  print this text\n"
+         "  --version               print the version\n"
          "\n"
          "\n"
          "No output may be the data file, and no two outputs the same file.\n"
@@ -68,6 +69,9 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
     };
     if (arg == "--help" || arg == "-h") {
       options.help = true;
+      return options;
+    } else if (arg == "--version") {
+      options.version = true;
       return options;
     } else if (arg == "--method") {
       if (!value(options.method)) return std::nullopt;

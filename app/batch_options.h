@@ -25,6 +25,7 @@ struct BatchOptions {
   std::string fontSize = "12";
   bool timings = false;
   bool help = false;
+  bool version = false;    // --version: print the version and stop
 };
 
 // The usage text printed by --help and after a usage error.

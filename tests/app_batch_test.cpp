@@ -176,6 +176,19 @@ TEST_F(BatchToolTest, UsageErrorsGiveStatusTwoAndTheUsage) {
   EXPECT_EQ(help.out.rfind("Usage: cluster-analysis-batch", 0), 0u);
 }
 
+TEST_F(BatchToolTest, VersionPrintsTheNameAndTheProjectsVersion) {
+  const std::string expected = std::string("cluster-analysis-batch ") + PROJECT_VERSION_TEXT + "\n";
+  // It needs no method and no data file, and stops before reading anything.
+  for (const char* args : {"--version", "--method ward --version", "--version missing.txt"}) {
+    SCOPED_TRACE(args);
+    const Result r = Run(args);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, expected);
+    EXPECT_EQ(r.err, "");
+  }
+  EXPECT_NE(Run("--help").out.find("  --version "), std::string::npos);
+}
+
 TEST_F(BatchToolTest, PlotsAPdfPageAndPngsThatGrowWithTheTree) {
   WriteThreeObjects();
   Result r = Run("--method ward --plot '" + Path("tree.pdf") + "' '" + Path("three.txt") + "'");
@@ -382,6 +395,10 @@ TEST(BatchOptionsTest, CsvByEndingAndRequiredParts) {
   EXPECT_FALSE(ParseBatchOptions({"--method", "Ward", "a"}, error));
   EXPECT_FALSE(ParseBatchOptions({"--output"}, error));
   EXPECT_EQ(error, "--output needs a value");
+  options = ParseBatchOptions({"--version"}, error);
+  ASSERT_TRUE(options);
+  EXPECT_TRUE(options->version);
+  EXPECT_FALSE(options->help);
 }
 
 }  // namespace
