@@ -4,7 +4,7 @@
 
 #include "common/codepage.h"
 #include "common/numbers.h"
-#include "common/side_by_side.h"
+#include "common/helper_thread.h"
 #include "common/text_file.h"
 #include "common/texts.h"
 #include "common/triangle_blocks.h"

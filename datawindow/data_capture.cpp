@@ -5,7 +5,7 @@
 
 #include "common/errors.h"
 #include "common/numbers.h"
-#include "common/side_by_side.h"
+#include "common/helper_thread.h"
 #include "common/triangle_blocks.h"
 
 namespace cluster {

@@ -45,7 +45,7 @@
 // rows, each with one fixed layout (UpdateRuns).
 //
 // The rows of a square's pass are independent, so a long pass is shared
-// with a helper thread (PassTeam): each part keeps its own least pair of
+// with a helper thread (HelperThread): each part keeps its own least pair of
 // the new row and its own list of lowered candidates, which the tree takes
 // in after the pass. Every value is computed by the same operations on
 // either thread, so who computed it never shows.
@@ -66,11 +66,17 @@ namespace {
 
 constexpr std::size_t kPrefetchDistance = 16;
 
-// Raises the error of a floating operation the moment it happens, as the
-// plain procedure does; used where the first error must be named.
-Real Checked(Real value) {
-  RaiseFloatErrors();
-  return value;
+// Every stored value is finite (the set-up rejects the rest and every merge
+// is checked), so an update's first failure is always an overflow: a
+// product or sum of finite numbers can neither be invalid nor divide by
+// zero. Later operations on the infinity may add the invalid flag, which
+// must not decide the message.
+void RaiseUpdateError() {
+  try {
+    RaiseFloatErrors();
+  } catch (const EMathError&) {
+    throw EOverflow();
+  }
 }
 
 }  // namespace
@@ -286,16 +292,7 @@ bool AnalysisStore::UpdateForMerge(std::int32_t rowA, std::int32_t rowB, std::in
                       });
   }
   if (kSplit) return SplitStoresWereExact();
-  // Every stored value is finite (set-up rejects the rest and every merge
-  // is checked), so an update's first failure is always an overflow: a
-  // product or sum of finite numbers can neither be invalid nor divide by
-  // zero. Later operations on the infinity may add the invalid flag, which
-  // must not decide the message.
-  try {
-    RaiseFloatErrors();
-  } catch (const EMathError&) {
-    throw EOverflow();
-  }
+  RaiseUpdateError();
   return true;
 }
 
@@ -443,7 +440,7 @@ void AnalysisStore::UpdateSquare(std::int32_t lowRow, std::int32_t highRow, std:
   lowered_[0].clear();
   lowered_[1].clear();
 
-  auto pass = [&](std::size_t begin, std::size_t end, PassTeam::Part part) {
+  auto pass = [&](std::size_t begin, std::size_t end, HelperThread::Part part) {
     // Locals rather than captures, so that the compiler keeps them in
     // registers across the occasional call below.
     const std::int32_t* const active = rows;
@@ -500,12 +497,12 @@ void AnalysisStore::UpdateSquare(std::int32_t lowRow, std::int32_t highRow, std:
       }
     }
   };
-  if (PassTeam* const team = TeamFor(count)) {
+  if (HelperThread* const helper = HelperFor(count)) {
     // The caller starts at once and the helper a moment later: the caller
     // takes a little more than half.
-    team->Run(count, count * 11 / 20, pass);
+    helper->Run(count, count * 11 / 20, pass);
   } else {
-    pass(0, count, PassTeam::kFirstPart);
+    pass(0, count, HelperThread::kFirstPart);
   }
 
   const Least& best = least[1].value < least[0].value ||
@@ -522,27 +519,31 @@ void AnalysisStore::UpdateSquare(std::int32_t lowRow, std::int32_t highRow, std:
   }
 }
 
+// The public update rules read the pair list and the cluster table; they
+// compute exactly what a merge's pass computes, with the same rules.
 Real AnalysisStore::CentroidUpdate(std::int32_t n, std::int32_t a, std::int32_t b) const {
-  const std::int32_t na = SeekC(a).Members;
-  const std::int32_t nb = SeekC(b).Members;
+  const CentroidWeights weights = CentroidWeightsFor(SeekC(a).Members, SeekC(b).Members);
+  const Real dan = SeekD(a, n);
+  const Real dbn = SeekD(b, n);
+  const Real dab = SeekD(a, b);
   ClearFloatFlags();
-  const Real w1 = Checked(static_cast<Real>(na) / static_cast<Real>(na + nb));
-  const Real t1 = Checked(SeekD(a, n) * w1);
-  const Real w2 = Checked(static_cast<Real>(nb) / static_cast<Real>(na + nb));
-  const Real t2 = Checked(Checked(SeekD(b, n) * w2) + t1);
-  const Real w3 = Checked(static_cast<Real>(na * nb) / static_cast<Real>((na + nb) * (na + nb)));
-  return Checked(t2 - Checked(SeekD(a, b) * w3));
+  const Real value = CentroidCombine(dan, dbn, weights.w1, weights.w2, dab * weights.w3);
+  RaiseUpdateError();
+  return value;
 }
 
 Real AnalysisStore::WardUpdate(std::int32_t n, std::int32_t a, std::int32_t b) const {
-  const std::int32_t nn = SeekC(n).Members;
-  const std::int32_t na = SeekC(a).Members;
-  const std::int32_t nb = SeekC(b).Members;
+  const auto count = [this](std::int32_t id) { return static_cast<Real>(SeekC(id).Members); };
+  const Real nn = count(n);
+  const Real na = count(a);
+  const Real nb = count(b);
+  const Real dna = SeekD(n, a);
+  const Real dnb = SeekD(n, b);
+  const Real dab = SeekD(a, b);
   ClearFloatFlags();
-  const Real t1 = Checked(SeekD(n, a) * static_cast<Real>(nn + na));
-  const Real t2 = Checked(Checked(SeekD(n, b) * static_cast<Real>(nn + nb)) + t1);
-  const Real numerator = Checked(t2 - Checked(SeekD(a, b) * static_cast<Real>(nn)));
-  return Checked(numerator / static_cast<Real>(nn + na + nb));
+  const Real value = WardCombine(dna, dnb, dab, nn, na, nb);
+  RaiseUpdateError();
+  return value;
 }
 
 }  // namespace cluster

@@ -178,7 +178,7 @@ bool AnalysisStore::FillWork(std::int32_t n, bool halve) {
   bool allFinite[2] = {true, true};
   // Rows [begin, end) of the set-up (from row 2, the first that owns a
   // pair), block by block.
-  auto fill = [&](std::size_t begin, std::size_t end, PassTeam::Part part) {
+  auto fill = [&](std::size_t begin, std::size_t end, HelperThread::Part part) {
     for (auto first = static_cast<std::int32_t>(std::max<std::size_t>(begin, 2));
          first < static_cast<std::int32_t>(end); first += kBlockRows) {
       const std::int32_t last = std::min(static_cast<std::int32_t>(end) - 1, first + kBlockRows - 1);
@@ -186,13 +186,13 @@ bool AnalysisStore::FillWork(std::int32_t n, bool halve) {
     }
   };
   const auto rowsEnd = static_cast<std::size_t>(n) + 1;
-  if (PassTeam* const team = TeamFor(static_cast<std::size_t>(n))) {
+  if (HelperThread* const helper = HelperFor(static_cast<std::size_t>(n))) {
     // Row i holds i - 1 pairs, so the rows below n / sqrt(2) hold half of
     // them.
     const auto split = static_cast<std::size_t>(static_cast<double>(n) * 0.7071);
-    team->Run(rowsEnd, split, fill);
+    helper->Run(rowsEnd, split, fill);
   } else {
-    fill(0, rowsEnd, PassTeam::kFirstPart);
+    fill(0, rowsEnd, HelperThread::kFirstPart);
   }
   return allFinite[0] && allFinite[1];
 }
@@ -234,29 +234,29 @@ bool AnalysisStore::FillRows(std::int32_t first, std::int32_t last, bool halve) 
   return allFinite;
 }
 
-PassTeam* AnalysisStore::TeamFor(std::size_t items) {
+HelperThread* AnalysisStore::HelperFor(std::size_t items) {
   // Shorter passes cost less than handing them over.
   constexpr std::size_t kSharedPassItems = 128;
-  if (items < kSharedPassItems || teamUnavailable_) return nullptr;
-  if (team_ == nullptr) {
+  if (items < kSharedPassItems || helperUnavailable_) return nullptr;
+  if (helper_ == nullptr) {
     if (std::thread::hardware_concurrency() < 2) {
-      teamUnavailable_ = true;
+      helperUnavailable_ = true;
       return nullptr;
     }
     try {
-      team_ = std::make_unique<PassTeam>();
+      helper_ = std::make_unique<HelperThread>();
     } catch (const std::system_error&) {
-      teamUnavailable_ = true;  // no thread to be had: one thread does it all
+      helperUnavailable_ = true;  // no thread to be had: one thread does it all
       return nullptr;
     }
-    team_->SetWaitForHelper(helperTakesEveryPass_);
+    helper_->SetWaitForHelper(helperTakesEveryPass_);
   }
-  return team_.get();
+  return helper_.get();
 }
 
 void AnalysisStore::SetHelperTakesEveryPass(bool always) {
   helperTakesEveryPass_ = always;
-  if (team_ != nullptr) team_->SetWaitForHelper(always);
+  if (helper_ != nullptr) helper_->SetWaitForHelper(always);
 }
 
 // A run that leaves split cells refills whole values (agglomerate.cpp).

@@ -30,7 +30,7 @@
 #include "common/float_checks.h"
 #include "engine/candidate_tree.h"
 #include "engine/cluster_types.h"
-#include "engine/pass_team.h"
+#include "common/helper_thread.h"
 #include "engine/triangle.h"
 
 namespace cluster {
@@ -145,7 +145,7 @@ class AnalysisStore {
   std::int64_t LiveNodeCount() const { return liveNodes_; }
 
   // For tests: every pass shared with the helper thread waits until the
-  // helper has taken its part (see PassTeam::SetWaitForHelper).
+  // helper has taken its part (see HelperThread::SetWaitForHelper).
   void SetHelperTakesEveryPass(bool always);
 
  private:
@@ -186,7 +186,7 @@ class AnalysisStore {
   bool FillRows(std::int32_t first, std::int32_t last, bool halve);
   // The helper thread for a pass over `items` rows, or none when the pass
   // is too short to share (or no helper can be had).
-  PassTeam* TeamFor(std::size_t items);
+  HelperThread* HelperFor(std::size_t items);
   void ResetRowsToLeaves(std::int32_t n);
 
   // agglomerate.cpp
@@ -231,8 +231,8 @@ class AnalysisStore {
   // Rows whose candidates a pass lowered, per part of the pass; their
   // places in the candidate tree are brought up to date after it.
   std::vector<std::int32_t> lowered_[2];
-  std::unique_ptr<PassTeam> team_;  // made for the first pass long enough
-  bool teamUnavailable_ = false;
+  std::unique_ptr<HelperThread> helper_;  // made for the first pass long enough
+  bool helperUnavailable_ = false;
   bool helperTakesEveryPass_ = false;
   std::vector<TClusterSlot> table_;       // the cluster table, rebuilt after merging
   std::int32_t pairCount_ = 0;

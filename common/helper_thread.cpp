@@ -1,7 +1,10 @@
-#include "engine/pass_team.h"
+#include "common/helper_thread.h"
 
 #include <cfenv>
 #include <chrono>
+#include <exception>
+#include <memory>
+#include <system_error>
 
 namespace cluster {
 
@@ -12,15 +15,12 @@ namespace {
 // takes tens of microseconds to wake.
 constexpr auto kHelperWatch = std::chrono::microseconds(300);
 
-void PauseBriefly() {
-#if defined(__x86_64__) || defined(__i386__)
-  __builtin_ia32_pause();
-#endif
-}
+// Tells the core that this thread spins, so that its partner runs faster.
+void PauseBriefly() { __builtin_ia32_pause(); }
 
 }  // namespace
 
-PassTeam::PassTeam() {
+HelperThread::HelperThread() {
   // The helper computes with the caller's rounding and precision.
   std::fenv_t environment;
   std::fegetenv(&environment);
@@ -30,14 +30,14 @@ PassTeam::PassTeam() {
   });
 }
 
-PassTeam::~PassTeam() {
+HelperThread::~HelperThread() {
   exchange_.stop.store(true);
   exchange_.generation.fetch_add(1);
   exchange_.generation.notify_one();
   helper_.join();
 }
 
-void PassTeam::Publish(std::size_t count, std::size_t split, void* job, Trampoline call) {
+void HelperThread::Publish(std::size_t count, std::size_t split, void* job, Trampoline call) {
   Exchange& x = exchange_;
   x.job = job;
   x.call = call;
@@ -48,7 +48,7 @@ void PassTeam::Publish(std::size_t count, std::size_t split, void* job, Trampoli
   if (x.helperSleeps.load()) x.generation.notify_one();
 }
 
-void PassTeam::Abandon() noexcept {
+void HelperThread::Abandon() noexcept {
   Exchange& x = exchange_;
   int open = kOpen;
   if (!x.state.compare_exchange_strong(open, kClosed)) {
@@ -57,7 +57,7 @@ void PassTeam::Abandon() noexcept {
   x.state.store(kIdle, std::memory_order_relaxed);
 }
 
-void PassTeam::Finish() {
+void HelperThread::Finish() {
   Exchange& x = exchange_;
   if (waitForHelper_) {
     while (x.state.load(std::memory_order_acquire) == kOpen) std::this_thread::yield();
@@ -80,7 +80,7 @@ void PassTeam::Finish() {
   x.state.store(kIdle, std::memory_order_relaxed);
 }
 
-void PassTeam::HelperLoop() {
+void HelperThread::HelperLoop() {
   Exchange& x = exchange_;
   std::uint64_t seen = 0;
   for (;;) {
@@ -105,6 +105,54 @@ void PassTeam::HelperLoop() {
     x.helperFlags = std::fetestexcept(FE_ALL_EXCEPT & ~FE_INEXACT);
     x.state.store(kLeft, std::memory_order_release);
   }
+}
+
+HelperThread* SharedHelperThread() {
+  static const std::unique_ptr<HelperThread> helper = []() -> std::unique_ptr<HelperThread> {
+    if (std::thread::hardware_concurrency() < 2) return nullptr;
+    try {
+      return std::make_unique<HelperThread>();
+    } catch (const std::system_error&) {
+      return nullptr;  // no thread to be had: the caller does it all
+    }
+  }();
+  return helper.get();
+}
+
+void RunSideBySide(const std::function<void()>& first, const std::function<void()>& second) {
+  HelperThread* const helper = SharedHelperThread();
+  if (helper == nullptr) {
+    first();
+    second();
+    return;
+  }
+  std::exception_ptr errors[2];
+  std::atomic<bool> firstFailed{false};
+  // The second piece turns numbers into texts and back as the caller does:
+  // on the helper it runs in the caller's floating-point environment, and
+  // the flags it raises are cleared after it rather than raised again on
+  // the caller.
+  std::fenv_t callersEnvironment;
+  std::fegetenv(&callersEnvironment);
+  const std::thread::id caller = std::this_thread::get_id();
+  auto job = [&](std::size_t, std::size_t, HelperThread::Part part) {
+    const bool onHelper = std::this_thread::get_id() != caller;
+    if (onHelper) std::fesetenv(&callersEnvironment);
+    try {
+      if (part == HelperThread::kFirstPart) {
+        first();
+      } else if (!firstFailed.load()) {
+        second();
+      }
+    } catch (...) {
+      errors[part] = std::current_exception();
+      if (part == HelperThread::kFirstPart) firstFailed.store(true);
+    }
+    if (onHelper) std::feclearexcept(FE_ALL_EXCEPT);
+  };
+  helper->Run(2, 1, job);
+  if (errors[0]) std::rethrow_exception(errors[0]);
+  if (errors[1]) std::rethrow_exception(errors[1]);
 }
 
 }  // namespace cluster

@@ -1,10 +1,12 @@
-// The two-thread pass: every item exactly once, the helper's floating-point
-// flags seen by the caller, and a team that starts and stops cleanly.
-#include "engine/pass_team.h"
+// The helper thread: every item of a pass exactly once, the helper's
+// floating-point flags seen by the caller, a helper that starts and stops
+// cleanly; and two pieces of work side by side.
+#include "common/helper_thread.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <string>
 #include <cfenv>
 #include <chrono>
 #include <cstddef>
@@ -16,13 +18,13 @@
 
 namespace {
 
-using cluster::PassTeam;
+using cluster::HelperThread;
 
 // Counts how often each item was visited and for which part.
 struct CountingJob {
   std::vector<int> visits;
   std::vector<int> parts;
-  void operator()(std::size_t begin, std::size_t end, PassTeam::Part part) {
+  void operator()(std::size_t begin, std::size_t end, HelperThread::Part part) {
     for (std::size_t k = begin; k < end; ++k) {
       ++visits[k];
       parts[k] = part;
@@ -30,8 +32,8 @@ struct CountingJob {
   }
 };
 
-TEST(PassTeam, VisitsEveryItemOnceWhateverTheSplit) {
-  PassTeam team;
+TEST(HelperThread, VisitsEveryItemOnceWhateverTheSplit) {
+  HelperThread team;
   const std::size_t counts[] = {0, 1, 2, 127, 1000};
   for (const std::size_t count : counts) {
     for (const std::size_t split : {std::size_t{0}, count / 3, count / 2, count}) {
@@ -43,7 +45,7 @@ TEST(PassTeam, VisitsEveryItemOnceWhateverTheSplit) {
         for (std::size_t k = 0; k < count; ++k) {
           ASSERT_EQ(job.visits[k], 1) << "count " << count << " split " << split << " item " << k;
           // Results kept per part must not collide, whoever runs it.
-          ASSERT_EQ(job.parts[k], k < split ? PassTeam::kFirstPart : PassTeam::kSecondPart);
+          ASSERT_EQ(job.parts[k], k < split ? HelperThread::kFirstPart : HelperThread::kSecondPart);
         }
       }
     }
@@ -58,23 +60,23 @@ struct RecordingJob {
     std::thread::id thread;
   };
   std::vector<Call> calls[2];
-  void operator()(std::size_t begin, std::size_t end, PassTeam::Part part) {
+  void operator()(std::size_t begin, std::size_t end, HelperThread::Part part) {
     calls[part].push_back({begin, end, std::this_thread::get_id()});
   }
 };
 
-TEST(PassTeam, EachPartComesWholeAndTheFirstOnTheCaller) {
-  PassTeam team;
+TEST(HelperThread, EachPartComesWholeAndTheFirstOnTheCaller) {
+  HelperThread team;
   for (int pass = 0; pass < 60; ++pass) {
     // Now and then the helper has gone to sleep and wakes too late for
     // the pass; the caller then runs the second part too.
     if (pass % 10 == 9) std::this_thread::sleep_for(std::chrono::milliseconds(3));
     RecordingJob job;
     team.Run(1001, 400, job);
-    ASSERT_EQ(job.calls[PassTeam::kFirstPart].size(), 1U);
-    ASSERT_EQ(job.calls[PassTeam::kSecondPart].size(), 1U);
-    const RecordingJob::Call& first = job.calls[PassTeam::kFirstPart][0];
-    const RecordingJob::Call& second = job.calls[PassTeam::kSecondPart][0];
+    ASSERT_EQ(job.calls[HelperThread::kFirstPart].size(), 1U);
+    ASSERT_EQ(job.calls[HelperThread::kSecondPart].size(), 1U);
+    const RecordingJob::Call& first = job.calls[HelperThread::kFirstPart][0];
+    const RecordingJob::Call& second = job.calls[HelperThread::kSecondPart][0];
     EXPECT_EQ(first.begin, 0U);
     EXPECT_EQ(first.end, 400U);
     EXPECT_EQ(first.thread, std::this_thread::get_id());
@@ -87,7 +89,7 @@ TEST(PassTeam, EachPartComesWholeAndTheFirstOnTheCaller) {
 // flag after the pass, as if it had done the arithmetic itself.
 struct OverflowingJob {
   std::size_t overflowAt;
-  void operator()(std::size_t begin, std::size_t end, PassTeam::Part) const {
+  void operator()(std::size_t begin, std::size_t end, HelperThread::Part) const {
     for (std::size_t k = begin; k < end; ++k) {
       volatile long double value = std::numeric_limits<long double>::max();
       if (k == overflowAt) value = value * value;
@@ -95,8 +97,8 @@ struct OverflowingJob {
   }
 };
 
-TEST(PassTeam, TheHelpersFloatingFlagsReachTheCaller) {
-  PassTeam team;
+TEST(HelperThread, TheHelpersFloatingFlagsReachTheCaller) {
+  HelperThread team;
   for (int pass = 0; pass < 200; ++pass) {
     std::feclearexcept(FE_ALL_EXCEPT);
     // In the second part: the helper's when it joins.
@@ -116,8 +118,8 @@ TEST(PassTeam, TheHelpersFloatingFlagsReachTheCaller) {
 
 // The same, made certain to run on the helper (the caller waits for it),
 // for each flag the engine reads: the split cells' checks read all four.
-TEST(PassTeam, EveryFlagRaisedOnTheHelperReachesTheCaller) {
-  PassTeam team;
+TEST(HelperThread, EveryFlagRaisedOnTheHelperReachesTheCaller) {
+  HelperThread team;
   team.SetWaitForHelper(true);
   const std::thread::id caller = std::this_thread::get_id();
   struct Case {
@@ -136,8 +138,8 @@ TEST(PassTeam, EveryFlagRaisedOnTheHelperReachesTheCaller) {
         const Case& test;
         std::thread::id caller;
         bool helperRan = false;
-        void operator()(std::size_t, std::size_t, PassTeam::Part part) {
-          if (part != PassTeam::kSecondPart) return;
+        void operator()(std::size_t, std::size_t, HelperThread::Part part) {
+          if (part != HelperThread::kSecondPart) return;
           volatile long double big = std::numeric_limits<long double>::max();
           volatile long double result = test.raise(big);
           (void)result;
@@ -155,12 +157,12 @@ TEST(PassTeam, EveryFlagRaisedOnTheHelperReachesTheCaller) {
 
 // A first part that throws abandons the pass: the helper is done with the
 // job before the exception leaves Run(), and the next pass runs normally.
-TEST(PassTeam, AFailingFirstPartLeavesTheTeamReady) {
-  PassTeam team;
+TEST(HelperThread, AFailingFirstPartLeavesTheTeamReady) {
+  HelperThread team;
   for (int pass = 0; pass < 20; ++pass) {
     struct Failing {
-      void operator()(std::size_t, std::size_t, PassTeam::Part part) {
-        if (part == PassTeam::kFirstPart) throw std::runtime_error("first part");
+      void operator()(std::size_t, std::size_t, HelperThread::Part part) {
+        if (part == HelperThread::kFirstPart) throw std::runtime_error("first part");
       }
     } failing;
     EXPECT_THROW(team.Run(100, 50, failing), std::runtime_error);
@@ -170,18 +172,67 @@ TEST(PassTeam, AFailingFirstPartLeavesTheTeamReady) {
   }
 }
 
-TEST(PassTeam, StartsAndStopsWithoutWork) {
+TEST(HelperThread, StartsAndStopsWithoutWork) {
   // A team that never ran a pass, and one destroyed right after a pass,
   // must both end (the destructor wakes and joins the helper).
   for (int round = 0; round < 50; ++round) {
-    PassTeam idle;
+    HelperThread idle;
   }
   for (int round = 0; round < 50; ++round) {
-    PassTeam team;
+    HelperThread team;
     CountingJob job{std::vector<int>(300, 0), std::vector<int>(300, -1)};
     team.Run(300, 150, job);
     for (const int visits : job.visits) ASSERT_EQ(visits, 1);
   }
+}
+
+// ---- Two pieces of work side by side -------------------------------------
+
+using cluster::RunSideBySide;
+
+TEST(RunSideBySide, BothPiecesRunOnceAndTheirResultsAreSeenAfterwards) {
+  for (int round = 0; round < 200; ++round) {
+    int first = 0;
+    int second = 0;
+    RunSideBySide([&] { ++first; }, [&] { ++second; });
+    ASSERT_EQ(first, 1);
+    ASSERT_EQ(second, 1);
+  }
+}
+
+TEST(RunSideBySide, TheFirstPiecesErrorWinsOverTheSeconds) {
+  try {
+    RunSideBySide([] { throw std::runtime_error("first"); }, [] { throw std::runtime_error("second"); });
+    ADD_FAILURE() << "no error";
+  } catch (const std::runtime_error& e) {
+    EXPECT_EQ(std::string(e.what()), "first");
+  }
+
+  try {
+    RunSideBySide([] {}, [] { throw std::runtime_error("second"); });
+    ADD_FAILURE() << "no error";
+  } catch (const std::runtime_error& e) {
+    EXPECT_EQ(std::string(e.what()), "second");
+  }
+}
+
+TEST(RunSideBySide, TheSecondPieceRoundsAsTheCallerDoes) {
+  volatile long double one = 1.0L;
+  const long double nearestThird = one / 3.0L;
+  const int saved = std::fegetround();
+  ASSERT_EQ(std::fesetround(FE_DOWNWARD), 0);
+  const long double downwardThird = one / 3.0L;
+  int secondRounding = -1;
+  long double secondThird = 0;
+  RunSideBySide([] {},
+                [&] {
+                  secondRounding = std::fegetround();
+                  secondThird = one / 3.0L;
+                });
+  std::fesetround(saved);
+  ASSERT_NE(downwardThird, nearestThird) << "a third must round differently downward";
+  EXPECT_EQ(secondRounding, FE_DOWNWARD);
+  EXPECT_EQ(secondThird, downwardThird);
 }
 
 }  // namespace

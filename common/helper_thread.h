@@ -1,10 +1,13 @@
-// Two threads sharing one pass over many independent items.
+// A second thread that shares work with its owner.
 //
-// The agglomeration's set-up and each merge's pass work on rows that do not
-// depend on one another, and a second core halves their time. A PassTeam
-// keeps one helper thread for its whole life; Run() does the first part of
-// a pass on the calling thread while the helper does the rest, and returns
-// when both parts are done.
+// The program's long loops work on items that do not depend on one another:
+// the rows of the agglomeration's set-up and of each merge's pass, blocks of
+// cells converted at a capture, blocks of lines formatted for the echo. A
+// second core halves their time. A HelperThread keeps one thread for its
+// whole life; Run() does the first part of a pass on the calling thread
+// while the helper does the rest, and returns when both parts are done. It
+// is the one way the program uses a second core; RunSideBySide() below is
+// Run() for two pieces of work.
 //
 // The caller never waits for a helper that has not started: if the helper
 // is slow to wake (another program holds the other core), the caller does
@@ -23,21 +26,22 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <thread>
 
 namespace cluster {
 
-class PassTeam {
+class HelperThread {
  public:
   // Which part of a pass a call is for, whichever thread runs it. Work
   // that keeps results per part (a least value, a list) indexes them by
   // this: each part runs exactly once, so no result is overwritten.
   enum Part : int { kFirstPart = 0, kSecondPart = 1 };
 
-  PassTeam();
-  ~PassTeam();
-  PassTeam(const PassTeam&) = delete;
-  PassTeam& operator=(const PassTeam&) = delete;
+  HelperThread();
+  ~HelperThread();
+  HelperThread(const HelperThread&) = delete;
+  HelperThread& operator=(const HelperThread&) = delete;
 
   // For tests: the caller waits for the helper to take the second part of
   // every pass instead of taking it itself, so the helper's path runs
@@ -92,5 +96,18 @@ class PassTeam {
   bool waitForHelper_ = false;
   std::thread helper_;
 };
+
+// A helper for work outside the engine, made on first use and kept for the
+// process's life; nothing when there is no second core or no thread to be
+// had. Its work must not nest: a job never calls Run() on it again.
+HelperThread* SharedHelperThread();
+
+// Runs two independent pieces of work at once on the shared helper, or one
+// after the other without one (then the second does not start once the
+// first has failed). An exception from either piece reaches the caller
+// after both have ended; when both fail, the first piece's is the one
+// raised. The second piece computes with the caller's rounding and
+// precision; the floating-point flags it raises stay with it.
+void RunSideBySide(const std::function<void()>& first, const std::function<void()>& second);
 
 }  // namespace cluster
