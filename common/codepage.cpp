@@ -44,14 +44,13 @@ class Converter {
 
   // Converts the whole input; an unconvertible or invalid sequence of `skip`
   // bytes is replaced by `replacement` and conversion goes on after it.
-  std::string Run(std::string_view in, std::string_view replacement, bool* clean = nullptr) {
+  std::string Run(std::string_view in, std::string_view replacement) {
     const std::lock_guard<std::mutex> lock(mutex_);
     std::string out;
     out.reserve(in.size() * 2 + 4);
     char buffer[256];
     char* src = const_cast<char*>(in.data());
     std::size_t left = in.size();
-    if (clean) *clean = true;
     while (left > 0) {
       char* dst = buffer;
       std::size_t room = sizeof buffer;
@@ -60,7 +59,6 @@ class Converter {
       if (r == static_cast<std::size_t>(-1)) {
         if (errno == E2BIG) continue;
         // EILSEQ or EINVAL: skip one whole input character.
-        if (clean) *clean = false;
         std::size_t skip = skipLength_(static_cast<unsigned char>(*src), left);
         out.append(replacement);
         src += skip;
@@ -95,11 +93,5 @@ Converter& Utf8Converter() {
 std::string Cp932FromUtf8(std::string_view utf8) { return Cp932Converter().Run(utf8, "?"); }
 
 std::string Utf8FromCp932(std::string_view cp932) { return Utf8Converter().Run(cp932, "\xEF\xBF\xBD"); }
-
-bool IsValidCp932(std::string_view cp932) {
-  bool clean = true;
-  Utf8Converter().Run(cp932, "", &clean);
-  return clean;
-}
 
 }  // namespace cluster

@@ -30,7 +30,4 @@ std::string Cp932FromUtf8(std::string_view utf8);
 // U+FFFD per offending byte, so nothing is silently dropped.
 std::string Utf8FromCp932(std::string_view cp932);
 
-// True when every byte of the text decodes as code page 932.
-bool IsValidCp932(std::string_view cp932);
-
 }  // namespace cluster

@@ -1,10 +1,14 @@
 // The agglomeration: merge the least pair, value the new cluster against the
 // others by the method's update rule, repeat until one cluster remains.
+// This is the one full account of how the engine works and why its results
+// are exact; the other engine files say only what they do.
 //
-// The plain procedure keeps a pair list, searches it linearly for the first
-// least value, appends the new cluster's pairs and removes the merged ones by
-// shifting. That costs O(n^4) in all. This store gives the same merges, ids
-// and bits from a matrix instead, for these reasons:
+// Exactness. The result is defined by the pair-list procedure: a list of
+// pairs searched linearly for the first least value (strict less-than), the
+// new cluster's pairs appended in ascending order of the other id, the
+// merged pairs removed by shifting. That costs O(n^4) in all; the tests keep
+// it, literally, as the reference (tests/engine_oracle.h). This store gives
+// the same merges, ids and bits from a matrix instead, because:
 //
 // * A pair's place in the list only reflects when it was made: survivors
 //   keep their order and new pairs go to the end. The first pairs are made
@@ -14,41 +18,65 @@
 //   first of the least values" is the least (value, higher id, lower id).
 // * A pair's value never changes while the pair exists, and an update reads
 //   only d(a, n), d(b, n), d(a, b) and member counts, so computing it from a
-//   matrix with the same grouping of operations gives the same bits.
+//   matrix with the same grouping of operations (engine/update_rules.h)
+//   gives the same bits.
+// Between merges the store can therefore still be read as that list
+// (AnalysisStore::PairList computes entry k from the cluster table).
 //
-// Every active cluster owns a row of the working matrix; the new cluster
-// takes over the lower of the two merged rows and the higher row dies. A
-// pair belongs to its higher row, and each row keeps a candidate that is at
-// or below every pair it owns (CandidateTree). The least candidate is the
-// least pair as soon as its partner is still active; otherwise its row was
-// left with a stale candidate by an earlier merge and is rescanned. New pairs
-// lower the candidates of the rows that own them right away, which matters
-// because a centroid update can lower a distance. A merge therefore costs one
-// pass over the active rows plus the occasional rescan, and asks a row's
+// The search. Every active cluster owns a row of the working matrix; the new
+// cluster takes over the lower of the two merged rows and the higher row
+// dies. A pair belongs to its higher row, and each row keeps a candidate
+// that is at or below every pair it owns (CandidateTree, a tournament tree
+// over the rows). The least candidate is the least pair as soon as its
+// partner is still active; otherwise its row was left with a stale
+// candidate by an earlier merge and is rescanned. New pairs lower the
+// candidates of the rows that own them right away, which matters because a
+// centroid update can lower a distance. A merge therefore costs one pass
+// over the active rows plus the occasional rescan, and asks a row's
 // candidate through a 64-bit bound first (CandidateTree::IsBelow).
 //
-// Where that pass spends its time decides the layout. On x87 an 80-bit load
-// costs several times a 64-bit one, and in a packed triangle the pass reads
-// a merged row's pairs with the rows above it down a column, one cache miss
-// per row that stalls the pass. So the working values normally live in a
-// full square of split cells (engine/work_cells.h: a double and a float
-// that add up to the value exactly): both merged rows are read along their
-// length with cheap loads (UpdateSquare), and each new value is written to
-// the new cluster's row and, mirrored, to the other row's own line; those
-// scattered stores are prefetched and do not hold the pass up as loads
-// would. A value that split cells cannot hold exactly (far beyond ordinary
-// magnitudes) is caught by the floating-point flags after the set-up or the
-// merge's pass; the run then rebuilds its working values as whole 80-bit
-// values in a packed triangle, replaying the merges made so far, and goes
-// on from there (SwitchToWideCells). Stores too large for a square use the
-// triangle from the start. The triangle's pass runs in three stretches of
-// rows, each with one fixed layout (UpdateRuns).
+// The working values. Where that pass spends its time decides the layout.
+// On x87 an 80-bit load costs several times a 64-bit one, and in a packed
+// triangle the pass reads a merged row's pairs with the rows above it down
+// a column, one cache miss per row that stalls the pass. So the working
+// values normally live in a full square of split cells (engine/work_cells.h:
+// a double and a float that add up to the value exactly): both merged rows
+// are read along their length with cheap loads (UpdateSquare), and each new
+// value is written to the new cluster's row and, mirrored, to the other
+// row's own line; those scattered stores are prefetched and do not hold the
+// pass up as loads would. The set-up fills the lower half and copies it to
+// the upper half in blocks of rows small enough for the second-level cache.
+// A merge's own factors (the centroid weights, d(a, b)) are split the same
+// way and its member counts kept as doubles, since the pass reloads them
+// for every row; the candidates and the rescans compare the double halves
+// first, and the 80-bit comparison is made only where they cannot decide.
 //
-// The rows of a square's pass are independent, so a long pass is shared
-// with a helper thread (HelperThread): each part keeps its own least pair of
-// the new row and its own list of lowered candidates, which the tree takes
-// in after the pass. Every value is computed by the same operations on
-// either thread, so who computed it never shows.
+// Whole values. A value that split cells cannot hold exactly (far beyond
+// ordinary magnitudes) raises the overflow or underflow flag when stored,
+// which the set-up or the merge's pass then reads; the run switches to whole
+// 80-bit values in a packed triangle, replaying the merges made so far from
+// the captured data, and goes on exactly as before (SwitchToWideCells).
+// Stores too large for a square use the triangle from the start. The
+// triangle's pass runs in three stretches of rows, each with one fixed
+// layout (UpdateRuns).
+//
+// The second thread. The rows of the set-up and of a square's pass are
+// independent, so long ones are shared with a helper thread
+// (common/helper_thread.h): the caller takes the first part (the set-up's
+// rows up to n/sqrt(2), half of the pairs; 55% of a pass, since the helper
+// starts a moment later) and the helper the rest, or the caller both when
+// the helper has not joined in time. Each part keeps its own results (the
+// new row's least pair, the rows whose candidates it lowered), which the
+// candidate tree takes in after the pass, on the caller; the helper's
+// floating-point flags are raised again on the caller, so the checks above
+// read one set of flags. Every value is computed by the same operations on
+// either thread, so who computed it never shows. A pass never allocates, so
+// it cannot fail half way on the helper.
+//
+// Errors. The set-up fails at the first pair in list order whose square is
+// not finite (EOverflow, or EInvalidOp for a NaN); a merge whose update
+// overflows raises EOverflow. Lookups that fail carry only "Range error in
+// SeekC" / "SeekD range error".
 #include <algorithm>
 #include <limits>
 #include <type_traits>
@@ -89,7 +117,7 @@ bool AnalysisStore::AgglomerateSteps(std::int32_t merges) {
   if (DistType != kCentroidMethod && DistType != kWardMethod) return false;
   method_ = DistType;
   if (finished_) return true;
-  // With fewer than two clusters there is no pair to merge: the plain
+  // With fewer than two clusters there is no pair to merge: the pair-list
   // procedure then looks up a cluster that does not exist.
   if (activeRows_.size() < 2) throw Exception("Range error in SeekC");
   struct TableRefresh {
@@ -118,7 +146,7 @@ void AnalysisStore::MergeStep() {
 
   if (activeRows_.size() == 2) {
     // The root. The two merged clusters stay in the table and their pair in
-    // the list, as the plain procedure leaves them.
+    // the list, as the pair-list procedure leaves them.
     inTable_[newId] = 1;
     pairCount_ = 1;
     finished_ = true;

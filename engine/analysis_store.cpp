@@ -277,8 +277,8 @@ void AnalysisStore::ResetRowsToLeaves(std::int32_t n) {
   }
 }
 
-// The plain procedure fails at the first pair, in list order, whose value is
-// not finite: the list order is the storage order.
+// The set-up fails at the first pair, in list order, whose value is not
+// finite: the list order is the storage order.
 void AnalysisStore::ThrowFirstPrepareError(std::int32_t n) const {
   ClearFloatFlags();
   const std::size_t count = TriangleSize(n);

@@ -9,10 +9,10 @@
 //
 // A run is: fill the captured data, PrepareClusters(), Agglomerate(), read
 // the tree (root = ClusterTable(ClusterCount()).Node), FreeClusterTree().
-// Between merges the store reads exactly like the plain procedure it
-// replaces: the cluster table holds the active clusters in ascending id
-// order, and the pair list holds one entry per pair of them in the order the
-// pairs were made. After a complete run of n >= 2 objects the table holds the
+// Between merges the store reads exactly like the pair-list procedure that
+// defines the result: the cluster table holds the active clusters in
+// ascending id order, and the pair list holds one entry per pair of them in
+// the order the pairs were made. After a complete run of n >= 2 objects the table holds the
 // last two clusters merged and the root (ClusterCount() == 3), the pair list
 // holds only the last merged pair, and NextClusterId() == 2n - 1.
 //
@@ -50,11 +50,9 @@ class AnalysisStore {
 
   // The pages of the working values. Huge pages spare a merge the address
   // translations of its stores, one per row; a program that runs many
-  // analyses gains most from them. A tool that runs one analysis, having
-  // just freed the memory of its cell grid, gets ordinary pages back from
-  // the system at once, while huge pages are found and cleared afresh: with
-  // 5000 objects the set-up then took 0.15 s against 0.55 s, and the merges
-  // no longer.
+  // analyses gains most from them. A tool that runs one analysis gets
+  // ordinary pages from the system at once, while huge pages are found and
+  // cleared afresh, which costs its set-up more than its merges gain.
   enum class WorkPages { kHuge, kOrdinary };
 
   // A store for up to maxObjects objects (1..kLargestMaxObjects, else
@@ -70,7 +68,7 @@ class AnalysisStore {
   AnalysisStore& operator=(const AnalysisStore&) = delete;
 
   std::int32_t MaxObjects() const { return maxObjects_; }
-  // Largest pair list and cluster table the plain procedure could need.
+  // Largest pair list and cluster table the pair-list procedure could need.
   std::int64_t MaxPairs() const;
   std::int32_t MaxClusterSlots() const { return maxObjects_ + 3; }
 

@@ -1,8 +1,7 @@
-// How the agglomeration keeps its working pair values in memory.
+// How the agglomeration keeps its working pair values in memory (why they
+// are kept this way is told in agglomerate.cpp).
 //
-// A value is an 80-bit extended real, but on x87 an 80-bit load costs
-// several times a 64-bit or 32-bit one, and a merge loads two stored values
-// for every active cluster. So a value is normally kept split: hi is the
+// A value is normally kept split: hi is the
 // value rounded to double and lo the remainder value - hi as a float. The
 // remainder is exact and has at most 11 significant bits, so it fits a float
 // whenever it lies in the float range: for values between about 2^-86 and
@@ -24,8 +23,8 @@
 
 namespace cluster {
 
-// Twelve bytes, packed: a full square of 10,000 objects then fits beside
-// the captured dissimilarities in about 2 GB.
+// Twelve bytes, packed: a full square takes a quarter less memory than
+// with padding to 16.
 struct __attribute__((packed, aligned(4))) SplitReal {
   double hi;
   float lo;
@@ -60,26 +59,15 @@ struct SplitCells {
   // per value. Here hi goes to the cell, is subtracted back from there, and
   // lo follows.
   static void Store(Cell& cell, Real value) {
-#if defined(__x86_64__) || defined(__i386__)
     asm("fstl (%1)\n\tfsubl (%1)\n\tfstps 8(%1)" : "=m"(cell) : "r"(&cell), "t"(value) : "st");
-#else
-    const double hi = static_cast<double>(value);
-    cell.hi = hi;
-    cell.lo = static_cast<float>(value - static_cast<Real>(hi));
-#endif
   }
   // Stores one value in two cells; lo is worked out at the first, so the
   // second, often far away, is only written.
   static void StoreTwice(Cell& first, Cell& second, Real value) {
-#if defined(__x86_64__) || defined(__i386__)
     asm("fstl (%2)\n\tfstl (%3)\n\tfsubl (%2)\n\tfsts 8(%2)\n\tfstps 8(%3)"
         : "=m"(first), "=m"(second)
         : "r"(&first), "r"(&second), "t"(value)
         : "st");
-#else
-    Store(first, value);
-    second = first;
-#endif
   }
 };
 

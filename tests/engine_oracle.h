@@ -1,5 +1,6 @@
-// Reference agglomeration for the engine's tests and benchmark: the plain
-// procedure, transcribed literally and kept slow on purpose. One pair list
+// Reference agglomeration for the engine's tests and benchmark: the pair-list
+// procedure that defines the engine's result, written out literally and kept
+// slow on purpose. One pair list
 // searched linearly for the first least value (strict less-than), the new
 // cluster's pairs appended in table order, merged pairs and slots removed by
 // shifting later entries down, lookups by linear scan. It shares no code with

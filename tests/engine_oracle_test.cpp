@@ -1,4 +1,4 @@
-// The engine against the plain procedure (tests/engine_oracle.h) on random
+// The engine against the pair-list procedure (tests/engine_oracle.h) on random
 // data sets: the same merges in the same order, the same ids and members and
 // the same 80-bit heights, for both methods and for data with and without
 // exact ties, negative and zero dissimilarities, and values far from 1.
