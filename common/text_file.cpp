@@ -115,6 +115,18 @@ void CheckIo() {
   throw EInOutError(code, IoErrorMessage(code));
 }
 
+void OpenToRead(TextFile& file, const std::string& path) {
+  file.BindName(path);
+  file.OpenForReading();
+  CheckIo();
+}
+
+void OpenToWrite(TextFile& file, const std::string& path) {
+  file.BindName(path);
+  file.OpenForWriting();
+  CheckIo();
+}
+
 TextFile::TextFile() = default;
 
 TextFile::~TextFile() {

@@ -67,6 +67,13 @@ class ELineTooLong : public Exception {
   ELineTooLong();
 };
 
+class TextFile;
+
+// Binds `file` to `path` and opens it for reading or for writing, as one
+// statement: a failure raises EInOutError at once.
+void OpenToRead(TextFile& file, const std::string& path);
+void OpenToWrite(TextFile& file, const std::string& path);
+
 // Where a device-bound TextFile's bytes go. The device may throw its own
 // errors (for instance the printer's); they pass straight through.
 class TextDevice {

@@ -78,9 +78,7 @@ void SaveCsvFile(const DataGrids& grids, const std::string& path) {
   const std::int32_t n = ObjectCountOf(grids);
   const std::int32_t m = grids.Matrix.RowCount() - 1;
   TextFile file;
-  file.BindName(path);
-  file.OpenForWriting();
-  CheckIo();
+  OpenToWrite(file, path);
   for (std::int32_t i = 1; i <= n; ++i) {
     file.WriteCharItem(',');
     file.WriteTextItem(CsvField(grids.Labels.Cell(1, i)));
@@ -111,9 +109,7 @@ void SaveCsvFile(const DataGrids& grids, const std::string& path) {
 
 void LoadCsvFile(DataGrids& grids, const std::string& path, std::int32_t maxObjects) {
   TextFile file;
-  file.BindName(path);
-  file.OpenForReading();
-  CheckIo();
+  OpenToRead(file, path);
   std::vector<std::string> fields;
 
   const std::string header = file.ReadLineText();

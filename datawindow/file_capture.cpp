@@ -13,12 +13,6 @@ namespace cluster {
 
 namespace {
 
-void OpenForReading(TextFile& file, const std::string& path) {
-  file.BindName(path);
-  file.OpenForReading();
-  CheckIo();
-}
-
 // Reads one line into `line` and passes its line end, as the grid loaders do.
 void ReadLine(TextFile& file, std::string& line) {
   file.ReadLineText(line);
@@ -43,7 +37,7 @@ bool Convert(FileCapture& capture, std::int32_t i, std::int32_t j, const std::st
 
 FileCapture CaptureNativeFile(const std::string& path, std::int32_t maxObjects) {
   TextFile file;
-  OpenForReading(file, path);
+  OpenToRead(file, path);
   const std::int32_t n = file.ReadIntegerItem();
   CheckIo();
   file.SkipLine();
@@ -79,7 +73,7 @@ FileCapture CaptureNativeFile(const std::string& path, std::int32_t maxObjects) 
 
 FileCapture CaptureCsvFile(const std::string& path, std::int32_t maxObjects) {
   TextFile file;
-  OpenForReading(file, path);
+  OpenToRead(file, path);
   std::vector<std::string> fields;
   std::string line;
   ReadLine(file, line);

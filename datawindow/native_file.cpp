@@ -10,9 +10,7 @@ void SaveNativeFile(const DataGrids& grids, const std::string& path) {
   const std::int32_t n = ObjectCountOf(grids);
   const std::int32_t m = grids.Matrix.RowCount() - 1;
   TextFile file;
-  file.BindName(path);
-  file.OpenForWriting();
-  CheckIo();
+  OpenToWrite(file, path);
   file.WriteIntegerItem(n);
   file.WriteLineEnd();
   CheckIo();
@@ -34,9 +32,7 @@ void SaveNativeFile(const DataGrids& grids, const std::string& path) {
 
 void LoadNativeFile(DataGrids& grids, const std::string& path, std::int32_t maxObjects) {
   TextFile file;
-  file.BindName(path);
-  file.OpenForReading();
-  CheckIo();
+  OpenToRead(file, path);
   const std::int32_t n = file.ReadIntegerItem();
   CheckIo();
   file.SkipLine();
