@@ -7,6 +7,7 @@
 #include "common/text_file.h"
 #include "common/texts.h"
 #include "datawindow/csv_file.h"
+#include "datawindow/native_file.h"
 #include "datawindow/object_limit.h"
 
 namespace cluster {
@@ -38,11 +39,7 @@ bool Convert(FileCapture& capture, std::int32_t i, std::int32_t j, const std::st
 FileCapture CaptureNativeFile(const std::string& path, std::int32_t maxObjects) {
   TextFile file;
   OpenToRead(file, path);
-  const std::int32_t n = file.ReadIntegerItem();
-  CheckIo();
-  file.SkipLine();
-  CheckIo();
-  CheckDeclaredObjectCount(n, maxObjects);
+  const std::int32_t n = ReadNativeCount(file, maxObjects);
 
   FileCapture capture;
   std::string line;

@@ -30,14 +30,19 @@ void SaveNativeFile(const DataGrids& grids, const std::string& path) {
   CheckIo();
 }
 
-void LoadNativeFile(DataGrids& grids, const std::string& path, std::int32_t maxObjects) {
-  TextFile file;
-  OpenToRead(file, path);
+std::int32_t ReadNativeCount(TextFile& file, std::int32_t maxObjects) {
   const std::int32_t n = file.ReadIntegerItem();
   CheckIo();
   file.SkipLine();
   CheckIo();
   CheckDeclaredObjectCount(n, maxObjects);
+  return n;
+}
+
+void LoadNativeFile(DataGrids& grids, const std::string& path, std::int32_t maxObjects) {
+  TextFile file;
+  OpenToRead(file, path);
+  const std::int32_t n = ReadNativeCount(file, maxObjects);
 
   CellGrid& matrix = grids.Matrix;
   CellGrid& labels = grids.Labels;

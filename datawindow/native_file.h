@@ -16,8 +16,15 @@
 
 namespace cluster {
 
+class TextFile;
+
 // Writes the grids to `path` (file-system bytes), emptying an existing file.
 void SaveNativeFile(const DataGrids& grids, const std::string& path);
+
+// Reads the object count from line 1 of a native file open for reading and
+// passes the rest of that line; a count above `maxObjects` is refused
+// (ETooManyObjects).
+std::int32_t ReadNativeCount(TextFile& file, std::int32_t maxObjects);
 
 // Reads `path` into both grids: headings, labels, values and the mask. A
 // count above `maxObjects` is refused (ETooManyObjects) before the grids
