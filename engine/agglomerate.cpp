@@ -114,7 +114,7 @@ bool AnalysisStore::Agglomerate() {
 }
 
 bool AnalysisStore::AgglomerateSteps(std::int32_t merges) {
-  if (DistType != kCentroidMethod && DistType != kWardMethod) return false;
+  if (!IsKnownMethod(DistType)) return false;
   method_ = DistType;
   if (finished_) return true;
   // With fewer than two clusters there is no pair to merge: the pair-list
@@ -192,7 +192,7 @@ void AnalysisStore::SwitchToWideCells() {
   const std::int32_t n = preparedCount_;
   splitCells_ = false;
   candidates_.Reset(n);
-  FillWork<WideCells>(n, halvedAtSetUp_);
+  FillWork<WideCells>(n);
   candidates_.RefreshAll();
   ResetRowsToLeaves(n);
   for (std::int32_t id = n + 1; id <= nextClusterId_; ++id) {
@@ -292,32 +292,61 @@ bool AnalysisStore::UpdateForMerge(std::int32_t rowA, std::int32_t rowB, std::in
     ClearFloatFlags();
   }
   using Constant = typename Cells::Constant;
-  if (method_ == kCentroidMethod) {
-    const CentroidWeights weights = CentroidWeightsFor(na, nb);
-    Constant w1;
-    Constant w2;
-    Constant abW3;
-    if (!Cells::MakeConstant(weights.w1, w1) || !Cells::MakeConstant(weights.w2, w2) ||
-        !Cells::MakeConstant(dab * weights.w3, abW3)) {
-      return false;
+  // Counts are whole numbers, exact as doubles, which x87 loads more cheaply
+  // than it converts integers.
+  const double countA = na;
+  const double countB = nb;
+  switch (method_) {
+    case kCentroidMethod: {
+      const CentroidWeights weights = CentroidWeightsFor(na, nb);
+      Constant w1;
+      Constant w2;
+      Constant abW3;
+      if (!Cells::MakeConstant(weights.w1, w1) || !Cells::MakeConstant(weights.w2, w2) ||
+          !Cells::MakeConstant(dab * weights.w3, abW3)) {
+        return false;
+      }
+      UpdateRows<Cells>(rowA, rowB, newId, [w1, w2, abW3](Real dan, Real dbn, std::int32_t) {
+        return CentroidCombine(dan, dbn, Cells::ValueOf(w1), Cells::ValueOf(w2), Cells::ValueOf(abW3));
+      });
+      break;
     }
-    UpdateRows<Cells>(rowA, rowB, newId, [w1, w2, abW3](Real dan, Real dbn, std::int32_t) {
-      return CentroidCombine(dan, dbn, Cells::ValueOf(w1), Cells::ValueOf(w2), Cells::ValueOf(abW3));
-    });
-  } else {
-    // Counts are whole numbers, exact as doubles, which x87 loads more
-    // cheaply than it converts integers.
-    const double* members = memberCounts_.data();
-    const double countA = na;
-    const double countB = nb;
-    Constant abValue;
-    if (!Cells::MakeConstant(dab, abValue)) return false;
-    UpdateRows<Cells>(rowA, rowB, newId,
-                      [abValue, members, countA, countB](Real dna, Real dnb, std::int32_t row) {
-                        return WardCombine(dna, dnb, Cells::ValueOf(abValue),
-                                           static_cast<Real>(members[row]),
-                                           static_cast<Real>(countA), static_cast<Real>(countB));
-                      });
+    case kWardMethod: {
+      const double* members = memberCounts_.data();
+      Constant abValue;
+      if (!Cells::MakeConstant(dab, abValue)) return false;
+      UpdateRows<Cells>(rowA, rowB, newId,
+                        [abValue, members, countA, countB](Real dna, Real dnb, std::int32_t row) {
+                          return WardCombine(dna, dnb, Cells::ValueOf(abValue),
+                                             static_cast<Real>(members[row]),
+                                             static_cast<Real>(countA), static_cast<Real>(countB));
+                        });
+      break;
+    }
+    case kMedianMethod: {
+      Constant abQuarter;
+      if (!Cells::MakeConstant(dab / 4, abQuarter)) return false;
+      UpdateRows<Cells>(rowA, rowB, newId, [abQuarter](Real dan, Real dbn, std::int32_t) {
+        return MedianCombine(dan, dbn, Cells::ValueOf(abQuarter));
+      });
+      break;
+    }
+    case kSingleLinkage:
+      UpdateRows<Cells>(rowA, rowB, newId, [](Real dan, Real dbn, std::int32_t) { return SingleCombine(dan, dbn); });
+      break;
+    case kCompleteLinkage:
+      UpdateRows<Cells>(rowA, rowB, newId,
+                        [](Real dan, Real dbn, std::int32_t) { return CompleteCombine(dan, dbn); });
+      break;
+    case kAverageLinkage:
+      UpdateRows<Cells>(rowA, rowB, newId, [countA, countB](Real dan, Real dbn, std::int32_t) {
+        return AverageCombine(dan, dbn, static_cast<Real>(countA), static_cast<Real>(countB));
+      });
+      break;
+    default:  // kWeightedLinkage
+      UpdateRows<Cells>(rowA, rowB, newId,
+                        [](Real dan, Real dbn, std::int32_t) { return WeightedCombine(dan, dbn); });
+      break;
   }
   if (kSplit) return SplitStoresWereExact();
   RaiseUpdateError();

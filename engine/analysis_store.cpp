@@ -133,12 +133,11 @@ void AnalysisStore::PrepareClusters() {
   splitCells_ = splitCapable_;
   ClearFloatFlags();
   ClearSplitLossFlags();
-  halvedAtSetUp_ = DistType == kWardMethod;
-  bool allFinite = splitCells_ ? FillWork<SplitCells>(n, halvedAtSetUp_)
-                               : FillWork<WideCells>(n, halvedAtSetUp_);
+  setUpValue_ = SetUpValueOf(DistType);
+  bool allFinite = splitCells_ ? FillWork<SplitCells>(n) : FillWork<WideCells>(n);
   if (splitCells_ && allFinite && !SplitStoresWereExact()) {
     splitCells_ = false;
-    allFinite = FillWork<WideCells>(n, halvedAtSetUp_);
+    allFinite = FillWork<WideCells>(n);
   }
   if (!allFinite) ThrowFirstPrepareError(n);
   candidates_.RefreshAll();
@@ -162,11 +161,11 @@ void AnalysisStore::PrepareClusters() {
 
 // Pair values, and for each row the least pair it owns (its pairs with lower
 // rows). Returns whether every value is finite; the candidates still need
-// RefreshAll(). Ward's method halves the squares. Rows are independent, so
+// RefreshAll(). Rows are independent, so
 // a long set-up is shared with the helper thread: the caller fills the
 // first rows and the helper the rest, which hold as many pairs.
 template <typename Cells>
-bool AnalysisStore::FillWork(std::int32_t n, bool halve) {
+bool AnalysisStore::FillWork(std::int32_t n) {
   // A square's upper half is copied from the lower one block of rows at a
   // time, while those rows are still in the cache: copying a cell is much
   // cheaper than storing a value twice, once across the rows. The copy
@@ -182,7 +181,7 @@ bool AnalysisStore::FillWork(std::int32_t n, bool halve) {
     for (auto first = static_cast<std::int32_t>(std::max<std::size_t>(begin, 2));
          first < static_cast<std::int32_t>(end); first += kBlockRows) {
       const std::int32_t last = std::min(static_cast<std::int32_t>(end) - 1, first + kBlockRows - 1);
-      if (!FillRows<Cells>(first, last, halve)) allFinite[part] = false;
+      if (!FillRows<Cells>(first, last)) allFinite[part] = false;
     }
   };
   const auto rowsEnd = static_cast<std::size_t>(n) + 1;
@@ -201,7 +200,7 @@ bool AnalysisStore::FillWork(std::int32_t n, bool halve) {
 // Row i's pairs (j, i) come in list order, so a strict less-than keeps the
 // first of equal values, as the tie order demands.
 template <typename Cells>
-bool AnalysisStore::FillRows(std::int32_t first, std::int32_t last, bool halve) {
+bool AnalysisStore::FillRows(std::int32_t first, std::int32_t last) {
   constexpr Real kLargest = std::numeric_limits<Real>::max();
   typename Cells::Cell* const work = WorkCells<Cells>();
   bool allFinite = true;
@@ -211,8 +210,7 @@ bool AnalysisStore::FillRows(std::int32_t first, std::int32_t last, bool halve) 
     Real best = 0;
     std::int32_t bestIndex = -1;
     for (std::int32_t j = 0; j < i - 1; ++j) {
-      Real value = d[j] * d[j];
-      if (halve) value = value / 2;
+      const Real value = SetUpValueFrom(d[j]);
       Cells::Store(w[j], value);
       allFinite &= value <= kLargest;
       if (bestIndex < 0 || value < best) {
@@ -260,7 +258,7 @@ void AnalysisStore::SetHelperTakesEveryPass(bool always) {
 }
 
 // A run that leaves split cells refills whole values (agglomerate.cpp).
-template bool AnalysisStore::FillWork<WideCells>(std::int32_t n, bool halve);
+template bool AnalysisStore::FillWork<WideCells>(std::int32_t n);
 
 // Every object is its own cluster, in the row of its index.
 void AnalysisStore::ResetRowsToLeaves(std::int32_t n) {
@@ -285,7 +283,7 @@ void AnalysisStore::ThrowFirstPrepareError(std::int32_t n) const {
   for (std::size_t k = 0; k < count; ++k) {
     const Real d = dist_.Values()[k];
     if (std::isnan(d)) throw EInvalidOp();
-    if (!std::isfinite(d * d)) throw EOverflow();
+    if (!std::isfinite(SetUpValueFrom(d))) throw EOverflow();
   }
   throw EOverflow();
 }

@@ -76,7 +76,8 @@ class AnalysisStore {
 
   // The number of objects; an analysis needs 2 <= ObjectCount <= MaxObjects.
   std::int32_t ObjectCount = 0;
-  // The method: kCentroidMethod (0) or kWardMethod (1).
+  // The method: kCentroidMethod (0), kWardMethod (1), or one of the
+  // linkages and the median method (engine/cluster_types.h).
   std::uint8_t DistType = kCentroidMethod;
 
   // Label of object i (code page 932), 1 <= i <= MaxObjects.
@@ -90,8 +91,9 @@ class AnalysisStore {
   // ---- Run ----
 
   // Builds the starting state from the captured data: the pair list of all
-  // object pairs, each valued by the squared dissimilarity (halved when
-  // DistType is exactly 1), and one leaf per object. Releases whatever nodes
+  // object pairs, each valued as DistType's method sets up a dissimilarity
+  // (squared; halved for Ward's method; as given for the linkages: see
+  // SetUpValueOf), and one leaf per object. Releases whatever nodes
   // an earlier run left. ERangeError when ObjectCount > MaxObjects;
   // EOverflow when a square exceeds the extended range (also for an
   // infinite dissimilarity), EInvalidOp for a dissimilarity that is not a
@@ -99,7 +101,7 @@ class AnalysisStore {
   void PrepareClusters();
 
   // Merges clusters until one remains, by the method DistType selects.
-  // Returns false, changing nothing, when DistType is neither 0 nor 1: the
+  // Returns false, changing nothing, when DistType is no known method: the
   // caller then shows kInvalidDistTypeMessage. Throws "Range error in SeekC"
   // when fewer than two objects were prepared, and EOverflow when an
   // update overflows.
@@ -179,9 +181,17 @@ class AnalysisStore {
   void RebuildClusterTable();
   void ThrowFirstPrepareError(std::int32_t n) const;
   template <typename Cells>
-  bool FillWork(std::int32_t n, bool halve);
+  bool FillWork(std::int32_t n);
   template <typename Cells>
-  bool FillRows(std::int32_t first, std::int32_t last, bool halve);
+  bool FillRows(std::int32_t first, std::int32_t last);
+  // A dissimilarity as the set-up values it.
+  Real SetUpValueFrom(Real d) const {
+    switch (setUpValue_) {
+      case SetUpValue::kAsGiven: return d;
+      case SetUpValue::kHalfSquare: return d * d / 2;
+      default: return d * d;
+    }
+  }
   // The helper thread for a pass over `items` rows, or none when the pass
   // is too short to share (or no helper can be had).
   HelperThread* HelperFor(std::size_t items);
@@ -212,7 +222,7 @@ class AnalysisStore {
   bool splitCapable_ = false;       // work_ has room for a square of split cells
   bool splitCells_ = false;         // work_ holds SplitCells (a square), else WideCells
   std::int32_t workStride_ = 0;     // cells per row of the square (the prepared n)
-  bool halvedAtSetUp_ = false;      // the set-up halved the squares (Ward)
+  SetUpValue setUpValue_ = SetUpValue::kSquare;  // how the set-up valued the pairs
 
   // Working state of a run (sized by the prepared object count n).
   std::int32_t preparedCount_ = 0;        // n

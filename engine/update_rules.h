@@ -1,13 +1,26 @@
-// The two Lance-Williams update rules, written once for every caller.
+// The Lance-Williams update rules of every method, written once for every
+// caller.
 //
 // Each rule gives the dissimilarity between a cluster n and the cluster made
-// by merging a and b, from d(a, n), d(b, n), d(a, b) and member counts. The
-// grouping of the operations below is fixed: it decides the last bits of
-// every result, and those bits decide ties in later minimum searches, so the
-// merge tree depends on it. Member counts are 32-bit integers, added and
-// multiplied as integers and converted to Real only as operands; the Ward
-// rule adds its counts after converting them, which gives the same bits
-// (see WardCombine).
+// by merging a and b (a the smaller id), from d(a, n), d(b, n), d(a, b) and
+// member counts. The grouping of the operations below is fixed: it decides
+// the last bits of every result, and those bits decide ties in later minimum
+// searches, so the merge tree depends on it. Member counts are 32-bit
+// integers, added and multiplied as integers and converted to Real only as
+// operands; rules that add converted counts get the same bits (see
+// WardCombine). The groupings, as written with extended reals:
+//
+//   centroid  (d(b,n) w2 + d(a,n) w1) - d(a,b) w3,  w1 = na/(na+nb),
+//             w2 = nb/(na+nb), w3 = na nb/(na+nb)^2
+//   ward      ((nn+na) d(n,a) + (nn+nb) d(n,b) - nn d(a,b)) / (nn+na+nb)
+//   single    d(a,n) if d(a,n) <= d(b,n), else d(b,n)
+//   complete  d(a,n) if d(a,n) >= d(b,n), else d(b,n)
+//   average   (na d(a,n) + nb d(b,n)) / (na+nb)
+//   weighted  (d(a,n) + d(b,n)) / 2
+//   median    (d(a,n) / 2 + d(b,n) / 2) - d(a,b) / 4
+//
+// each product, sum, difference and quotient rounded once, left to right as
+// the parentheses say.
 #pragma once
 
 #include <cstdint>
@@ -53,5 +66,26 @@ inline Real WardCombine(Real dna, Real dnb, Real dab, Real nn, Real na, Real nb)
   const Real t2 = dnb * (nn + nb) + t1;
   return (t2 - dab * nn) / (withA + nb);
 }
+
+// The least of the two, d(a, n) when they are equal (so that of +0 and -0
+// the one from the cluster with the smaller id stays).
+inline Real SingleCombine(Real dan, Real dbn) { return dan <= dbn ? dan : dbn; }
+
+// The greatest of the two, d(a, n) when they are equal.
+inline Real CompleteCombine(Real dan, Real dbn) { return dan >= dbn ? dan : dbn; }
+
+// (na d(a, n) + nb d(b, n)) / (na + nb), the counts converted.
+inline Real AverageCombine(Real dan, Real dbn, Real na, Real nb) {
+  const Real t1 = dan * na;
+  const Real t2 = dbn * nb;
+  return (t1 + t2) / (na + nb);
+}
+
+// (d(a, n) + d(b, n)) / 2.
+inline Real WeightedCombine(Real dan, Real dbn) { return (dan + dbn) / 2; }
+
+// (d(a, n) / 2 + d(b, n) / 2) - abQuarter, where abQuarter is d(a, b) / 4
+// (the same for every n of one merge).
+inline Real MedianCombine(Real dan, Real dbn, Real abQuarter) { return (dan / 2 + dbn / 2) - abQuarter; }
 
 }  // namespace cluster

@@ -10,7 +10,10 @@ PlainAgglomeration::PlainAgglomeration(std::int32_t n, const std::vector<long do
   std::size_t k = 0;
   for (std::int32_t i = 2; i <= n; ++i) {
     for (std::int32_t j = 1; j <= i - 1; ++j) {
-      long double value = lower[k] * lower[k];
+      // The centroid and median methods work on squares, Ward's on half
+      // squares, the linkages on the dissimilarities as given.
+      const bool asGiven = method >= 2 && method <= 5;
+      long double value = asGiven ? lower[k] : lower[k] * lower[k];
       ++k;
       if (method == 1) value = value / 2;
       pairs_.push_back({j, i, value});
@@ -65,6 +68,34 @@ long double PlainAgglomeration::WardUpdate(std::int32_t n, std::int32_t a,
          static_cast<long double>(nn + na + nb);
 }
 
+// The rules written out as their definitions read, left to right.
+long double PlainAgglomeration::Update(std::int32_t n, std::int32_t a, std::int32_t b) const {
+  switch (method_) {
+    case 0: return CentroidUpdate(n, a, b);
+    case 1: return WardUpdate(n, a, b);
+    case 2: {
+      // The least, the first of equal ones.
+      const long double da = SeekD(a, n);
+      const long double db = SeekD(b, n);
+      return db < da ? db : da;
+    }
+    case 3: {
+      const long double da = SeekD(a, n);
+      const long double db = SeekD(b, n);
+      return db > da ? db : da;
+    }
+    case 4: {
+      const std::int32_t na = SeekC(a).members;
+      const std::int32_t nb = SeekC(b).members;
+      return (static_cast<long double>(na) * SeekD(a, n) + static_cast<long double>(nb) * SeekD(b, n)) /
+             static_cast<long double>(na + nb);
+    }
+    case 5: return (SeekD(a, n) + SeekD(b, n)) / 2;
+    case 6: return SeekD(a, n) / 2 + SeekD(b, n) / 2 - SeekD(a, b) / 4;
+  }
+  throw std::runtime_error("no such method");
+}
+
 bool PlainAgglomeration::Step() {
   if (finished_) return false;
   if (pairs_.empty()) throw std::runtime_error("Range error in SeekC");
@@ -97,7 +128,7 @@ bool PlainAgglomeration::Step() {
   for (std::size_t s = 0; s + 1 < table_.size(); ++s) {
     const std::int32_t n = table_[s].id;
     if (n == a || n == b) continue;
-    const long double value = method_ == 0 ? CentroidUpdate(n, a, b) : WardUpdate(n, a, b);
+    const long double value = Update(n, a, b);
     pairs_.push_back({n, newId, value});
   }
 

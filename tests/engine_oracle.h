@@ -35,7 +35,8 @@ struct Slot {
 class PlainAgglomeration {
  public:
   // lower[(i-1)(i-2)/2 + (j-1)] is the dissimilarity of objects j < i;
-  // method 0 is the centroid method, 1 Ward's method.
+  // method: 0 centroid, 1 Ward, 2 single, 3 complete, 4 average (UPGMA),
+  // 5 weighted (WPGMA), 6 median (Gower).
   PlainAgglomeration(std::int32_t n, const std::vector<long double>& lower, std::uint8_t method);
 
   // One merge. Returns whether merges remain (false after the root's).
@@ -57,6 +58,7 @@ class PlainAgglomeration {
   long double SeekD(std::int32_t x, std::int32_t y) const;
   long double CentroidUpdate(std::int32_t n, std::int32_t a, std::int32_t b) const;
   long double WardUpdate(std::int32_t n, std::int32_t a, std::int32_t b) const;
+  long double Update(std::int32_t n, std::int32_t a, std::int32_t b) const;
 
   std::uint8_t method_;
   std::vector<Pair> pairs_;

@@ -1,6 +1,6 @@
 // The engine against the pair-list procedure (tests/engine_oracle.h) on random
 // data sets: the same merges in the same order, the same ids and members and
-// the same 80-bit heights, for both methods and for data with and without
+// the same 80-bit heights, for every method and for data with and without
 // exact ties, negative and zero dissimilarities, and values far from 1.
 #include <gtest/gtest.h>
 
@@ -36,6 +36,17 @@ class AgainstPlainProcedure : public ::testing::TestWithParam<std::uint8_t> {
     plain.Run();
     EXPECT_TRUE(SameTree(store, plain, n)) << label << " n=" << n;
     store.FreeClusterTree();
+  }
+
+  // The linkages set up the dissimilarities as given, the other methods
+  // their squares. The cases below that aim at magnitudes of the set-up
+  // values (beyond the double range, beyond what split cells hold) give the
+  // linkages d |d| instead of d, so that they meet the same magnitudes.
+  Lower ForTheMethod(Lower lower) const {
+    if (SetUpValueOf(GetParam()) == SetUpValue::kAsGiven) {
+      for (long double& value : lower) value *= std::fabs(value);
+    }
+    return lower;
   }
 
   AgainstPlainProcedure() {
@@ -122,6 +133,7 @@ TEST_P(AgainstPlainProcedure, ValuesBeyondTheDoubleRange) {
     for (const std::int32_t n : {30, 160}) {
       Lower lower = RandomLower(n, kind, random);
       for (long double& value : lower) value *= 1e200L;
+      lower = ForTheMethod(lower);
       Capture(store_, n, lower, GetParam());
       store_.PrepareClusters();
       oracle::PlainAgglomeration plain(n, lower, GetParam());
@@ -153,7 +165,7 @@ TEST_P(AgainstPlainProcedure, SplitRangeLeftInTheHelpersRows) {
   const long double huge = std::sqrt(std::ldexp(1.6L, 189));
   at(290, 1) = huge;
   at(290, 2) = huge;
-  CompareRun(n, lower, "row 290 beyond the split range");
+  CompareRun(n, ForTheMethod(lower), "row 290 beyond the split range");
 }
 
 // The store keeps pair values split in two halves while they lie in a range
@@ -185,6 +197,7 @@ TEST_P(AgainstPlainProcedure, ValuesBeyondTheSplitRange) {
       const auto n = std::uniform_int_distribution<std::int32_t>(8, scale == 0 ? 120 : 40)(random);
       Lower lower = RandomLower(n, DataKind::kEuclidean, random);
       rescale(lower, scale);
+      lower = ForTheMethod(lower);
       Capture(store_, n, lower, GetParam());
       store_.PrepareClusters();
       oracle::PlainAgglomeration plain(n, lower, GetParam());
@@ -199,15 +212,19 @@ TEST_P(AgainstPlainProcedure, ValuesBeyondTheSplitRange) {
     }
     Lower lower = RandomLower(200, DataKind::kEuclidean, random);
     rescale(lower, scale);
-    CompareRun(200, lower, "scale " + std::to_string(static_cast<double>(scale)));
+    CompareRun(200, ForTheMethod(lower), "scale " + std::to_string(static_cast<double>(scale)));
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(BothMethods, AgainstPlainProcedure, ::testing::Values(0, 1),
-                         [](const ::testing::TestParamInfo<std::uint8_t>& method) {
-                           return method.param == 0 ? std::string("Centroid")
-                                                  : std::string("Ward");
-                         });
+std::string MethodName(const ::testing::TestParamInfo<std::uint8_t>& method) {
+  static const char* const kNames[] = {"Centroid", "Ward", "Single", "Complete", "Average", "Weighted", "Median"};
+  return kNames[method.param];
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryMethod, AgainstPlainProcedure,
+                         ::testing::Values(kCentroidMethod, kWardMethod, kSingleLinkage, kCompleteLinkage,
+                                           kAverageLinkage, kWeightedLinkage, kMedianMethod),
+                         MethodName);
 
 }  // namespace
 }  // namespace cluster::testing
