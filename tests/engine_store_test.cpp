@@ -129,7 +129,8 @@ TEST(StoreErrors, FewerThanTwoObjectsFailTheLookup) {
 
 TEST(StoreErrors, InvalidMethodIsReportedAndMergesNothing) {
   AnalysisStore store;
-  Capture(store, 4, kLine, 2);
+  // 7 is the first selector that names no method.
+  Capture(store, 4, kLine, kMedianMethod + 1);
   store.PrepareClusters();
   EXPECT_FALSE(store.Agglomerate());
   EXPECT_STREQ(AnalysisStore::kInvalidDistTypeMessage, "Invalid value of DistType");
@@ -137,7 +138,7 @@ TEST(StoreErrors, InvalidMethodIsReportedAndMergesNothing) {
   EXPECT_EQ(store.NextClusterId(), 4);
   EXPECT_EQ(store.PairCount(), 6);
   EXPECT_EQ(store.LiveNodeCount(), 4);
-  // A selector other than exactly 1 does not halve the squares.
+  // A selector that names no method sets up squares, not halved ones.
   EXPECT_EQ(store.PairList(2).Value, 16);
   store.DistType = 255;
   EXPECT_FALSE(store.AgglomerateSteps(1));
