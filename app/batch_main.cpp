@@ -8,6 +8,7 @@
 // to standard error in UTF-8. Exit status: 0 success, 1 the data or a file
 // failed, 2 usage.
 #include <QGuiApplication>
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -22,7 +23,8 @@
 #include "app/batch_options.h"
 #include "app/batch_outputs.h"
 #include "app/distance_echo.h"
-#include "app/merge_list.h"
+#include "app/observation_table.h"
+#include "app/tree_outputs.h"
 #include "app/version.h"
 #include "common/codepage.h"
 #include "common/errors.h"
@@ -114,23 +116,117 @@ QByteArray DrawPicture(AnalysisStore& store, const BatchOptions& options) {
   return picture.Picture(plot.HeadingBottom());
 }
 
-FileCapture LoadData(const BatchOptions& options) {
-  return options.csv ? CaptureCsvFile(options.dataFile, kBatchMaxObjects)
-                     : CaptureNativeFile(options.dataFile, kBatchMaxObjects);
+// A usage error found once the data are read (a cut into more groups than
+// there are objects): reported like the others, before any output.
+struct UsageFailure {
+  std::string message;
+};
+
+// What the tool analyses: the labels in code page 932 (the store, the echo,
+// the picture) and in UTF-8 (the outputs for other tools), and the values.
+struct LoadedData {
+  std::vector<std::string> labels;
+  std::vector<std::string> utf8Labels;
+  LowerTriangle values;
+  bool squares = false;  // values are squared distances
+  std::optional<CaptureFailure> failure;
+};
+
+// Labels of a data file in code page 932, or in UTF-8 when every one of
+// them is valid UTF-8 (ASCII labels read the same either way).
+std::vector<std::string> Utf8LabelsOf(const std::vector<std::string>& labels) {
+  const bool utf8 = std::all_of(labels.begin(), labels.end(), [](const std::string& l) { return IsValidUtf8(l); });
+  if (utf8) return labels;
+  std::vector<std::string> converted;
+  for (const std::string& label : labels) converted.push_back(Utf8FromCp932(label));
+  return converted;
+}
+
+LoadedData LoadData(const BatchOptions& options, PhaseTimer& timer) {
+  LoadedData data;
+  if (options.observations) {
+    ObservationTable table = timer.Time("load", [&] {
+      return ReadObservationTable(options.dataFile, options.tsv ? '\t' : ',', kBatchMaxObjects);
+    });
+    if (options.standardize) {
+      for (const std::int32_t column : Standardize(table)) {
+        std::cerr << "cluster-analysis-batch: coordinate column " << column
+                  << " is the same in every row and is left out of the standardized data\n";
+      }
+    }
+    data.labels = table.Cp932Labels();
+    data.utf8Labels = table.Utf8Labels();
+    data.values = timer.Time("distances", [&] { return SquaredDistances(table); });
+    data.squares = true;
+    return data;
+  }
+  FileCapture capture = timer.Time("load", [&] {
+    return options.csv ? CaptureCsvFile(options.dataFile, kBatchMaxObjects)
+                       : CaptureNativeFile(options.dataFile, kBatchMaxObjects);
+  });
+  data.failure = std::move(capture.Failure);
+  data.utf8Labels = Utf8LabelsOf(capture.Labels);
+  data.labels = std::move(capture.Labels);
+  data.values = std::move(capture.Values);
+  return data;
+}
+
+// The checks of the command line that need the data.
+void CheckAgainstTheData(const BatchOptions& options, std::int32_t objects) {
+  if (options.cutGroups && *options.cutGroups > objects) {
+    throw UsageFailure{"--cut " + std::to_string(*options.cutGroups) + " asks for more groups than the " +
+                       std::to_string(objects) + " objects"};
+  }
+}
+
+Real CutHeightOf(const BatchOptions& options) {
+  try {
+    return TextToReal(*options.cutHeight);
+  } catch (const EConvertError&) {
+    throw UsageFailure{"--cut-height takes a number, not '" + *options.cutHeight + "'"};
+  }
+}
+
+// Every text output, made before any is written: an output that cannot be
+// made (a height with no root in SciPy's units) leaves all of them unwritten.
+std::vector<std::pair<std::string, std::string>> TextOutputs(const BatchOptions& options, const AnalysisStore& store,
+                                                             const std::vector<std::string>& labels) {
+  std::vector<std::pair<std::string, std::string>> outputs;
+  const auto add = [&](const std::string& path, auto make) {
+    if (path.empty()) return;
+    try {
+      outputs.emplace_back(path, make());
+    } catch (const ENoSciPyHeight& failure) {
+      throw OutputFailure{OutputName(path), failure.Message()};
+    }
+  };
+  add(options.mergesFile, [&] { return MergeListText(store); });
+  add(options.linkageFile, [&] { return LinkageText(store); });
+  add(options.newickFile, [&] { return NewickText(store, labels); });
+  add(options.groupsFile, [&] {
+    const std::vector<std::int32_t> groups =
+        options.cutGroups ? GroupsOfCut(store, *options.cutGroups) : GroupsBelowHeight(store, CutHeightOf(options));
+    return GroupsText(labels, groups);
+  });
+  add(options.copheneticFile, [&] { return CopheneticText(store); });
+  return outputs;
 }
 
 int RunBatch(const BatchOptions& options) {
   const auto begin = PhaseTimer::Clock::now();
   PhaseTimer timer;
   ReloadDecimalSeparator();
-  FileCapture data = timer.Time("load", [&] { return LoadData(options); });
-  if (data.Failure) {
-    std::cerr << Utf8FromCp932(CaptureFailureMessage(*data.Failure)) << '\n';
+  if (options.cutHeight) CutHeightOf(options);
+  LoadedData data = LoadData(options, timer);
+  if (data.failure) {
+    std::cerr << Utf8FromCp932(CaptureFailureMessage(*data.failure)) << '\n';
     return kExitFailure;
   }
+  CheckAgainstTheData(options, static_cast<std::int32_t>(data.labels.size()));
   // The store holds exactly the objects read, and takes their values over.
-  AnalysisStore store(std::move(data.Labels), std::move(data.Values), AnalysisStore::WorkPages::kOrdinary);
-  store.DistType = options.method == "ward" ? kWardMethod : kCentroidMethod;
+  AnalysisStore store(std::move(data.labels), std::move(data.values), AnalysisStore::WorkPages::kOrdinary);
+  store.DistType = options.methodCode;
+  store.DistancesAreSquares = data.squares;
   if (!options.outputFile.empty()) {
     timer.Time("echo", [&] {
       WritingOutput(options.outputFile, [&] {
@@ -146,8 +242,9 @@ int RunBatch(const BatchOptions& options) {
   }
   timer.Time("prepare", [&] { store.PrepareClusters(); });
   timer.Time("agglomerate", [&] { store.Agglomerate(); });
-  if (!options.mergesFile.empty()) {
-    WritingOutput(options.mergesFile, [&] { WriteOutput(options.mergesFile, MergeListText(store)); });
+  const auto texts = TextOutputs(options, store, data.utf8Labels);
+  for (const auto& [path, text] : texts) {
+    WritingOutput(path, [&] { WriteOutput(path, text); });
   }
   if (!options.plotFile.empty()) {
     timer.Time("plot", [&] {
@@ -164,9 +261,13 @@ int RunBatch(const BatchOptions& options) {
 
 std::vector<NamedOutput> OutputsOf(const BatchOptions& options) {
   std::vector<NamedOutput> outputs;
-  if (!options.outputFile.empty()) outputs.push_back({"--output", options.outputFile});
-  if (!options.mergesFile.empty()) outputs.push_back({"--merges", options.mergesFile});
-  if (!options.plotFile.empty()) outputs.push_back({"--plot", options.plotFile});
+  const std::pair<const char*, const std::string*> all[] = {
+      {"--output", &options.outputFile},   {"--merges", &options.mergesFile}, {"--linkage", &options.linkageFile},
+      {"--newick", &options.newickFile},   {"--groups", &options.groupsFile}, {"--cophenetic", &options.copheneticFile},
+      {"--plot", &options.plotFile}};
+  for (const auto& [option, path] : all) {
+    if (!path->empty()) outputs.push_back({option, *path});
+  }
   return outputs;
 }
 
@@ -208,6 +309,9 @@ int main(int argc, char* argv[]) {
       InstallPrinterFontSubstitutions();
     }
     return RunBatch(*options);
+  } catch (const UsageFailure& failure) {
+    std::cerr << "cluster-analysis-batch: " << failure.message << "\n\n" << BatchUsage();
+    return kExitUsage;
   } catch (const OutputFailure& failure) {
     std::cerr << failure.name << ": " << Utf8FromCp932(failure.message) << '\n';
   } catch (const Exception& failure) {

@@ -1,5 +1,9 @@
 #include "app/batch_options.h"
 
+#include <map>
+
+#include "engine/cluster_types.h"
+
 namespace cluster {
 
 namespace {
@@ -8,40 +12,86 @@ bool EndsWith(const std::string& text, const std::string& suffix) {
   return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-// A whole number of points from 1 to 200, digits only: a larger font makes
-// a picture no viewer opens, long before it is useful.
-bool IsFontSize(const std::string& text) {
-  if (text.empty() || text.size() > 3) return false;
+bool EndsWithEitherCase(const std::string& text, const std::string& lowerSuffix) {
+  std::string upper = lowerSuffix;
+  for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  return EndsWith(text, lowerSuffix) || EndsWith(text, upper);
+}
+
+// A whole number from `smallest` to `largest`, digits only.
+std::optional<std::int32_t> WholeNumber(const std::string& text, std::int32_t smallest, std::int32_t largest) {
+  if (text.empty() || text.size() > 9) return std::nullopt;
   for (const char c : text) {
-    if (c < '0' || c > '9') return false;
+    if (c < '0' || c > '9') return std::nullopt;
   }
-  const int points = std::stoi(text);
-  return points >= kSmallestFontSize && points <= kLargestFontSize;
+  const auto number = static_cast<std::int32_t>(std::stol(text));
+  if (number < smallest || number > largest) return std::nullopt;
+  return number;
 }
 
 bool HasPlotExtension(const std::string& name) {
-  for (const char* extension : {".pdf", ".svg", ".png", ".PDF", ".SVG", ".PNG"}) {
-    if (EndsWith(name, extension)) return true;
+  return EndsWithEitherCase(name, ".pdf") || EndsWithEitherCase(name, ".svg") || EndsWithEitherCase(name, ".png");
+}
+
+const std::map<std::string, std::uint8_t>& MethodCodes() {
+  static const std::map<std::string, std::uint8_t> codes = {
+      {"single", kSingleLinkage},   {"complete", kCompleteLinkage}, {"average", kAverageLinkage},
+      {"weighted", kWeightedLinkage}, {"median", kMedianMethod},       {"centroid", kCentroidMethod},
+      {"ward", kWardMethod}};
+  return codes;
+}
+
+// Checks what one option may only be given with another; the first thing
+// wrong, or nothing.
+std::optional<std::string> CombinationError(const BatchOptions& options) {
+  if (options.cutGroups && options.cutHeight) return "--cut and --cut-height cannot both be given";
+  if ((options.cutGroups || options.cutHeight) && options.groupsFile.empty()) {
+    return std::string(options.cutGroups ? "--cut" : "--cut-height") + " needs --groups FILE";
   }
-  return false;
+  if (!options.groupsFile.empty() && !options.cutGroups && !options.cutHeight) {
+    return "--groups needs --cut K or --cut-height H";
+  }
+  if (options.standardize && !options.observations) return "--standardize needs --observations";
+  if (options.tsv && !options.observations) return "--tsv needs --observations";
+  if (options.observations && options.csv) return "--observations and --csv cannot both be given";
+  if (!options.plotFile.empty() && !HasPlotExtension(options.plotFile)) {
+    return "--plot FILE must end in .pdf, .svg or .png";
+  }
+  return std::nullopt;
 }
 
 }  // namespace
 
 const char* BatchUsage() {
-  return "Usage: cluster-analysis-batch --method ward|centroid [options] DATA_FILE\n"
+  return "Usage: cluster-analysis-batch --method METHOD [options] DATA_FILE\n"
          "\n"
          "Runs one hierarchical cluster analysis without windows.\n"
-         "DATA_FILE is a native data file, or a CSV data file when --csv is given\n"
-         "or its name ends in .csv or .CSV.\n"
+         "DATA_FILE is a native data file of dissimilarities, a CSV data file when\n"
+         "--csv is given or its name ends in .csv or .CSV, or with --observations a\n"
+         "table of observations (label, then coordinates).\n"
+         "\n"
+         "Methods:\n"
+         "  single, complete, average, weighted  on the dissimilarities as given\n"
+         "  median, centroid                     on squared dissimilarities\n"
+         "  ward                                 on halved squared dissimilarities\n"
          "\n"
          "Options:\n"
-         "  --method ward|centroid  the agglomeration method (required)\n"
+         "  --method METHOD         the agglomeration method (required)\n"
          "  --csv                   read DATA_FILE as a CSV data file\n"
-         "  --output FILE           write the output text file (the echo of the data;\n"
-         "                          - for standard output)\n"
+         "  --observations          read DATA_FILE as a table of observations; their\n"
+         "                          Euclidean distances are the dissimilarities\n"
+         "  --tsv                   the table's fields are separated by tabs (also for a\n"
+         "                          name ending in .tsv), else by commas\n"
+         "  --standardize           turn each coordinate column into z-scores first\n"
+         "  --output FILE           write the output text file (the echo of the data)\n"
          "  --merges FILE           write one line per merge: left, right, id, height,\n"
-         "                          members, separated by tabs (- for standard output)\n"
+         "                          members, separated by tabs\n"
+         "  --linkage FILE          write the merges as SciPy's linkage matrix\n"
+         "  --newick FILE           write the tree in Newick format\n"
+         "  --cut K                 cut the tree into K groups, or\n"
+         "  --cut-height H          cut it where merge heights exceed H, and\n"
+         "  --groups FILE           write each object's label and group\n"
+         "  --cophenetic FILE       write the cophenetic correlation coefficient\n"
          "  --plot FILE             draw the dendrogram as PDF, SVG or PNG (by the ending)\n"
          "  --font-size POINTS      font size of the dendrogram, 1 to 200 (default 12)\n"
          "  --timings               print milliseconds per phase (three decimals) on\n"
@@ -49,15 +99,29 @@ const char* BatchUsage() {
          "  --help                  print this text\n"
          "  --version               print the version\n"
          "\n"
-         "\n"
-         "No output may be the data file, and no two outputs the same file.\n"
+         "FILE - is the standard output. No output may be the data file, and no two\n"
+         "outputs the same file.\n"
          "Exit status: 0 success, 1 the data or a file failed, 2 usage error.\n";
+}
+
+const std::vector<std::string>& BatchMethodNames() {
+  static const std::vector<std::string> names = {"single", "complete", "average", "weighted",
+                                                 "median", "centroid", "ward"};
+  return names;
+}
+
+std::optional<std::uint8_t> MethodCodeOf(const std::string& name) {
+  const auto found = MethodCodes().find(name);
+  if (found == MethodCodes().end()) return std::nullopt;
+  return found->second;
 }
 
 std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& args,
                                               std::string& error) {
   BatchOptions options;
   std::vector<std::string> positional;
+  std::string cutText;
+  bool cutGiven = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     auto value = [&](std::string& target) {
@@ -68,26 +132,31 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
       target = args[++i];
       return true;
     };
+    const std::map<std::string, std::string*> valued = {
+        {"--method", &options.method},         {"--output", &options.outputFile},
+        {"--merges", &options.mergesFile},     {"--linkage", &options.linkageFile},
+        {"--newick", &options.newickFile},     {"--groups", &options.groupsFile},
+        {"--cophenetic", &options.copheneticFile}, {"--plot", &options.plotFile},
+        {"--font-size", &options.fontSize},    {"--cut", &cutText}};
+    const std::map<std::string, bool*> flags = {
+        {"--csv", &options.csv},         {"--observations", &options.observations},
+        {"--tsv", &options.tsv},         {"--standardize", &options.standardize},
+        {"--timings", &options.timings}};
     if (arg == "--help" || arg == "-h") {
       options.help = true;
       return options;
     } else if (arg == "--version") {
       options.version = true;
       return options;
-    } else if (arg == "--method") {
-      if (!value(options.method)) return std::nullopt;
-    } else if (arg == "--output") {
-      if (!value(options.outputFile)) return std::nullopt;
-    } else if (arg == "--merges") {
-      if (!value(options.mergesFile)) return std::nullopt;
-    } else if (arg == "--plot") {
-      if (!value(options.plotFile)) return std::nullopt;
-    } else if (arg == "--font-size") {
-      if (!value(options.fontSize)) return std::nullopt;
-    } else if (arg == "--csv") {
-      options.csv = true;
-    } else if (arg == "--timings") {
-      options.timings = true;
+    } else if (const auto option = valued.find(arg); option != valued.end()) {
+      if (!value(*option->second)) return std::nullopt;
+      if (arg == "--cut") cutGiven = true;
+    } else if (arg == "--cut-height") {
+      std::string height;
+      if (!value(height)) return std::nullopt;
+      options.cutHeight = height;
+    } else if (const auto flag = flags.find(arg); flag != flags.end()) {
+      *flag->second = true;
     } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
       error = "unknown option " + arg;
       return std::nullopt;
@@ -96,25 +165,39 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
     }
   }
   if (options.method.empty()) {
-    error = "--method ward|centroid is required";
+    error = "--method METHOD is required";
     return std::nullopt;
   }
-  if (options.method != "ward" && options.method != "centroid") {
-    error = "unknown method '" + options.method + "' (ward or centroid)";
+  const auto code = MethodCodeOf(options.method);
+  if (!code) {
+    error = "unknown method '" + options.method +
+            "' (single, complete, average, weighted, median, centroid or ward)";
     return std::nullopt;
   }
+  options.methodCode = *code;
   if (positional.size() != 1) {
     error = positional.empty() ? "no DATA_FILE given" : "more than one DATA_FILE given";
     return std::nullopt;
   }
   options.dataFile = positional.front();
-  if (EndsWith(options.dataFile, ".csv") || EndsWith(options.dataFile, ".CSV")) options.csv = true;
-  if (!IsFontSize(options.fontSize)) {
+  if (options.observations) {
+    if (EndsWithEitherCase(options.dataFile, ".tsv")) options.tsv = true;
+  } else if (EndsWithEitherCase(options.dataFile, ".csv")) {
+    options.csv = true;
+  }
+  if (!WholeNumber(options.fontSize, kSmallestFontSize, kLargestFontSize)) {
     error = "--font-size must be a whole number of points from 1 to 200";
     return std::nullopt;
   }
-  if (!options.plotFile.empty() && !HasPlotExtension(options.plotFile)) {
-    error = "--plot FILE must end in .pdf, .svg or .png";
+  if (cutGiven) {
+    options.cutGroups = WholeNumber(cutText, 1, 2147483647);
+    if (!options.cutGroups) {
+      error = "--cut K takes a whole number of groups, at least 1";
+      return std::nullopt;
+    }
+  }
+  if (const auto wrong = CombinationError(options)) {
+    error = *wrong;
     return std::nullopt;
   }
   return options;

@@ -41,7 +41,7 @@ void FormatRows(const AnalysisStore& store, RowRange rows, std::string_view line
   text.clear();
   for (std::int32_t i = rows.First; i < rows.End; ++i) {
     AppendField(text, store.ObjectNames(i));
-    for (std::int32_t j = 1; j < i; ++j) AppendField(text, FormatValue(store.DistMatrix(i, j)));
+    for (std::int32_t j = 1; j < i; ++j) AppendField(text, FormatValue(store.Dissimilarity(i, j)));
     text += lineEnd;
   }
 }
@@ -63,7 +63,7 @@ void WriteDistanceEcho(TextFile& outputFile, const AnalysisStore& store) {
     CheckIo();
     for (std::int32_t j = 1; j < i; ++j) {
       outputFile.WriteTextItem(
-          PadRight(FormatValue(store.DistMatrix(i, j)), kFieldWidth));
+          PadRight(FormatValue(store.Dissimilarity(i, j)), kFieldWidth));
       outputFile.EndWrite();
       CheckIo();
     }

@@ -94,4 +94,37 @@ std::string Cp932FromUtf8(std::string_view utf8) { return Cp932Converter().Run(u
 
 std::string Utf8FromCp932(std::string_view cp932) { return Utf8Converter().Run(cp932, "\xEF\xBF\xBD"); }
 
+bool IsValidUtf8(std::string_view text) {
+  std::size_t p = 0;
+  while (p < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[p]);
+    std::size_t length = 0;
+    unsigned char low = 0x80;  // the second byte's range, narrowed where the
+    unsigned char high = 0xBF; // lead byte allows overlong or invalid forms
+    if (lead < 0x80) {
+      ++p;
+      continue;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3;
+      if (lead == 0xE0) low = 0xA0;
+      if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+      if (lead == 0xF0) low = 0x90;
+      if (lead == 0xF4) high = 0x8F;
+    } else {
+      return false;
+    }
+    if (p + length > text.size()) return false;
+    for (std::size_t k = 1; k < length; ++k) {
+      const auto b = static_cast<unsigned char>(text[p + k]);
+      if (b < (k == 1 ? low : 0x80) || b > (k == 1 ? high : 0xBF)) return false;
+    }
+    p += length;
+  }
+  return true;
+}
+
 }  // namespace cluster

@@ -30,4 +30,8 @@ std::string Cp932FromUtf8(std::string_view utf8);
 // U+FFFD per offending byte, so nothing is silently dropped.
 std::string Utf8FromCp932(std::string_view cp932);
 
+// True when the text is well-formed UTF-8 (no overlong forms, surrogates or
+// code points beyond U+10FFFF).
+bool IsValidUtf8(std::string_view text);
+
 }  // namespace cluster

@@ -20,6 +20,7 @@
 // pair list; agglomerate.cpp explains how the store gets there faster.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -87,6 +88,16 @@ class AnalysisStore {
   // 1 <= j < i <= MaxObjects, anything else is a range error.
   Real& DistMatrix(std::int32_t i, std::int32_t j);
   Real DistMatrix(std::int32_t i, std::int32_t j) const;
+  // When true, DistMatrix holds squared dissimilarities (the squared
+  // Euclidean distances of observations, computed exactly): the methods that
+  // work on squares take them as they are, the linkages their roots, so no
+  // square is ever taken of a rounded root.
+  bool DistancesAreSquares = false;
+  // The dissimilarity of objects j < i, whichever way it is held.
+  Real Dissimilarity(std::int32_t i, std::int32_t j) const {
+    const Real value = DistMatrix(i, j);
+    return DistancesAreSquares ? std::sqrt(value) : value;
+  }
 
   // ---- Run ----
 
@@ -184,8 +195,16 @@ class AnalysisStore {
   bool FillWork(std::int32_t n);
   template <typename Cells>
   bool FillRows(std::int32_t first, std::int32_t last);
-  // A dissimilarity as the set-up values it.
+  // A captured value as the set-up values it: a dissimilarity squared,
+  // halved or as given; a squared one as it is, halved, or its root.
   Real SetUpValueFrom(Real d) const {
+    if (DistancesAreSquares) {
+      switch (setUpValue_) {
+        case SetUpValue::kAsGiven: return std::sqrt(d);
+        case SetUpValue::kHalfSquare: return d / 2;
+        default: return d;
+      }
+    }
     switch (setUpValue_) {
       case SetUpValue::kAsGiven: return d;
       case SetUpValue::kHalfSquare: return d * d / 2;

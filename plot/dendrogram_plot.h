@@ -87,7 +87,8 @@ class DendrogramPlot {
 // The printer font size the font-size text stands for: a whole number, else 10.
 std::int32_t PlotFontSize(std::string_view fontSizeText);
 
-// The caption of a method: "重心法" (0), "Ward法" (1), empty for others.
+// The caption of a method: "重心法" (0), "Ward法" (1), and for the batch
+// tool's other methods their usual Japanese names; empty for no method.
 std::string MethodCaption(std::uint8_t distType);
 
 // Prints the dendrogram on Printer(): shows the print dialog first (its

@@ -160,7 +160,7 @@ TEST_F(BatchToolTest, MoreThanTenThousandObjectsAreRefused) {
 
 TEST_F(BatchToolTest, UsageErrorsGiveStatusTwoAndTheUsage) {
   WriteThreeObjects();
-  const std::vector<std::string> wrong = {"--method single '" + Path("three.txt") + "'",
+  const std::vector<std::string> wrong = {"--method upgma '" + Path("three.txt") + "'",
                                           "'" + Path("three.txt") + "'",
                                           "--method ward",
                                           "--method ward --bogus x",
@@ -384,6 +384,79 @@ TEST_F(BatchToolTest, MemoryFollowsTheDataNotWhatTheFileClaims) {
   r = Run("--method ward '" + Path("claims.txt") + "'", "ulimit -v 400000; ");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "Error ===>  Cells[2,1] = \n");
+}
+
+TEST_F(BatchToolTest, EveryMethodAndEveryOutputOnTheThreeObjects) {
+  WriteThreeObjects();
+  const std::string data = " '" + Path("three.csv") + "'";
+  Result r = Run("--method average --linkage '" + Path("l.tsv") + "' --newick '" + Path("t.nwk") + "' --cut 2 --groups '" +
+                 Path("g.tsv") + "' --cophenetic '" + Path("c.txt") + "'" + data);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Read(Path("l.tsv")), "1\t2\t1.25\t2\n0\t3\t3.25\t3\n");
+  EXPECT_EQ(Read(Path("t.nwk")), "(A:3.25,(B:1.25,C:1.25):2);\n");
+  EXPECT_EQ(Read(Path("g.tsv")), "A\t1\nB\t2\nC\t2\n");
+  EXPECT_EQ(Read(Path("c.txt")).substr(0, 6), "0.8386");
+  // Each method's last merge, in SciPy's units: A at 2.5 (single), 4
+  // (complete), 3.25 (average, weighted), sqrt(10.734375) (median,
+  // centroid: squares 6.25 / 2 + 16 / 2 - 1.5625 / 4) and sqrt(2 * 7.15625)
+  // (Ward).
+  const std::vector<std::pair<std::string, std::string>> last = {
+      {"single", "2.5"},    {"complete", "4"},   {"average", "3.25"},          {"weighted", "3.25"},
+      {"median", "3.276335605520289"}, {"centroid", "3.276335605520289"}, {"ward", "3.783186487605389"}};
+  for (const auto& [method, height] : last) {
+    r = Run("--method " + method + " --linkage -" + data);
+    ASSERT_EQ(r.status, 0) << method << r.err;
+    EXPECT_EQ(r.out, "1\t2\t1.25\t2\n0\t3\t" + height + "\t3\n") << method;
+  }
+}
+
+TEST_F(BatchToolTest, ObservationsGiveExactSquaresAndLabelsInBothEncodings) {
+  // (0, 0) and (1, 1) are sqrt(2) apart: the centroid method merges them at
+  // exactly 2, the square itself, not the square of a rounded root; the
+  // echo shows the distance, 1.414214.
+  Write("points.csv", "name,x,y\n東京,0,0\n大阪,1,1\n");
+  Result r = Run("--method centroid --observations --merges - --output '" + Path("echo.txt") + "' --newick '" +
+                 Path("t.nwk") + "' '" + Path("points.csv") + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "1\t2\t3\t2\t2\n");
+  EXPECT_EQ(Read(Path("echo.txt")), "\r\n" + kHeader + "\r\n" + Cp932FromUtf8("東京      ") + "\r\n" +
+                                       Cp932FromUtf8("大阪      ") + "1.414214  \r\n");
+  EXPECT_EQ(Read(Path("t.nwk")), "(東京:2,大阪:2);\n");  // UTF-8, as the file was
+  // The same table in code page 932, with tabs: the same UTF-8 labels.
+  Write("points.tsv", Cp932FromUtf8("東京\t0\t0\n大阪\t1\t1\n"));
+  r = Run("--method single --observations --newick - '" + Path("points.tsv") + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "(東京:1.4142135623730951,大阪:1.4142135623730951);\n");
+  // A malformed table: line and column.
+  Write("bad.csv", "a,1,2\nb,1\n");
+  r = Run("--method ward --observations '" + Path("bad.csv") + "'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "line 2, column 3: missing: the rows have 2 coordinates\n");
+}
+
+TEST_F(BatchToolTest, StandardizingReportsAConstantColumn) {
+  Write("points.csv", "a,1,5\nb,2,5\nc,4,5\n");
+  const Result r = Run("--method ward --observations --standardize --merges - '" + Path("points.csv") + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("column 2"), std::string::npos) << r.err;
+  EXPECT_EQ(r.out.substr(0, 6), "1\t2\t4\t");  // a and b are nearest
+}
+
+TEST_F(BatchToolTest, WrongCombinationsAreUsageErrorsAndWriteNothing) {
+  WriteThreeObjects();
+  const std::string data = " '" + Path("three.txt") + "'";
+  const std::string out = " --output '" + Path("out.txt") + "'";
+  for (const std::string& args :
+       {"--method upgma" + data, "--method average --cut 2" + data, "--method average --groups -" + data,
+        "--method average --cut 0 --groups -" + data, "--method average --cut 4 --groups -" + out + data,
+        "--method average --cut 2 --cut-height 1 --groups -" + data, "--method ward --standardize" + data,
+        "--method ward --tsv" + data, "--method average --cut-height x --groups -" + out + data}) {
+    SCOPED_TRACE(args);
+    const Result r = Run(args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("Usage: cluster-analysis-batch"), std::string::npos);
+    EXPECT_FALSE(std::ifstream(Path("out.txt")).good());
+  }
 }
 
 TEST(BatchOptionsTest, CsvByEndingAndRequiredParts) {

@@ -1,0 +1,68 @@
+// A table of observations: one object per line, its label and then its
+// coordinates, and their Euclidean distances.
+//
+// Fields are separated by commas, or by tabs; a field may stand between
+// double quotes (a quote inside doubled), so that a label may hold the
+// separator. Blank lines are passed over. The first line is a header of
+// column names when none of its coordinate fields is a number; otherwise it
+// is the first observation. Every row has as many coordinates as the first
+// (or as the header names); numbers are read by the program's own rules
+// (TextToReal, with the user's decimal separator). Anything else is refused
+// with "line L, column C: ...", counting lines from 1 and columns from 1
+// for the label.
+//
+// Labels are kept as the file's bytes. The file is taken as UTF-8 when every
+// label and column name is valid UTF-8 (a UTF-8 byte-order mark is passed
+// over), and as code page 932 otherwise: ASCII labels read the same either
+// way, and Japanese text in code page 932 is almost never valid UTF-8.
+//
+// The distances are computed in 80 bits: the squared distance of two rows is
+// the sum, in column order, of the squared differences; its root is taken
+// only where a method needs the distance itself.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/errors.h"
+#include "common/float_checks.h"
+#include "engine/triangle.h"
+
+namespace cluster {
+
+// A table that is not one: "line L, column C: ..." (code page 932).
+class EObservationTable : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+struct ObservationTable {
+  std::vector<std::string> labels;  // the file's bytes
+  bool utf8 = false;                // the labels' encoding
+  std::int32_t columns = 0;         // coordinates per row
+  std::vector<Real> values;         // row-major: row r's at [r * columns, (r + 1) * columns)
+
+  std::int32_t Rows() const { return static_cast<std::int32_t>(labels.size()); }
+  const Real* Row(std::int32_t r) const { return values.data() + static_cast<std::size_t>(r) * columns; }
+  // The labels in code page 932 (the echo, the picture) and in UTF-8 (the
+  // text outputs for other tools).
+  std::vector<std::string> Cp932Labels() const;
+  std::vector<std::string> Utf8Labels() const;
+};
+
+// Reads a table with `separator` (',' or '\t') between fields; at most
+// `maxRows` rows (ETooManyObjects beyond). Throws EObservationTable for a
+// malformed table and the text file's errors for a file that cannot be read.
+ObservationTable ReadObservationTable(const std::string& path, char separator, std::int32_t maxRows);
+
+// Turns each column into z-scores (mean 0, standard deviation 1 with the
+// n - 1 divisor). A column whose values are all equal has no such scores:
+// it is left out, and its number (1 for the first coordinate) is returned.
+std::vector<std::int32_t> Standardize(ObservationTable& table);
+
+// The squared Euclidean distances of every pair of rows, as a packed lower
+// triangle of rows 1..Rows().
+LowerTriangle SquaredDistances(const ObservationTable& table);
+
+}  // namespace cluster

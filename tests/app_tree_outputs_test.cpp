@@ -1,0 +1,213 @@
+// What the batch tool makes of observation tables and of finished trees,
+// with every expected value worked out by hand.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "app/observation_table.h"
+#include "app/tree_outputs.h"
+#include "common/codepage.h"
+#include "common/numbers.h"
+#include "common/text_file.h"
+#include "engine/analysis_store.h"
+#include "tests/datawindow_test_support.h"
+
+namespace cluster {
+namespace {
+
+using testing::ScratchDir;
+
+// A finished run of `method` over the lower triangle given row by row.
+class Tree {
+ public:
+  Tree(std::uint8_t method, const std::vector<long double>& lower, std::int32_t n) : store_(n) {
+    store_.ObjectCount = n;
+    store_.DistType = method;
+    std::size_t k = 0;
+    for (std::int32_t i = 2; i <= n; ++i) {
+      for (std::int32_t j = 1; j < i; ++j) store_.DistMatrix(i, j) = lower[k++];
+    }
+    store_.PrepareClusters();
+    store_.Agglomerate();
+  }
+  ~Tree() { store_.FreeClusterTree(); }
+  const AnalysisStore& store() const { return store_; }
+
+ private:
+  AnalysisStore store_;
+};
+
+// A, B, C with d(A, B) = 2.5, d(A, C) = 4, d(B, C) = 1.25.
+const std::vector<long double> kThree = {2.5L, 4, 1.25L};
+const std::vector<std::string> kThreeLabels = {"A", "B", "C"};
+
+TEST(TreeOutputsTest, TheThreeObjectsInEveryFormat) {
+  // Average: B and C at 1.25, then A at (2.5 + 4) / 2 = 3.25.
+  const Tree average(kAverageLinkage, kThree, 3);
+  EXPECT_EQ(MergeListText(average.store()), "2\t3\t4\t1.25\t2\n1\t4\t5\t3.25\t3\n");
+  EXPECT_EQ(LinkageText(average.store()), "1\t2\t1.25\t2\n0\t3\t3.25\t3\n");
+  EXPECT_EQ(NewickText(average.store(), kThreeLabels), "(A:3.25,(B:1.25,C:1.25):2);\n");
+  EXPECT_EQ(GroupsText(kThreeLabels, GroupsOfCut(average.store(), 2)), "A\t1\nB\t2\nC\t2\n");
+  // Ward: B and C at 1.25^2 / 2 = 0.78125, whose SciPy height is
+  // sqrt(2 * 0.78125) = 1.25; A at (2 * 3.125 + 2 * 8 - 0.78125) / 3 =
+  // 7.15625, SciPy height sqrt(14.3125) = 3.78318648760538898...
+  const Tree ward(kWardMethod, kThree, 3);
+  EXPECT_EQ(LinkageText(ward.store()), "1\t2\t1.25\t2\n0\t3\t3.783186487605389\t3\n");
+  // Single and complete: A joins at 2.5 and at 4.
+  EXPECT_EQ(LinkageText(Tree(kSingleLinkage, kThree, 3).store()), "1\t2\t1.25\t2\n0\t3\t2.5\t3\n");
+  EXPECT_EQ(LinkageText(Tree(kCompleteLinkage, kThree, 3).store()), "1\t2\t1.25\t2\n0\t3\t4\t3\n");
+}
+
+TEST(TreeOutputsTest, GroupsByCountAndByHeight) {
+  // Four objects on a line at 0, 1, 5, 6: {1, 2} at 1, {3, 4} at 1, then
+  // the two pairs (single linkage: at 4).
+  const Tree single(kSingleLinkage, {1, 5, 4, 6, 5, 1}, 4);
+  const std::vector<std::string> labels = {"p", "q", "r", "s"};
+  EXPECT_EQ(GroupsOfCut(single.store(), 1), (std::vector<std::int32_t>{1, 1, 1, 1}));
+  EXPECT_EQ(GroupsOfCut(single.store(), 2), (std::vector<std::int32_t>{1, 1, 2, 2}));
+  EXPECT_EQ(GroupsOfCut(single.store(), 4), (std::vector<std::int32_t>{1, 2, 3, 4}));
+  EXPECT_EQ(GroupsBelowHeight(single.store(), 3.9L), (std::vector<std::int32_t>{1, 1, 2, 2}));
+  EXPECT_EQ(GroupsBelowHeight(single.store(), 4), (std::vector<std::int32_t>{1, 1, 1, 1}));
+  EXPECT_EQ(GroupsBelowHeight(single.store(), 0.5L), (std::vector<std::int32_t>{1, 2, 3, 4}));
+  // Groups are numbered by their first object in the data: object 1 is
+  // alone, then {2, 3}; cut into two, {1} comes first.
+  const Tree chain(kSingleLinkage, {9, 9, 1, 9, 2, 2}, 4);
+  EXPECT_EQ(GroupsOfCut(chain.store(), 2), (std::vector<std::int32_t>{1, 2, 2, 2}));
+}
+
+TEST(TreeOutputsTest, AnInvertedTreeIsCutBelowItsHighestMerge) {
+  // Centroid on d(A, B) = d(A, C) = 1.5 and d(B, C) = 1.4375 (squares 2.25,
+  // 2.25 and 2.06640625, all exact): B and C merge at 2.06640625, and A
+  // lies 2.25 / 2 + 2.25 / 2 - 2.06640625 / 4 = 1.7333984375 from their
+  // centroid, below: an inversion.
+  const Tree centroid(kCentroidMethod, {1.5L, 1.5L, 1.4375L}, 3);
+  ASSERT_EQ(MergeListText(centroid.store()), "2\t3\t4\t2.06640625\t2\n1\t4\t5\t1.7333984375\t3\n");
+  // Cut at 1.8 the root lies below, but the merge inside it does not: every
+  // object is its own group. At 2.1 both lie below.
+  EXPECT_EQ(GroupsBelowHeight(centroid.store(), 1.8L), (std::vector<std::int32_t>{1, 2, 3}));
+  EXPECT_EQ(GroupsBelowHeight(centroid.store(), 2.1L), (std::vector<std::int32_t>{1, 1, 1}));
+  // Newick lengths are parent minus child: negative under the inversion.
+  EXPECT_EQ(NewickText(centroid.store(), {"A", "B", "C"}),
+            "(A:1.7333984375,(B:2.06640625,C:2.06640625):-0.3330078125);\n");
+}
+
+TEST(TreeOutputsTest, NewickQuotesWhatTheFormatGivesMeaning) {
+  const Tree tree(kAverageLinkage, {1}, 2);
+  EXPECT_EQ(NewickText(tree.store(), {"it's", "a b"}), "('it''s':1,'a b':1);\n");
+  EXPECT_EQ(NewickText(tree.store(), {"x_y", "東京"}), "('x_y':1,東京:1);\n");
+}
+
+TEST(TreeOutputsTest, SciPyHeightsAndTheirRefusal) {
+  EXPECT_EQ(SciPyHeight(kAverageLinkage, -2, 1), -2);
+  EXPECT_EQ(SciPyHeight(kCentroidMethod, 6.25L, 1), 2.5L);
+  EXPECT_EQ(SciPyHeight(kWardMethod, 3.125L, 1), 2.5L);
+  try {
+    SciPyHeight(kMedianMethod, -0.5L, 7);
+    ADD_FAILURE() << "no error";
+  } catch (const ENoSciPyHeight& e) {
+    EXPECT_NE(e.Message().find("merge 7"), std::string::npos) << e.Message();
+  }
+}
+
+TEST(TreeOutputsTest, CopheneticCorrelationByHand) {
+  // Average on A, B, C: pairs (A,B), (A,C), (B,C) have dissimilarities
+  // 2.5, 4, 1.25 and cophenetic heights 3.25, 3.25, 1.25. Means 2.5833...
+  // and 2.5833...; the correlation is 0.838627869377534...
+  const Tree average(kAverageLinkage, kThree, 3);
+  const double x[] = {2.5, 4, 1.25};
+  const double y[] = {3.25, 3.25, 1.25};
+  const double mx = (x[0] + x[1] + x[2]) / 3;
+  const double my = (y[0] + y[1] + y[2]) / 3;
+  double xy = 0, xx = 0, yy = 0;
+  for (int k = 0; k < 3; ++k) {
+    xy += (x[k] - mx) * (y[k] - my);
+    xx += (x[k] - mx) * (x[k] - mx);
+    yy += (y[k] - my) * (y[k] - my);
+  }
+  EXPECT_NEAR(std::stod(CopheneticText(average.store())), xy / std::sqrt(xx * yy), 1e-15);
+}
+
+// ---- Observation tables -----------------------------------------------------
+
+class ObservationTableTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    IoErrorCode() = 0;
+    SetDecimalSeparator('.');
+  }
+  ObservationTable Read(const std::string& bytes, char separator = ',') {
+    dir.Write("table", bytes);
+    return ReadObservationTable(dir.Path("table"), separator, 1000);
+  }
+  std::string ErrorOf(const std::string& bytes, char separator = ',') {
+    try {
+      Read(bytes, separator);
+    } catch (const EObservationTable& e) {
+      return e.Message();
+    }
+    return "no error";
+  }
+  ScratchDir dir;
+};
+
+TEST_F(ObservationTableTest, HeaderQuotesSeparatorsAndBlankLines) {
+  const ObservationTable table = Read("name,x,y\r\n\"a, the first\",1,2\r\n\r\nb, 3.5 ,-4\r\n");
+  EXPECT_EQ(table.labels, (std::vector<std::string>{"a, the first", "b"}));
+  EXPECT_EQ(table.columns, 2);
+  EXPECT_EQ(table.values, (std::vector<Real>{1, 2, 3.5L, -4}));
+  // Without a header the first line is an observation; tabs separate.
+  const ObservationTable tabs = Read("a\t1\t2\nb\t3\t4\n", '\t');
+  EXPECT_EQ(tabs.Rows(), 2);
+  EXPECT_EQ(tabs.values, (std::vector<Real>{1, 2, 3, 4}));
+}
+
+TEST_F(ObservationTableTest, WhatIsWrongIsNamedByLineAndColumn) {
+  EXPECT_EQ(ErrorOf("a,1,2\nb,3\n"), "line 2, column 3: missing: the rows have 2 coordinates");
+  EXPECT_EQ(ErrorOf("a,1,2\nb,3,4,5\n"), "line 2, column 4: '5' is one coordinate too many (the rows have 2)");
+  EXPECT_EQ(ErrorOf("x,y\na,1\nb,\n"), "line 3, column 2: empty: a coordinate is a number");
+  EXPECT_EQ(ErrorOf("a,1,2\nb,three,4\n"), "line 2, column 2: 'three' is not a number");
+  EXPECT_EQ(ErrorOf("a,1,x\n"), "line 1, column 3: 'x' is not a number");  // a number in it: not a header
+  EXPECT_EQ(ErrorOf("a\n"), "line 1, column 2: missing: a row holds a label and at least one coordinate");
+}
+
+TEST_F(ObservationTableTest, NumbersUseTheUsersDecimalSeparator) {
+  SetDecimalSeparator(',');
+  const ObservationTable table = Read("a\t1,5\nb\t2\n", '\t');
+  SetDecimalSeparator('.');
+  EXPECT_EQ(table.values, (std::vector<Real>{1.5L, 2}));
+}
+
+TEST_F(ObservationTableTest, LabelsInUtf8OrCodePage932) {
+  const ObservationTable utf8 = Read("\xEF\xBB\xBF東京,1\n大阪,2\n");  // with a byte-order mark
+  EXPECT_TRUE(utf8.utf8);
+  EXPECT_EQ(utf8.Utf8Labels(), (std::vector<std::string>{"東京", "大阪"}));
+  EXPECT_EQ(utf8.Cp932Labels(), (std::vector<std::string>{Cp932FromUtf8("東京"), Cp932FromUtf8("大阪")}));
+  const ObservationTable cp932 = Read(Cp932FromUtf8("東京,1\n大阪,2\n"));
+  EXPECT_FALSE(cp932.utf8);
+  EXPECT_EQ(cp932.Utf8Labels(), (std::vector<std::string>{"東京", "大阪"}));
+}
+
+TEST_F(ObservationTableTest, StandardizedColumnsAndConstantOnesLeftOut) {
+  // Column 1: 1, 2, 3 (mean 2, sd 1); column 2 constant; column 3: 0, 0, 6
+  // (mean 2, sd sqrt((4 + 4 + 16) / 2) = sqrt(12)).
+  ObservationTable table = Read("a,1,7,0\nb,2,7,0\nc,3,7,6\n");
+  EXPECT_EQ(Standardize(table), (std::vector<std::int32_t>{2}));
+  ASSERT_EQ(table.columns, 2);
+  const long double s = std::sqrt(12.0L);
+  const std::vector<Real> expected = {-1, -2 / s, 0, -2 / s, 1, 4 / s};
+  for (std::size_t k = 0; k < expected.size(); ++k) EXPECT_EQ(table.values[k], expected[k]) << k;
+}
+
+TEST_F(ObservationTableTest, SquaredDistancesAreExactSums) {
+  // (0, 0), (1, 1), (3, 0): squared distances 2, 9, 5 (no root is taken).
+  const ObservationTable table = Read("a,0,0\nb,1,1\nc,3,0\n");
+  const LowerTriangle squares = SquaredDistances(table);
+  EXPECT_EQ(squares.At(2, 1), 2);
+  EXPECT_EQ(squares.At(3, 1), 9);
+  EXPECT_EQ(squares.At(3, 2), 5);
+}
+
+}  // namespace
+}  // namespace cluster
