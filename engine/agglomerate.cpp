@@ -168,8 +168,7 @@ bool AnalysisStore::ApplyMerge(std::int32_t a, std::int32_t b, std::int32_t newI
   const std::int32_t rowB = rowOf_[b];
   const std::int32_t lowRow = std::min(rowA, rowB);
   const std::int32_t highRow = std::max(rowA, rowB);
-  const bool exact = splitCells_ ? UpdateForMerge<SplitCells>(rowA, rowB, newId)
-                                 : UpdateForMerge<WideCells>(rowA, rowB, newId);
+  const bool exact = WithCells([&](auto cells) { return UpdateForMerge<decltype(cells)>(rowA, rowB, newId); });
 
   rowOf_[a] = rowOf_[b] = 0;
   idOf_[highRow] = 0;
@@ -190,7 +189,7 @@ bool AnalysisStore::ApplyMerge(std::int32_t a, std::int32_t b, std::int32_t newI
 // last merge, repeated, raises its error if it has one.
 void AnalysisStore::SwitchToWideCells() {
   const std::int32_t n = preparedCount_;
-  splitCells_ = false;
+  layout_ = WorkLayout::kWide;
   candidates_.Reset(n);
   FillWork<WideCells>(n);
   candidates_.RefreshAll();
@@ -206,11 +205,7 @@ std::int32_t AnalysisStore::LeastPairRow() {
     const std::int32_t row = candidates_.Top();
     if (candidates_.IsEmpty(row)) throw Exception("Range error in SeekC");
     if (rowOf_[candidates_.Partner(row)] != 0) return row;
-    if (splitCells_) {
-      RescanRow<SplitCells>(row);
-    } else {
-      RescanRow<WideCells>(row);
-    }
+    WithCells([&](auto cells) { RescanRow<decltype(cells)>(row); });
   }
 }
 
@@ -222,7 +217,7 @@ void AnalysisStore::RescanRow(std::int32_t row) {
   // order: the least value has the least double half. So only the values
   // with that half need the exact comparison and the tie order.
   double leastHi = std::numeric_limits<double>::infinity();
-  if constexpr (std::is_same_v<Cells, SplitCells>) {
+  if constexpr (Cells::kSplit) {
     // Four running minima, so that each comparison need not wait for the
     // one before it.
     const std::int32_t* const active = activeRows_.data();
@@ -252,7 +247,7 @@ void AnalysisStore::RescanRow(std::int32_t row) {
   std::int32_t bestPartner = 0;
   for (const std::int32_t other : activeRows_) {
     if (other >= row) break;
-    if constexpr (std::is_same_v<Cells, SplitCells>) {
+    if constexpr (Cells::kSplit) {
       if (values[other - 1].hi != leastHi) continue;
     }
     const Real value = Cells::Load(values[other - 1]);
@@ -281,7 +276,7 @@ void AnalysisStore::RescanRow(std::int32_t row) {
 // hold (false); whole values raise the first floating error of the pass.
 template <typename Cells>
 bool AnalysisStore::UpdateForMerge(std::int32_t rowA, std::int32_t rowB, std::int32_t newId) {
-  constexpr bool kSplit = std::is_same_v<Cells, SplitCells>;
+  constexpr bool kSplit = Cells::kSplit;
   const std::int32_t na = members_[rowA];
   const std::int32_t nb = members_[rowB];
   const Real dab = Work(rowA, rowB);

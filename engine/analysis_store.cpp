@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <new>
 #include <system_error>
@@ -70,10 +71,13 @@ AnalysisStore::AnalysisStore(std::vector<std::string> labels, LowerTriangle dist
 }
 
 void AnalysisStore::AllocateWorkingValues(WorkPages pages) {
-  // Room for either layout: a square of split cells, or the triangle of
-  // whole values a run falls back to.
-  splitCapable_ = maxObjects_ <= kLargestSquareWork;
-  work_.reset(AllocateWork(maxObjects_, splitCapable_, pages));
+  // Room for the split layout and for the triangle of whole values a run
+  // falls back to.
+  splitLayout_ = maxObjects_ <= kLargestSquareWork ? WorkLayout::kSplitSquare : WorkLayout::kSplitTriangle;
+  if (const char* layout = std::getenv("CLUSTER_LAYOUT")) {
+    splitLayout_ = layout[0] == 't' ? WorkLayout::kSplitTriangle : WorkLayout::kSplitSquare;
+  }
+  work_.reset(AllocateWork(maxObjects_, splitLayout_ == WorkLayout::kSplitSquare, pages));
 }
 
 AnalysisStore::~AnalysisStore() { ReleaseAllNodes(); }
@@ -111,7 +115,7 @@ Real AnalysisStore::WorkIn(std::int32_t r, std::int32_t s) const {
 }
 
 Real AnalysisStore::Work(std::int32_t r, std::int32_t s) const {
-  return splitCells_ ? WorkIn<SplitCells>(r, s) : WorkIn<WideCells>(r, s);
+  return WithCells([&](auto cells) { return WorkIn<decltype(cells)>(r, s); });
 }
 
 void AnalysisStore::PrepareClusters() {
@@ -130,13 +134,13 @@ void AnalysisStore::PrepareClusters() {
 
   candidates_.Reset(n);
   workStride_ = n;
-  splitCells_ = splitCapable_;
+  layout_ = splitLayout_;
   ClearFloatFlags();
   ClearSplitLossFlags();
   setUpValue_ = SetUpValueOf(DistType);
-  bool allFinite = splitCells_ ? FillWork<SplitCells>(n) : FillWork<WideCells>(n);
-  if (splitCells_ && allFinite && !SplitStoresWereExact()) {
-    splitCells_ = false;
+  bool allFinite = WithCells([&](auto cells) { return FillWork<decltype(cells)>(n); });
+  if (layout_ != WorkLayout::kWide && allFinite && !SplitStoresWereExact()) {
+    layout_ = WorkLayout::kWide;
     allFinite = FillWork<WideCells>(n);
   }
   if (!allFinite) ThrowFirstPrepareError(n);

@@ -33,6 +33,7 @@
 #include "engine/cluster_types.h"
 #include "common/helper_thread.h"
 #include "engine/triangle.h"
+#include "engine/work_cells.h"
 
 namespace cluster {
 
@@ -238,8 +239,20 @@ class AnalysisStore {
   std::vector<std::string> names_;  // index 0 unused
   LowerTriangle dist_;              // captured dissimilarities
   RealBuffer work_;                 // current pair values between active rows
-  bool splitCapable_ = false;       // work_ has room for a square of split cells
-  bool splitCells_ = false;         // work_ holds SplitCells (a square), else WideCells
+  // How work_ holds the values: split cells in a square or a triangle, or
+  // whole values in a triangle (after a value split cells cannot hold).
+  enum class WorkLayout { kSplitSquare, kSplitTriangle, kWide };
+  WorkLayout splitLayout_ = WorkLayout::kSplitSquare;  // the layout a run starts in
+  WorkLayout layout_ = WorkLayout::kSplitSquare;       // the layout of the running run
+  // Calls f with a value of the cells type of the current layout.
+  template <typename F>
+  decltype(auto) WithCells(F f) const {
+    switch (layout_) {
+      case WorkLayout::kSplitSquare: return f(SplitCells{});
+      case WorkLayout::kSplitTriangle: return f(SplitTriangleCells{});
+      default: return f(WideCells{});
+    }
+  }
   std::int32_t workStride_ = 0;     // cells per row of the square (the prepared n)
   SetUpValue setUpValue_ = SetUpValue::kSquare;  // how the set-up valued the pairs
 

@@ -33,6 +33,7 @@ static_assert(sizeof(SplitReal) == 12, "split cells are packed");
 
 struct SplitCells {
   using Cell = SplitReal;
+  static constexpr bool kSplit = true;
   static constexpr bool kSquare = true;  // a full square of rows
   static Real Load(const Cell& cell) {
     return static_cast<Real>(cell.hi) + static_cast<Real>(cell.lo);
@@ -71,8 +72,15 @@ struct SplitCells {
   }
 };
 
+// Split cells in a packed triangle: half the memory of the square, for
+// stores whose square would not pay for its memory.
+struct SplitTriangleCells : SplitCells {
+  static constexpr bool kSquare = false;
+};
+
 struct WideCells {
   using Cell = Real;
+  static constexpr bool kSplit = false;
   static constexpr bool kSquare = false;  // a packed triangle
   static Real Load(const Cell& cell) { return cell; }
   using Constant = Real;
