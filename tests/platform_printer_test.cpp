@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <array>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "common/codepage.h"
 #include "common/printer.h"
 #include "common/printer_text_stream.h"
+#include "platform/printer_font.h"
 #include "platform/printing.h"
 #include "platform/qt_printer_device.h"
 #include "plot/dendrogram_plot.h"
@@ -125,6 +127,21 @@ TEST_F(QtPrinterTest, DeviceUnitsArePrinterDots) {
   EXPECT_GT(canvas.AverageCharWidth(), 0);
   canvas.SetFontSize(24);
   EXPECT_NEAR(canvas.TextHeightOf("X"), 2 * cell, 2);
+}
+
+// The font set-up both Qt printer devices share: a negative character
+// height is its magnitude, and no size lies outside 1 .. 32767 dots.
+TEST(PrinterFontTest, TheSizeIsTheMagnitudeOfTheHeightWithinItsLimits) {
+  EXPECT_EQ(PrinterFontPixelSize(200), 200);
+  EXPECT_EQ(PrinterFontPixelSize(-200), 200);
+  EXPECT_EQ(PrinterFontPixelSize(0), 1);
+  EXPECT_EQ(PrinterFontPixelSize(40000), 32767);
+  EXPECT_EQ(PrinterFontPixelSize(-40000), 32767);
+  EXPECT_EQ(PrinterFontPixelSize(std::numeric_limits<std::int32_t>::min()), 32767);
+  const QFont font = MakePrinterFont(Cp932FromUtf8("ＭＳ 明朝"), -50);
+  EXPECT_EQ(font.family().toStdString(), "ＭＳ 明朝");
+  EXPECT_EQ(font.pixelSize(), 50);
+  EXPECT_FALSE(font.kerning());
 }
 
 TEST_F(QtPrinterTest, TheWindowsFacesMapToInstalledOnes) {
