@@ -23,8 +23,9 @@ namespace cluster {
 
 namespace {
 
-// The window's place and client size. Its outer size, 749 x 456 with the
-// frame of the desktop it was laid out on, leaves this client area.
+// The window's place (the top-left corner of its frame) and the size of the
+// client area the controls below are placed in; the window manager adds its
+// own frame and caption around it.
 constexpr int kLeft = 200;
 constexpr int kTop = 107;
 constexpr int kClientWidth = 741;

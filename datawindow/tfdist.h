@@ -41,7 +41,8 @@ class TFDist : public QWidget {
   explicit TFDist(AnalysisStore& store, QWidget* parent = nullptr);
   ~TFDist() override;
 
-  // Controls, in declared order.
+  // The window's controls, listed in their tab order, and its save and
+  // open dialogs.
   TextGrid* StringGrid1 = nullptr;
   QPushButton* AddButton = nullptr;
   QPushButton* DelButton = nullptr;
