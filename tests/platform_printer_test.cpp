@@ -24,6 +24,7 @@
 #include "platform/printing.h"
 #include "platform/qt_printer_device.h"
 #include "plot/dendrogram_plot.h"
+#include "tests/hand_made_tree.h"
 
 namespace cluster {
 namespace {
@@ -55,29 +56,18 @@ int PdfPages(const QString& path) {
 
 // The four-object tree: 5 = (2, 3) at 1, 6 = (1, 5) at 2, root 7 = (4, 6)
 // at 4, labelled in Japanese.
-struct FourObjects {
-  std::array<TClusterNode, 7> nodes{};
-  std::vector<std::string> names{"", Cp932FromUtf8("東京"), Cp932FromUtf8("大阪"),
-                                 Cp932FromUtf8("名古屋"), Cp932FromUtf8("札幌")};
-  FourObjects() {
-    for (int i = 0; i < 7; ++i) nodes[i].Id = i + 1;
-    Join(5, 2, 3, 1);
-    Join(6, 1, 5, 2);
-    Join(7, 4, 6, 4);
+class FourObjects : public testing::HandMadeTree {
+ public:
+  FourObjects() : HandMadeTree(4) {
+    Name(1, "東京");
+    Name(2, "大阪");
+    Name(3, "名古屋");
+    Name(4, "札幌");
+    Merge(2, 3, 1);
+    Merge(1, 5, 2);
+    Merge(4, 6, 4);
   }
-  void Join(int id, int left, int right, Real height) {
-    nodes[id - 1].Left = &nodes[left - 1];
-    nodes[id - 1].Right = &nodes[right - 1];
-    nodes[id - 1].Height = height;
-  }
-  DendrogramSource Source() {
-    DendrogramSource source;
-    source.ObjectCount = 4;
-    source.DistType = kCentroidMethod;
-    source.Root = &nodes[6];
-    source.ObjectName = [this](std::int32_t i) -> const std::string& { return names.at(i); };
-    return source;
-  }
+  DendrogramSource Source() { return HandMadeTree::Source(kCentroidMethod); }
 };
 
 class QtPrinterTest : public ::testing::Test {

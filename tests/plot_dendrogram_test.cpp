@@ -11,11 +11,14 @@
 #include "common/codepage.h"
 #include "engine/analysis_store.h"
 #include "plot/dendrogram_plot.h"
+#include "tests/hand_made_tree.h"
 #include "tests/recording_printer_device.h"
+#include "tests/store_fixtures.h"
 
 namespace cluster {
 namespace {
 
+using testing::HandMadeTree;
 using testing::InstallRecordingPrinter;
 using testing::PrinterCall;
 using testing::RecordingPrinterDevice;
@@ -41,41 +44,6 @@ Drawn Line(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2) {
 Drawn Text(std::int32_t x, std::int32_t y, const std::string& utf8) {
   return {'T', x, y, 0, 0, Cp932FromUtf8(utf8)};
 }
-
-// A hand-made merge tree: leaves 1..n, merged nodes added by Merge.
-class Tree {
- public:
-  explicit Tree(std::int32_t n) : names_(n + 1) {
-    for (std::int32_t id = 1; id <= n; ++id) {
-      nodes_.push_back(std::make_unique<TClusterNode>());
-      nodes_.back()->Id = id;
-    }
-  }
-  TClusterNode& Merge(std::int32_t leftId, std::int32_t rightId, Real height) {
-    auto node = std::make_unique<TClusterNode>();
-    node->Id = static_cast<std::int32_t>(nodes_.size()) + 1;
-    node->Left = &Node(leftId);
-    node->Right = &Node(rightId);
-    node->Height = height;
-    nodes_.push_back(std::move(node));
-    return *nodes_.back();
-  }
-  TClusterNode& Node(std::int32_t id) { return *nodes_.at(id - 1); }
-  void Name(std::int32_t id, const std::string& utf8) { names_.at(id) = Cp932FromUtf8(utf8); }
-
-  DendrogramSource Source(std::uint8_t distType) {
-    DendrogramSource source;
-    source.ObjectCount = static_cast<std::int32_t>(names_.size()) - 1;
-    source.DistType = distType;
-    source.Root = nodes_.back().get();
-    source.ObjectName = [this](std::int32_t i) -> const std::string& { return names_.at(i); };
-    return source;
-  }
-
- private:
-  std::vector<std::unique_ptr<TClusterNode>> nodes_;
-  std::vector<std::string> names_;
-};
 
 class DendrogramTest : public ::testing::Test {
  protected:
@@ -106,7 +74,7 @@ class DendrogramTest : public ::testing::Test {
 // 300 and 360 with label tops 275 and 335; a label "A" plus a blank is 80
 // wide, so it starts at 320.
 TEST_F(DendrogramTest, TheTwoObjectExampleLandsWhereWorkedOut) {
-  Tree tree(2);
+  HandMadeTree tree(2);
   tree.Name(1, "A");
   tree.Name(2, "B");
   TClusterNode& root = tree.Merge(1, 2, 6.5L);
@@ -135,7 +103,7 @@ TEST_F(DendrogramTest, TheTwoObjectExampleLandsWhereWorkedOut) {
 // at 3, 4, 5, 6; node 5 at 5.5, node 6 at 4.75 and the root at 3.875, the
 // midpoint of its children (its leaves' mean would be 4.5).
 TEST_F(DendrogramTest, FourObjectsTakeTreeOrderAndMidpoints) {
-  Tree tree(4);
+  HandMadeTree tree(4);
   tree.Name(1, "P");
   tree.Name(2, "Q");
   tree.Name(3, "R");
@@ -171,7 +139,7 @@ TEST_F(DendrogramTest, FourObjectsTakeTreeOrderAndMidpoints) {
 }
 
 TEST_F(DendrogramTest, LabelsEndOneBlankLeftOfTheOriginWhateverTheirLength) {
-  Tree tree(2);
+  HandMadeTree tree(2);
   tree.Name(1, "東京");          // 4 bytes + blank = 200: starts at 200
   tree.Name(2, "Sapporo-shi");  // 11 bytes + blank = 480: starts left of the page
   tree.Merge(1, 2, 1.0L);
@@ -184,7 +152,7 @@ TEST_F(DendrogramTest, LabelsEndOneBlankLeftOfTheOriginWhateverTheirLength) {
 }
 
 TEST_F(DendrogramTest, NoCaptionForAnUnknownMethod) {
-  Tree tree(2);
+  HandMadeTree tree(2);
   tree.Merge(1, 2, 1.0L);
   PlotDendrogram(tree.Source(7), "", nullptr);
   for (const PrinterCall& call : device_->CallsOf(Kind::Text)) {
@@ -206,7 +174,7 @@ TEST_F(DendrogramTest, ANarrowPageNarrowsTheUnit) {
   };
   for (const Case& c : cases) {
     device_ = &InstallRecordingPrinter(RecordingSettings{c.pageWidth});
-    Tree tree(2);
+    HandMadeTree tree(2);
     tree.Merge(1, 2, 6.5L);
     PlotDendrogram(tree.Source(kWardMethod), "", nullptr);
     ASSERT_GE(Lines().size(), 2u);
@@ -216,7 +184,7 @@ TEST_F(DendrogramTest, ANarrowPageNarrowsTheUnit) {
 
 TEST_F(DendrogramTest, AWiderPageKeepsTheUnitHoweverMuchRoomIsLeft) {
   device_ = &InstallRecordingPrinter(RecordingSettings{100000});
-  Tree tree(2);
+  HandMadeTree tree(2);
   tree.Merge(1, 2, 6.5L);
   PlotDendrogram(tree.Source(kWardMethod), "", nullptr);
   EXPECT_EQ(Lines()[1], Line(400, 195, 800, 195));
@@ -228,7 +196,7 @@ TEST_F(DendrogramTest, FontSizeComesFromTheTextOrIsTen) {
       {"abc", 83}, {"", 83}, {"12 ", 83}, {"12", 100}, {" 12", 100}, {"$C", 100}}};
   for (const auto& [text, height] : cases) {
     device_ = &InstallRecordingPrinter();
-    Tree tree(2);
+    HandMadeTree tree(2);
     tree.Merge(1, 2, 1.0L);
     PlotDendrogram(tree.Source(kWardMethod), text, nullptr);
     EXPECT_EQ(device_->FontHeight(), height) << "\"" << text << "\"";
@@ -238,7 +206,7 @@ TEST_F(DendrogramTest, FontSizeComesFromTheTextOrIsTen) {
 
 TEST_F(DendrogramTest, OnlyTheSizeIsSetTheFaceStays) {
   Printer().Canvas().SetFontName("Courier");
-  Tree tree(2);
+  HandMadeTree tree(2);
   tree.Merge(1, 2, 1.0L);
   PlotDendrogram(tree.Source(kWardMethod), "12", nullptr);
   EXPECT_EQ(device_->FontFace(), "Courier");
@@ -246,7 +214,7 @@ TEST_F(DendrogramTest, OnlyTheSizeIsSetTheFaceStays) {
 }
 
 TEST_F(DendrogramTest, TheDialogComesFirstAndItsPrinterIsUsed) {
-  Tree tree(2);
+  HandMadeTree tree(2);
   tree.Merge(1, 2, 1.0L);
   bool shown = false;
   PlotDendrogram(tree.Source(kWardMethod), "12", [&] {
@@ -261,7 +229,7 @@ TEST_F(DendrogramTest, TheDialogComesFirstAndItsPrinterIsUsed) {
 // Every merge at height 0: the height scale is 1 instead of 0 / 0, every
 // bracket stands at the origin, and the right label reads "0.00".
 TEST_F(DendrogramTest, ARootAtHeightZeroStillPrints) {
-  Tree tree(3);
+  HandMadeTree tree(3);
   tree.Merge(2, 3, 0.0L);
   tree.Merge(1, 4, 0.0L);
   PlotDendrogram(tree.Source(kCentroidMethod), "", nullptr);
@@ -277,7 +245,7 @@ TEST_F(DendrogramTest, ARootAtHeightZeroStillPrints) {
 }
 
 TEST_F(DendrogramTest, AnErrorAbandonsTheDocumentAndTheNextPrintWorks) {
-  Tree tree(2);
+  HandMadeTree tree(2);
   tree.Merge(1, 2, 1.0L);
   DendrogramSource source = tree.Source(kWardMethod);
   source.ObjectName = [](std::int32_t) -> const std::string& { throw ERangeError(); };
@@ -290,7 +258,7 @@ TEST_F(DendrogramTest, AnErrorAbandonsTheDocumentAndTheNextPrintWorks) {
 }
 
 TEST_F(DendrogramTest, APrinterErrorWhileDrawingAbandonsTheDocument) {
-  Tree tree(2);
+  HandMadeTree tree(2);
   tree.Merge(1, 2, 1.0L);
   device_->FailAt(Kind::Line, 3);  // the bracket's first line
   try {
@@ -303,7 +271,7 @@ TEST_F(DendrogramTest, APrinterErrorWhileDrawingAbandonsTheDocument) {
 }
 
 TEST_F(DendrogramTest, APrinterAlreadyPrintingRefusesThePlot) {
-  Tree tree(2);
+  HandMadeTree tree(2);
   tree.Merge(1, 2, 1.0L);
   Printer().StartDocument();
   try {
@@ -385,13 +353,7 @@ TEST(PlotFontSizeTest, WholeNumbersOrTen) {
 // the root at 3.75.
 TEST_F(DendrogramTest, PrintsTheTreeOfARunFromTheStore) {
   AnalysisStore store(10);
-  store.ObjectCount = 3;
-  store.ObjectNames(1) = "A";
-  store.ObjectNames(2) = "B";
-  store.ObjectNames(3) = "C";
-  store.DistMatrix(2, 1) = 2.5L;
-  store.DistMatrix(3, 1) = 4.0L;
-  store.DistMatrix(3, 2) = 1.25L;
+  testing::FillThreeObjectExample(store);
   store.DistType = kWardMethod;
   store.PrepareClusters();
   ASSERT_TRUE(store.Agglomerate());
