@@ -24,10 +24,13 @@
 #include "platform/printing.h"
 #include "platform/qt_printer_device.h"
 #include "plot/dendrogram_plot.h"
+#include "tests/error_message.h"
 #include "tests/hand_made_tree.h"
 
 namespace cluster {
 namespace {
+
+using testing::Utf8MessageOf;
 
 // Standard output of a shell command.
 std::string RunCommand(const std::string& command) {
@@ -170,12 +173,8 @@ TEST_F(QtPrinterTest, TheTextStreamFillsAsManyPagesAsItStarts) {
 TEST_F(QtPrinterTest, AFileThatCannotBeWrittenIsAnInvalidPrinter) {
   SetUpPdfPrinting(dir_.filePath("no-such-folder/out.pdf"));
   FourObjects tree;
-  try {
-    PlotDendrogram(tree.Source(), "10", nullptr);
-    FAIL() << "no error";
-  } catch (const EPrinter& error) {
-    EXPECT_EQ(Utf8FromCp932(error.Message()), "選択したプリンタは有効ではありません");
-  }
+  EXPECT_EQ(Utf8MessageOf<EPrinter>([&] { PlotDendrogram(tree.Source(), "10", nullptr); }),
+            "選択したプリンタは有効ではありません");
   EXPECT_FALSE(Printer().Printing());
 }
 
@@ -193,12 +192,7 @@ TEST_F(QtPrinterTest, AJobAbandonedHalfWayLeavesThePrinterReady) {
 TEST_F(QtPrinterTest, WithoutAnyPrinterTheFirstUseFails) {
   if (!QPrinterInfo::defaultPrinter().isNull()) GTEST_SKIP() << "this machine has a printer";
   SetUpPrinting();
-  try {
-    Printer().StartDocument();
-    FAIL() << "no error";
-  } catch (const EPrinter& error) {
-    EXPECT_EQ(Utf8FromCp932(error.Message()), "デフォルト プリンタが存在しません");
-  }
+  EXPECT_EQ(Utf8MessageOf<EPrinter>([] { Printer().StartDocument(); }), "デフォルト プリンタが存在しません");
   EXPECT_FALSE(Printer().Printing());
 }
 

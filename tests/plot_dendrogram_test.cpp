@@ -11,6 +11,7 @@
 #include "common/codepage.h"
 #include "engine/analysis_store.h"
 #include "plot/dendrogram_plot.h"
+#include "tests/error_message.h"
 #include "tests/hand_made_tree.h"
 #include "tests/recording_printer_device.h"
 #include "tests/store_fixtures.h"
@@ -23,6 +24,7 @@ using testing::InstallRecordingPrinter;
 using testing::PrinterCall;
 using testing::RecordingPrinterDevice;
 using testing::RecordingSettings;
+using testing::Utf8MessageOf;
 using Kind = PrinterCall::Kind;
 
 // One drawing call in a form that compares and prints well.
@@ -261,12 +263,8 @@ TEST_F(DendrogramTest, APrinterErrorWhileDrawingAbandonsTheDocument) {
   HandMadeTree tree(2);
   tree.Merge(1, 2, 1.0L);
   device_->FailAt(Kind::Line, 3);  // the bracket's first line
-  try {
-    PlotDendrogram(tree.Source(kWardMethod), "", nullptr);
-    FAIL() << "no error";
-  } catch (const EPrinter& error) {
-    EXPECT_EQ(Utf8FromCp932(error.Message()), "選択したプリンタは有効ではありません");
-  }
+  EXPECT_EQ(Utf8MessageOf<EPrinter>([&] { PlotDendrogram(tree.Source(kWardMethod), "", nullptr); }),
+            "選択したプリンタは有効ではありません");
   EXPECT_FALSE(Printer().Printing());
 }
 
@@ -274,12 +272,8 @@ TEST_F(DendrogramTest, APrinterAlreadyPrintingRefusesThePlot) {
   HandMadeTree tree(2);
   tree.Merge(1, 2, 1.0L);
   Printer().StartDocument();
-  try {
-    PlotDendrogram(tree.Source(kWardMethod), "", nullptr);
-    FAIL() << "no error";
-  } catch (const EPrinter& error) {
-    EXPECT_EQ(Utf8FromCp932(error.Message()), "現在印刷中です");
-  }
+  EXPECT_EQ(Utf8MessageOf<EPrinter>([&] { PlotDendrogram(tree.Source(kWardMethod), "", nullptr); }),
+            "現在印刷中です");
   EXPECT_TRUE(Printer().Printing());  // the other document is not ours to end
   Printer().FinishDocument();
 }
@@ -313,12 +307,8 @@ TEST_F(PlotArithmeticTest, PlotXMustFit32Bits) {
   plot_.MarginWidth = 1;
   EXPECT_EQ(plot_.PlotX(2147483644.0L), 2147483646);
   EXPECT_EQ(plot_.PlotX(2147483645.0L), 2147483647);
-  try {
-    plot_.PlotX(2147483646.0L);  // the rounded quotient fits, the sum does not
-    FAIL() << "no error";
-  } catch (const ERangeError& error) {
-    EXPECT_EQ(Utf8FromCp932(error.Message()), "範囲チェックエラー");
-  }
+  // The rounded quotient fits, the sum does not.
+  EXPECT_EQ(Utf8MessageOf<ERangeError>([this] { plot_.PlotX(2147483646.0L); }), "範囲チェックエラー");
   EXPECT_THROW(plot_.PlotX(1e30L), ERangeError);
   EXPECT_EQ(plot_.PlotX(-2147483650.0L), -2147483648);
   EXPECT_THROW(plot_.PlotX(-2147483651.0L), ERangeError);
