@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "common/codepage.h"
+#include "datawindow/grid_editing.h"
 
 namespace cluster::testing {
 
@@ -35,6 +36,20 @@ void FillGrids(DataGrids& grids, const std::vector<std::string>& labels,
   }
   grids.Matrix.SetCurrentCell(1, 1);
   grids.Labels.SetCurrentCell(1, 1);
+}
+
+void SetUpTwoTypedObjects(DataGrids& grids) {
+  SetInitialState(grids);
+  grids.Labels.SetCell(1, 1, "A");
+  grids.Labels.SetCell(1, 2, "B");
+  grids.Matrix.SetCell(1, 2, "2.5");
+}
+
+void SetUpWithoutObjectRows(DataGrids& grids) {
+  SetInitialState(grids);
+  grids.Labels.SetRowCount(1);
+  grids.Matrix.SetRowCount(1);
+  grids.Matrix.SetColCount(1);
 }
 
 ScratchDir::ScratchDir() {
