@@ -1,7 +1,5 @@
 // The output file's echo of the captured data, byte for byte.
-#include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -13,11 +11,13 @@
 #include "common/numbers.h"
 #include "common/text_file.h"
 #include "engine/analysis_store.h"
+#include "tests/file_bytes.h"
 #include "tests/store_fixtures.h"
 
 namespace cluster {
 namespace {
 
+using testing::FileBytes;
 using testing::FillStore;
 using testing::FillThreeObjectExample;
 
@@ -44,10 +44,7 @@ class DistanceEchoTest : public ::testing::Test {
     write(file, store);
     file.CloseTextFile();
     CheckIo();
-    std::ifstream in(path_, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    return FileBytes(path_);
   }
   void ExpectEcho(const AnalysisStore& store, const std::string& expected) {
     EXPECT_EQ(Echo(store, WriteDistanceEcho), expected) << "statement by statement";
@@ -146,10 +143,7 @@ TEST_F(DistanceEchoTest, AFullDiskStopsEitherWriterWithWhatWasWrittenIntact) {
     IoErrorCode() = 0;
     setrlimit(RLIMIT_FSIZE, &old);
     EXPECT_EQ(code, 101);
-    std::ifstream in(path_, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    const std::string written = bytes.str();
+    const std::string written = FileBytes(path_);
     EXPECT_GT(written.size(), 0u);
     EXPECT_LE(written.size(), 100000u);
     EXPECT_TRUE(whole.compare(0, written.size(), written) == 0) << "what stands is the echo's beginning";

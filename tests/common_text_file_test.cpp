@@ -1,8 +1,6 @@
 // Text files: exact bytes written, the reading rules, and failures with
 // their codes and messages.
-#include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <csignal>
 #include <cstdlib>
 #include <string>
@@ -14,6 +12,7 @@
 #include "common/codepage.h"
 #include "common/errors.h"
 #include "common/text_file.h"
+#include "tests/file_bytes.h"
 
 namespace cluster {
 namespace {
@@ -32,14 +31,9 @@ class TextFileTest : public ::testing::Test {
   }
   std::string Path(const std::string& name) const { return dir_ + "/" + name; }
   void WriteRaw(const std::string& name, const std::string& bytes) const {
-    std::ofstream(Path(name), std::ios::binary) << bytes;
+    testing::WriteFileBytes(Path(name), bytes);
   }
-  std::string ReadRaw(const std::string& name) const {
-    std::ifstream in(Path(name), std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  std::string ReadRaw(const std::string& name) const { return testing::FileBytes(Path(name)); }
   // Expects CheckIo to raise the given code with its message.
   static void ExpectIoError(int code, const std::string& utf8Message) {
     try {

@@ -2,11 +2,10 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "common/codepage.h"
 #include "datawindow/grid_editing.h"
+#include "tests/file_bytes.h"
 
 namespace cluster::testing {
 
@@ -64,15 +63,10 @@ ScratchDir::~ScratchDir() {
 }
 
 void ScratchDir::Write(const std::string& name, const std::string& bytes) const {
-  std::ofstream(Path(name), std::ios::binary) << bytes;
+  WriteFileBytes(Path(name), bytes);
 }
 
-std::string ScratchDir::Read(const std::string& name) const {
-  std::ifstream in(Path(name), std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+std::string ScratchDir::Read(const std::string& name) const { return FileBytes(Path(name)); }
 
 bool ScratchDir::Exists(const std::string& name) const { return std::filesystem::exists(Path(name)); }
 
