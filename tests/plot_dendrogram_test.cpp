@@ -280,14 +280,19 @@ TEST_F(DendrogramTest, APrinterAlreadyPrintingRefusesThePlot) {
 
 class PlotArithmeticTest : public ::testing::Test {
  protected:
+  // The state PlotX reads: x = round(v x unitWidth / heightScale) + 2 x marginWidth.
+  void SetHeightAxis(std::int32_t unitWidth, Real heightScale, std::int32_t marginWidth) {
+    plot_.UnitWidth = unitWidth;
+    plot_.HeightScale = heightScale;
+    plot_.MarginWidth = marginWidth;
+  }
+
   TPrinter printer_{std::make_unique<RecordingPrinterDevice>()};
   DendrogramPlot plot_{printer_, nullptr};
 };
 
 TEST_F(PlotArithmeticTest, PlotXRoundsTiesToEvenThenAddsTheMargin) {
-  plot_.UnitWidth = 1;
-  plot_.HeightScale = 1;
-  plot_.MarginWidth = 0;
+  SetHeightAxis(1, 1, 0);
   EXPECT_EQ(plot_.PlotX(2.5L), 2);
   EXPECT_EQ(plot_.PlotX(3.5L), 4);
   EXPECT_EQ(plot_.PlotX(-2.5L), -2);
@@ -295,16 +300,12 @@ TEST_F(PlotArithmeticTest, PlotXRoundsTiesToEvenThenAddsTheMargin) {
   plot_.MarginWidth = 10;
   EXPECT_EQ(plot_.PlotX(2.5L), 22);
   // v x UnitWidth first, then / HeightScale: 1 x 3 / 3 is exactly 1.
-  plot_.UnitWidth = 3;
-  plot_.HeightScale = 3;
-  plot_.MarginWidth = 0;
+  SetHeightAxis(3, 3, 0);
   EXPECT_EQ(plot_.PlotX(1), 1);
 }
 
 TEST_F(PlotArithmeticTest, PlotXMustFit32Bits) {
-  plot_.UnitWidth = 1;
-  plot_.HeightScale = 1;
-  plot_.MarginWidth = 1;
+  SetHeightAxis(1, 1, 1);
   EXPECT_EQ(plot_.PlotX(2147483644.0L), 2147483646);
   EXPECT_EQ(plot_.PlotX(2147483645.0L), 2147483647);
   // The rounded quotient fits, the sum does not.
