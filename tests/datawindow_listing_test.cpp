@@ -9,8 +9,6 @@ namespace cluster {
 namespace {
 
 using testing::FillGrids;
-using testing::SetUpTwoTypedObjects;
-using testing::SetUpWithoutObjectRows;
 using testing::U;
 
 class CollectingDevice : public TextDevice {
@@ -35,7 +33,7 @@ std::string ListingOf(const DataGrids& grids) {
 
 TEST(DataListingTest, TwoObjectExample) {
   DataGrids grids;
-  SetUpTwoTypedObjects(grids);
+  testing::SetUpTwoTypedObjects(grids);
   const std::string expected =
       "\n"
       "\n"
@@ -64,7 +62,7 @@ TEST(DataListingTest, BlankCellsPrintAsTenBlanksAndLongTextsWhole) {
 
 TEST(DataListingTest, GridsWithoutObjectRowsPrintTheirHeaderRowsOnly) {
   DataGrids grids;
-  SetUpWithoutObjectRows(grids);
+  testing::SetUpWithoutObjectRows(grids);
   EXPECT_EQ(ListingOf(grids), "\n\nData =\n\n" + U(" 対　象   ") + U(" ラベル   ") + "\n\n" + std::string(10, ' ') + "\n");
 }
 
