@@ -20,14 +20,11 @@ namespace {
 
 constexpr std::int32_t kObjects = 1000;
 
-std::string ScratchPath(const char* name) {
-  return (std::filesystem::temp_directory_path() / (std::string("bench-datawindow-") + name)).string();
-}
-
-// A scratch file, removed when the benchmark ends.
+// A file of the temporary folder, removed when this object goes.
 class ScratchFile {
  public:
-  explicit ScratchFile(const char* name) : path_(ScratchPath(name)) {}
+  explicit ScratchFile(const char* name)
+      : path_((std::filesystem::temp_directory_path() / (std::string("bench-datawindow-") + name)).string()) {}
   ~ScratchFile() { std::filesystem::remove(path_); }
   ScratchFile(const ScratchFile&) = delete;
   ScratchFile& operator=(const ScratchFile&) = delete;
