@@ -39,8 +39,9 @@ class AtScopeExit {
 
 TFMain::TFMain(QWidget* parent) : QWidget(parent) {
   setWindowTitle(QStringLiteral("Cluster Analysis"));
-  // Outer size 488 x 234 at (192, 107); the client area is what remains
-  // inside the frame and the caption.
+  // The frame's top-left corner at (192, 107) and a fixed client area of
+  // 480 x 200 for the controls below; the window manager adds its own frame
+  // and caption around it.
   move(192, 107);
   setFixedSize(480, 200);
   setAutoFillBackground(true);

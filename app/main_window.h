@@ -39,8 +39,8 @@ class TFMain : public QWidget {
   // True once the main window was closed: the program is ending.
   bool EndRequested() const noexcept { return endRequested_; }
 
-  // Controls, in declared order. OpenDialog1 asks for the output file;
-  // PrintDialog1 shows the print dialog and is handed to the plot.
+  // The window's controls and dialogs. OpenDialog1 asks for the output
+  // file; PrintDialog1 shows the print dialog and is handed to the plot.
   QPushButton* ExitButton = nullptr;
   FileDialog OpenDialog1{FileDialogKind::Open};
   std::function<void()> PrintDialog1;

@@ -20,12 +20,28 @@ namespace {
 
 constexpr std::int32_t kObjects = 1000;
 
+// A file of the temporary folder, removed when this object goes.
+class ScratchFile {
+ public:
+  explicit ScratchFile(const char* name)
+      : path_((std::filesystem::temp_directory_path() / (std::string("bench-datawindow-") + name)).string()) {}
+  ~ScratchFile() { std::filesystem::remove(path_); }
+  ScratchFile(const ScratchFile&) = delete;
+  ScratchFile& operator=(const ScratchFile&) = delete;
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
 // Grids of n objects with Japanese labels and numbers in every data cell,
-// built through the operations the window offers (a load).
-void FillFullGrids(DataGrids& grids, std::int32_t n, const std::string& scratch) {
+// built through the operations the window offers (a load of a native file
+// written here).
+DataGrids FullGrids(std::int32_t n) {
+  const ScratchFile scratch("grids.txt");
   {
     TextFile file;
-    file.BindName(scratch);
+    file.BindName(scratch.Path());
     file.OpenForWriting();
     file.WriteIntegerItem(n);
     file.WriteLineEnd();
@@ -43,65 +59,48 @@ void FillFullGrids(DataGrids& grids, std::int32_t n, const std::string& scratch)
     file.CloseTextFile();
     CheckIo();
   }
-  LoadNativeFile(grids, scratch);
-}
-
-std::string ScratchPath(const char* name) {
-  return (std::filesystem::temp_directory_path() / (std::string("bench-datawindow-") + name)).string();
-}
-
-void BM_SaveNative(benchmark::State& state) {
   DataGrids grids;
-  const std::string path = ScratchPath("save.txt");
-  FillFullGrids(grids, kObjects, path);
-  for (auto _ : state) SaveNativeFile(grids, path);
-  std::filesystem::remove(path);
+  LoadNativeFile(grids, scratch.Path());
+  return grids;
 }
+
+using SaveFile = void (*)(const DataGrids&, const std::string&);
+using LoadFile = void (*)(DataGrids&, const std::string&, std::int32_t);
+
+// Saving the full grids in one format, again and again over one file.
+void TimeSaving(benchmark::State& state, SaveFile save, const char* scratchName) {
+  const DataGrids grids = FullGrids(kObjects);
+  const ScratchFile file(scratchName);
+  for (auto _ : state) save(grids, file.Path());
+}
+
+// Loading a file of the full grids in one format into the grids of a new
+// window.
+void TimeLoading(benchmark::State& state, SaveFile save, LoadFile load, const char* scratchName) {
+  const ScratchFile file(scratchName);
+  save(FullGrids(kObjects), file.Path());
+  for (auto _ : state) {
+    DataGrids loaded;
+    SetInitialState(loaded);
+    load(loaded, file.Path(), AnalysisStore::kDesktopMaxObjects);
+    benchmark::DoNotOptimize(loaded.Matrix.Cell(1, kObjects));
+  }
+}
+
+void BM_SaveNative(benchmark::State& state) { TimeSaving(state, SaveNativeFile, "save.txt"); }
 BENCHMARK(BM_SaveNative)->Unit(benchmark::kMillisecond);
 
-void BM_LoadNative(benchmark::State& state) {
-  DataGrids grids;
-  const std::string path = ScratchPath("load.txt");
-  FillFullGrids(grids, kObjects, path);
-  for (auto _ : state) {
-    DataGrids loaded;
-    SetInitialState(loaded);
-    LoadNativeFile(loaded, path);
-    benchmark::DoNotOptimize(loaded.Matrix.Cell(1, kObjects));
-  }
-  std::filesystem::remove(path);
-}
+void BM_LoadNative(benchmark::State& state) { TimeLoading(state, SaveNativeFile, LoadNativeFile, "load.txt"); }
 BENCHMARK(BM_LoadNative)->Unit(benchmark::kMillisecond);
 
-void BM_SaveCsv(benchmark::State& state) {
-  DataGrids grids;
-  const std::string path = ScratchPath("save.csv");
-  FillFullGrids(grids, kObjects, path);
-  for (auto _ : state) SaveCsvFile(grids, path);
-  std::filesystem::remove(path);
-}
+void BM_SaveCsv(benchmark::State& state) { TimeSaving(state, SaveCsvFile, "save.csv"); }
 BENCHMARK(BM_SaveCsv)->Unit(benchmark::kMillisecond);
 
-void BM_LoadCsv(benchmark::State& state) {
-  DataGrids grids;
-  const std::string path = ScratchPath("load.csv");
-  FillFullGrids(grids, kObjects, path);
-  SaveCsvFile(grids, path);
-  for (auto _ : state) {
-    DataGrids loaded;
-    SetInitialState(loaded);
-    LoadCsvFile(loaded, path);
-    benchmark::DoNotOptimize(loaded.Matrix.Cell(1, kObjects));
-  }
-  std::filesystem::remove(path);
-}
+void BM_LoadCsv(benchmark::State& state) { TimeLoading(state, SaveCsvFile, LoadCsvFile, "load.csv"); }
 BENCHMARK(BM_LoadCsv)->Unit(benchmark::kMillisecond);
 
 void BM_Capture(benchmark::State& state) {
-  DataGrids grids;
-  const std::string path = ScratchPath("capture.txt");
-  FillFullGrids(grids, kObjects, path);
-  std::filesystem::remove(path);
+  const DataGrids grids = FullGrids(kObjects);
   AnalysisStore store(kObjects);
   for (auto _ : state) {
     const auto failure = CaptureData(grids, store, kWardMethod);
@@ -113,10 +112,7 @@ BENCHMARK(BM_Capture)->Unit(benchmark::kMillisecond);
 // Add at the first object of 999 (every row and column moves), then Delete
 // it again, each timed on its own.
 void BM_AddFirstOf999(benchmark::State& state) {
-  DataGrids grids;
-  const std::string path = ScratchPath("add.txt");
-  FillFullGrids(grids, kObjects - 1, path);
-  std::filesystem::remove(path);
+  DataGrids grids = FullGrids(kObjects - 1);
   for (auto _ : state) {
     grids.Matrix.SetCurrentCell(1, 1);
     AddObject(grids);
@@ -129,10 +125,7 @@ void BM_AddFirstOf999(benchmark::State& state) {
 BENCHMARK(BM_AddFirstOf999)->Unit(benchmark::kMillisecond);
 
 void BM_DeleteFirstOf1000(benchmark::State& state) {
-  DataGrids grids;
-  const std::string path = ScratchPath("delete.txt");
-  FillFullGrids(grids, kObjects, path);
-  std::filesystem::remove(path);
+  DataGrids grids = FullGrids(kObjects);
   for (auto _ : state) {
     grids.Matrix.SetCurrentCell(1, 1);
     DeleteObject(grids);

@@ -3,7 +3,6 @@
 // from a real analysis of random dissimilarities.
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QDir>
 #include <random>
 
@@ -60,12 +59,3 @@ void BM_PlotDendrogram1000ToPdfNewPrinter(benchmark::State& state) {
 BENCHMARK(BM_PlotDendrogram1000ToPdfNewPrinter)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

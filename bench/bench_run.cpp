@@ -3,7 +3,6 @@
 // dendrogram printed to a PDF file. The target is under one second.
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QDir>
 #include <array>
 #include <cmath>
@@ -78,13 +77,3 @@ void BM_WholeRun1000(benchmark::State& state) {
 BENCHMARK(BM_WholeRun1000)->Arg(kWardMethod)->Arg(kCentroidMethod)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication application(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  cluster::SetPrinterDeviceFactory({});
-  return 0;
-}

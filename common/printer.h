@@ -148,7 +148,7 @@ class TPrinter {
   bool Printing() const noexcept { return printing_; }
   // 1 on the first page, 0 while idle.
   std::int32_t PageNumber() const noexcept { return pageNumber_; }
-  // Always empty.
+  // The document's title: empty, since StartDocument gives none.
   const std::string& Title() const noexcept { return title_; }
   // Counts the documents started; tells one job from the next.
   std::uint64_t DocumentSerial() const noexcept { return documentSerial_; }

@@ -147,8 +147,9 @@ void PrinterTextStream::Tab() {
   const std::int32_t step = 8 * printer_->Canvas().AverageCharWidth();
   // A font without width has no tab stops; the tab then moves nothing.
   if (step <= 0) return;
-  // The stop rule as the program has always printed it: usually the next
-  // multiple of the step, one further when X lies just before a stop.
+  // The tab stop is the first multiple of the step beyond X + 1: the next
+  // stop, or the one after it when X lies one dot before a stop. Printed
+  // listings place their columns by this rule, so it is kept exactly.
   x_ = x_ + step - ((x_ + step + 1) % step) + 1;
   if (x_ > width_) NewLine();
 }

@@ -16,9 +16,10 @@
 //     too wide for the rest of the line breaks between characters, never
 //     inside a double-byte character (one split across two hand-overs is
 //     held back until its second byte arrives);
-//   - tab (9) moves to the next tab stop (8 average character widths, by the
-//     program's stop rule) and ends the line past the right edge; LF (10)
-//     ends the line; form feed (12) starts a new page; CR (13) does nothing;
+//   - tab (9) moves to the next tab stop (every 8 average character widths;
+//     from one dot before a stop, to the stop after it) and ends the line
+//     past the right edge; LF (10) ends the line; form feed (12) starts a
+//     new page; CR (13) does nothing;
 //   - a line with text advances by the text's height + 2, an empty one by the
 //     font's character height; a new page starts when the next line would
 //     begin lower than two heights of the line just ended above the bottom;

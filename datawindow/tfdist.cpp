@@ -23,8 +23,9 @@ namespace cluster {
 
 namespace {
 
-// The window's place and client size. Its outer size, 749 x 456 with the
-// frame of the desktop it was laid out on, leaves this client area.
+// The window's place (the top-left corner of its frame) and the size of the
+// client area the controls below are placed in; the window manager adds its
+// own frame and caption around it.
 constexpr int kLeft = 200;
 constexpr int kTop = 107;
 constexpr int kClientWidth = 741;
@@ -170,45 +171,40 @@ void TFDist::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-void TFDist::SaveButtonClick() {
+void TFDist::RunFileOperation(DataFileFormat format, FileDirection direction) {
   CommitEdits();
-  SaveDialog1.Title = Cp932FromUtf8(kDialogTitle);
-  SaveDialog1.Filter.clear();
-  SaveDialog1.FileName.clear();
-  if (!SaveDialog1.Execute(this)) return;
-  SaveNativeFile(grids_, SaveDialog1.FileName);
+  FileDialog& dialog = direction == FileDirection::Save ? SaveDialog1 : OpenDialog1;
+  dialog.Title = Cp932FromUtf8(kDialogTitle);
+  dialog.Filter = format == DataFileFormat::Csv ? kCsvFilter : "";
+  dialog.FileName.clear();
+  if (!dialog.Execute(this)) return;
+  const std::string& name = dialog.FileName;
+  switch (format) {
+    case DataFileFormat::Native:
+      if (direction == FileDirection::Save) {
+        SaveNativeFile(grids_, name);
+      } else {
+        LoadNativeFile(grids_, name, store_.MaxObjects());
+      }
+      break;
+    case DataFileFormat::Csv:
+      if (direction == FileDirection::Save) {
+        SaveCsvFile(grids_, EnsureCsvExtension(name));
+      } else {
+        LoadCsvFile(grids_, name, store_.MaxObjects());
+      }
+      break;
+  }
   FocusAfterFileOperation();
 }
 
-void TFDist::LoadButtonClick() {
-  CommitEdits();
-  OpenDialog1.Title = Cp932FromUtf8(kDialogTitle);
-  OpenDialog1.Filter.clear();
-  OpenDialog1.FileName.clear();
-  if (!OpenDialog1.Execute(this)) return;
-  LoadNativeFile(grids_, OpenDialog1.FileName, store_.MaxObjects());
-  FocusAfterFileOperation();
-}
+void TFDist::SaveButtonClick() { RunFileOperation(DataFileFormat::Native, FileDirection::Save); }
 
-void TFDist::WRCSVButtonClick() {
-  CommitEdits();
-  SaveDialog1.Title = Cp932FromUtf8(kDialogTitle);
-  SaveDialog1.Filter = kCsvFilter;
-  SaveDialog1.FileName.clear();
-  if (!SaveDialog1.Execute(this)) return;
-  SaveCsvFile(grids_, EnsureCsvExtension(SaveDialog1.FileName));
-  FocusAfterFileOperation();
-}
+void TFDist::LoadButtonClick() { RunFileOperation(DataFileFormat::Native, FileDirection::Load); }
 
-void TFDist::RDCSVButtonClick() {
-  CommitEdits();
-  OpenDialog1.Title = Cp932FromUtf8(kDialogTitle);
-  OpenDialog1.Filter = kCsvFilter;
-  OpenDialog1.FileName.clear();
-  if (!OpenDialog1.Execute(this)) return;
-  LoadCsvFile(grids_, OpenDialog1.FileName, store_.MaxObjects());
-  FocusAfterFileOperation();
-}
+void TFDist::WRCSVButtonClick() { RunFileOperation(DataFileFormat::Csv, FileDirection::Save); }
+
+void TFDist::RDCSVButtonClick() { RunFileOperation(DataFileFormat::Csv, FileDirection::Load); }
 
 void TFDist::PButtonClick() {
   CommitEdits();

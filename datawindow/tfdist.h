@@ -41,7 +41,8 @@ class TFDist : public QWidget {
   explicit TFDist(AnalysisStore& store, QWidget* parent = nullptr);
   ~TFDist() override;
 
-  // Controls, in declared order.
+  // The window's controls, listed in their tab order, and its save and
+  // open dialogs.
   TextGrid* StringGrid1 = nullptr;
   QPushButton* AddButton = nullptr;
   QPushButton* DelButton = nullptr;
@@ -83,6 +84,16 @@ class TFDist : public QWidget {
   void CommitEdits();
   void CaptureAndClose(std::uint8_t method);
   void FocusAfterFileOperation();
+
+  enum class DataFileFormat { Native, Csv };
+  enum class FileDirection { Save, Load };
+  // What each of the four file buttons does, for its format and direction:
+  // hands the editors' texts to the cells, asks for a name in the save or
+  // open dialog (titled "ファイル名", filtered to CSV files for the CSV
+  // format, the name empty), and unless the user cancels, saves or loads
+  // the file (a CSV save under EnsureCsvExtension's name, a load up to the
+  // store's object limit) and moves the focus as after every file operation.
+  void RunFileOperation(DataFileFormat format, FileDirection direction);
 
   AnalysisStore& store_;
   DataGrids grids_;

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/printer_font.h"
 #include "platform/qt_text.h"
 
 namespace cluster {
@@ -87,10 +88,7 @@ std::int32_t PicturePrinterDevice::PageHeight() { return 2147483647 / 2; }
 std::int32_t PicturePrinterDevice::VerticalDpi() { return dpi_; }
 
 void PicturePrinterDevice::SetFont(const std::string& face, std::int32_t charHeight) {
-  QFont font(QStringFromCp932(face));
-  font.setPixelSize(std::clamp(charHeight, 1, 32767));
-  font.setKerning(false);
-  font_ = font;
+  font_ = MakePrinterFont(face, charHeight);
   metrics_.reset();
 }
 
@@ -100,11 +98,11 @@ const QFontMetrics& PicturePrinterDevice::Metrics() {
 }
 
 std::int32_t PicturePrinterDevice::TextWidth(std::string_view text) {
-  return text.empty() ? 0 : Metrics().horizontalAdvance(QStringFromCp932(text));
+  return PrinterTextWidth(Metrics(), text);
 }
 
 std::int32_t PicturePrinterDevice::TextHeight(std::string_view text) {
-  return text.empty() ? 0 : Metrics().height();
+  return PrinterTextHeight(Metrics(), text);
 }
 
 std::int32_t PicturePrinterDevice::AverageCharWidth() { return Metrics().averageCharWidth(); }

@@ -14,8 +14,9 @@
 // heading (the caption and the height axis); a PNG or SVG too large, or a
 // PDF page too wide, is refused with EPictureTooLarge.
 //
-// Fonts and measures are Qt's, as on the real printer; a Qt GUI application
-// object must exist (an offscreen one will do).
+// Fonts and measures are Qt's, made and taken as on the real printer
+// (platform/printer_font.h); a Qt GUI application object must exist (an
+// offscreen one will do).
 #pragma once
 
 #include <QByteArray>

@@ -5,26 +5,11 @@
 #include <QPen>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <algorithm>
-#include <cstdlib>
 
+#include "platform/printer_font.h"
 #include "platform/qt_text.h"
 
 namespace cluster {
-
-namespace {
-
-// Sizes are taken unchecked from the user; a character height beyond this
-// would only make the font engine fail, so it is held here.
-constexpr std::int32_t kLargestCharHeight = 32767;
-
-std::int32_t ClampedCharHeight(std::int32_t charHeight) {
-  // A negative height stands for its magnitude; no height is below one dot.
-  const std::int64_t magnitude = std::llabs(static_cast<std::int64_t>(charHeight));
-  return static_cast<std::int32_t>(std::clamp<std::int64_t>(magnitude, 1, kLargestCharHeight));
-}
-
-}  // namespace
 
 QtPrinterDevice::QtPrinterDevice()
     : printer_(std::make_unique<QPrinter>(QPrinterInfo::defaultPrinter(),
@@ -122,23 +107,21 @@ std::int32_t QtPrinterDevice::VerticalDpi() {
 }
 
 void QtPrinterDevice::SetFont(const std::string& face, std::int32_t charHeight) {
-  QFont font(QStringFromCp932(face));
-  font.setPixelSize(ClampedCharHeight(charHeight));
-  // Widths add up as the layout expects: no kerning between characters.
-  font.setKerning(false);
-  font_ = font;
+  font_ = MakePrinterFont(face, charHeight);
   metrics_.reset();
   if (painter_ && painter_->isActive()) painter_->setFont(font_);
 }
 
+// An empty text measures 0 even without a printer: it is answered before
+// the metrics, which need one.
 std::int32_t QtPrinterDevice::TextWidth(std::string_view text) {
   if (text.empty()) return 0;
-  return Metrics().horizontalAdvance(QStringFromCp932(text));
+  return PrinterTextWidth(Metrics(), text);
 }
 
 std::int32_t QtPrinterDevice::TextHeight(std::string_view text) {
   if (text.empty()) return 0;
-  return Metrics().height();
+  return PrinterTextHeight(Metrics(), text);
 }
 
 std::int32_t QtPrinterDevice::AverageCharWidth() { return Metrics().averageCharWidth(); }

@@ -3,11 +3,12 @@
 //
 // Device units are the printer's dots (QPrinter::HighResolution: the
 // printer's own resolution, 1200 dpi for a PDF file); the origin is the
-// top-left corner of the printable area. A font of a given character height
-// is a Qt font of that pixel size, and a text's height is the full character
-// cell (ascent + descent). Texts arrive in code page 932 and reach Qt as
-// Unicode. The Windows face names the program uses are mapped to installed
-// faces by the substitutions of InstallPrinterFontSubstitutions().
+// top-left corner of the printable area. Fonts and the measures of texts
+// are those of platform/printer_font.h: a character height is a Qt pixel
+// size, and a text's height is the full character cell (ascent + descent).
+// Texts arrive in code page 932 and reach Qt as Unicode. The Windows face
+// names the program uses are mapped to installed faces by the substitutions
+// of InstallPrinterFontSubstitutions().
 //
 // The printer is the system's default (CUPS) printer, or whatever the user
 // picked in the print dialog, Qt's "print to file" PDF included; it can also

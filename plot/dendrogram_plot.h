@@ -12,10 +12,12 @@
 // must fit 32 bits, else "範囲チェックエラー". Printing writes the PlotPos of
 // every node. Exactly one page is printed; nothing checks its height.
 //
-// Two deliberate departures from the plain procedure: a root height of 0
-// (every object alike) uses a height scale of 1 instead of dividing 0 by 0,
-// so such an analysis prints; and an error while the document is open
-// abandons the document before the error goes on, so the next print works.
+// Two cases the layout arithmetic alone would get wrong are settled here: a
+// root height of 0 (every object alike) would make the height scale 0 and
+// every PlotX a division by zero, so the scale is 1 instead and such an
+// analysis prints with the tree at the origin; and an error while the
+// document is open abandons the document before the error goes on, so the
+// next print works.
 #pragma once
 
 #include <cstdint>
@@ -72,8 +74,11 @@ class DendrogramPlot {
   // its subtrees) and sets PlotPos in each of its nodes.
   void DrawCluster(TClusterNode& node);
 
-  // Steps 2 to 13 of printing: document, font, state, axis, labels, caption,
-  // tree, end of document.
+  // Prints the tree of `source` as one document of one page: opens the
+  // document, sets the font of `fontSizeText` and the plot state from its
+  // measures and the page width, draws the height axis with its two labels,
+  // the method's caption and the tree, and ends the document. ERangeError
+  // for a source without a root or objects.
   void Print(const DendrogramSource& source, std::string_view fontSizeText);
 
  private:

@@ -13,9 +13,13 @@
 #include "tests/sanitizer_build.h"
 #include "app/batch_options.h"
 #include "common/codepage.h"
+#include "tests/file_bytes.h"
 
 namespace cluster {
 namespace {
+
+using testing::FileBytes;
+using testing::WriteFileBytes;
 
 const std::string kHeader = Cp932FromUtf8("読み込まれた距離...");
 const std::string kThreeObjectEcho =
@@ -36,15 +40,8 @@ class BatchToolTest : public ::testing::Test {
   void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
 
   std::string Path(const std::string& name) const { return dir_ + "/" + name; }
-  void Write(const std::string& name, const std::string& bytes) const {
-    std::ofstream(Path(name), std::ios::binary) << bytes;
-  }
-  static std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  void Write(const std::string& name, const std::string& bytes) const { WriteFileBytes(Path(name), bytes); }
+  static std::string Read(const std::string& path) { return FileBytes(path); }
   // Runs the tool; `prefix` is shell text run before it (a ulimit), and
   // `toStdout` where its standard output goes instead of a file.
   Result Run(const std::string& arguments, const std::string& prefix = "", const std::string& toStdout = "") const {

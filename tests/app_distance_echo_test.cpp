@@ -1,7 +1,5 @@
 // The output file's echo of the captured data, byte for byte.
-#include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -13,9 +11,15 @@
 #include "common/numbers.h"
 #include "common/text_file.h"
 #include "engine/analysis_store.h"
+#include "tests/file_bytes.h"
+#include "tests/store_fixtures.h"
 
 namespace cluster {
 namespace {
+
+using testing::FileBytes;
+using testing::FillStore;
+using testing::FillThreeObjectExample;
 
 // "読み込まれた距離..." in code page 932, as the bytes are listed for the file.
 const std::string kHeader =
@@ -40,10 +44,7 @@ class DistanceEchoTest : public ::testing::Test {
     write(file, store);
     file.CloseTextFile();
     CheckIo();
-    std::ifstream in(path_, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    return FileBytes(path_);
   }
   void ExpectEcho(const AnalysisStore& store, const std::string& expected) {
     EXPECT_EQ(Echo(store, WriteDistanceEcho), expected) << "statement by statement";
@@ -58,22 +59,13 @@ TEST_F(DistanceEchoTest, HeaderBytesAreTheProgramsText) {
 
 TEST_F(DistanceEchoTest, TwoObjects) {
   AnalysisStore store(10);
-  store.ObjectCount = 2;
-  store.ObjectNames(1) = "A";
-  store.ObjectNames(2) = "B";
-  store.DistMatrix(2, 1) = 1.5L;
+  FillStore(store, {"A", "B"}, {{1.5L}});
   ExpectEcho(store, "\r\n" + kHeader + "\r\nA         \r\nB         1.5       \r\n");
 }
 
 TEST_F(DistanceEchoTest, ThreeObjectsOfTheTypicalRun) {
   AnalysisStore store(10);
-  store.ObjectCount = 3;
-  store.ObjectNames(1) = "A";
-  store.ObjectNames(2) = "B";
-  store.ObjectNames(3) = "C";
-  store.DistMatrix(2, 1) = 2.5L;
-  store.DistMatrix(3, 1) = 4.0L;
-  store.DistMatrix(3, 2) = 1.25L;
+  FillThreeObjectExample(store);
   ExpectEcho(store, "\r\n" + kHeader +
                         "\r\nA         \r\nB         2.5       \r\n"
                         "C         4         1.25      \r\n");
@@ -81,13 +73,11 @@ TEST_F(DistanceEchoTest, ThreeObjectsOfTheTypicalRun) {
 
 TEST_F(DistanceEchoTest, WideFieldsRunOnAndDoubleByteLabelsCountTwo) {
   AnalysisStore store(10);
-  store.ObjectCount = 3;
-  store.ObjectNames(1) = "0123456789";           // exactly 10 bytes: no blank
-  store.ObjectNames(2) = "abcdefghijkl";         // 12 bytes: runs into the value
-  store.ObjectNames(3) = Cp932FromUtf8("対象3");  // 5 bytes
-  store.DistMatrix(2, 1) = -2.0L;
-  store.DistMatrix(3, 1) = 12345678.0L;
-  store.DistMatrix(3, 2) = 0.00001L;
+  FillStore(store,
+            {"0123456789",              // exactly 10 bytes: no blank
+             "abcdefghijkl",            // 12 bytes: runs into the value
+             Cp932FromUtf8("対象3")},  // 5 bytes
+            {{-2.0L}, {12345678.0L, 0.00001L}});
   ExpectEcho(store, "\r\n" + kHeader + "\r\n0123456789\r\nabcdefghijkl-2        \r\n" +
                         Cp932FromUtf8("対象3") + "     1.234568E71E-5      \r\n");
 }
@@ -153,10 +143,7 @@ TEST_F(DistanceEchoTest, AFullDiskStopsEitherWriterWithWhatWasWrittenIntact) {
     IoErrorCode() = 0;
     setrlimit(RLIMIT_FSIZE, &old);
     EXPECT_EQ(code, 101);
-    std::ifstream in(path_, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    const std::string written = bytes.str();
+    const std::string written = FileBytes(path_);
     EXPECT_GT(written.size(), 0u);
     EXPECT_LE(written.size(), 100000u);
     EXPECT_TRUE(whole.compare(0, written.size(), written) == 0) << "what stands is the echo's beginning";
@@ -167,10 +154,7 @@ TEST_F(DistanceEchoTest, AFullDiskStopsEitherWriterWithWhatWasWrittenIntact) {
 TEST_F(DistanceEchoTest, AWriteFailureRaisesAtItsStatement) {
   if (access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
   AnalysisStore store(10);
-  store.ObjectCount = 2;
-  store.ObjectNames(1) = "A";
-  store.ObjectNames(2) = "B";
-  store.DistMatrix(2, 1) = 1.0L;
+  FillStore(store, {"A", "B"}, {{1.0L}});
   for (const Writer write : {Writer{WriteDistanceEcho}, Writer{WriteDistanceEchoInBulk}}) {
     TextFile file;
     file.BindName("/dev/full");

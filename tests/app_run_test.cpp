@@ -8,9 +8,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 
 #include "app/main_window.h"
 #include "common/codepage.h"
@@ -20,6 +18,7 @@
 #include "datawindow/data_window_outcome.h"
 #include "datawindow/tfdist.h"
 #include "engine/program_store.h"
+#include "tests/file_bytes.h"
 #include "tests/qt_application_environment.h"
 #include "platform/message_box.h"
 #include "platform/printing.h"
@@ -28,14 +27,9 @@
 namespace cluster {
 namespace {
 
-const std::string kHeader = Cp932FromUtf8("読み込まれた距離...");
+using testing::FileBytes;
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
+const std::string kHeader = Cp932FromUtf8("読み込まれた距離...");
 
 std::string RunTool(const QString& program, const QStringList& args) {
   QProcess process;
@@ -163,7 +157,7 @@ TEST_F(RunTest, WardRunOfThreeObjectsWritesPrintsReportsAndQuits) {
   EXPECT_TRUE(errorMessages_.empty()) << (errorMessages_.empty() ? "" : errorMessages_[0]);
   EXPECT_EQ(dialogTitles_, std::vector<std::string>{"Output File"});
   EXPECT_EQ(dialogNames_, std::vector<std::string>{"*.txt"});
-  EXPECT_EQ(ReadFile(output), "\r\n" + kHeader +
+  EXPECT_EQ(FileBytes(output), "\r\n" + kHeader +
                                   "\r\nA         \r\nB         2.5       \r\n"
                                   "C         4         1.25      \r\n");
   EXPECT_EQ(printDialogs_, 1);
@@ -247,7 +241,7 @@ TEST_F(RunTest, OneObjectEndsInTheEngineErrorAndTheFileKeepsTheEcho) {
   EXPECT_TRUE(main_->CoordButton->isEnabled());
   // The file was closed with what the run had written.
   EXPECT_EQ(main_->OutputFile.CurrentMode(), TextFile::Mode::Closed);
-  EXPECT_EQ(ReadFile(output), "\r\n" + kHeader + "\r\nsolo      \r\n");
+  EXPECT_EQ(FileBytes(output), "\r\n" + kHeader + "\r\nsolo      \r\n");
 }
 
 TEST_F(RunTest, ExitClosesTheMainWindowAndEndsTheProgram) {
@@ -273,7 +267,7 @@ TEST_F(RunTest, ClosingTheMainWindowWhileARunWaitsLetsTheRunFinish) {
   EXPECT_TRUE(dataWindowStillOpen);
   EXPECT_TRUE(main_->EndRequested());
   // The run went on to its end: echo written, completion reported.
-  EXPECT_EQ(ReadFile(output), "\r\n" + kHeader + "\r\nA         \r\nB         1         \r\n");
+  EXPECT_EQ(FileBytes(output), "\r\n" + kHeader + "\r\nA         \r\nB         1         \r\n");
   ASSERT_EQ(plainMessages_.size(), 1u);
   EXPECT_EQ(plainMessages_[0], "Calculation ended. Output File = " + output);
 }

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <functional>
 
 #include "common/codepage.h"
 #include "common/printer.h"
+#include "tests/error_message.h"
 #include "tests/recording_printer_device.h"
 
 namespace cluster {
@@ -15,16 +15,8 @@ namespace {
 using testing::InstallRecordingPrinter;
 using testing::PrinterCall;
 using testing::RecordingPrinterDevice;
+using testing::Utf8MessageOf;
 using Kind = PrinterCall::Kind;
-
-std::string MessageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EPrinter& error) {
-    return Utf8FromCp932(error.Message());
-  }
-  return "(no error)";
-}
 
 constexpr const char* kBusy = "現在印刷中です";
 constexpr const char* kNotPrinting = "プリンタに印刷できる状態ではありません";
@@ -67,15 +59,15 @@ TEST_F(PrinterTest, StartsIdleAndGoesThroughAJobPageByPage) {
 
 TEST_F(PrinterTest, RefusesWhatTheStateDoesNotAllow) {
   TPrinter& printer = Printer();
-  EXPECT_EQ(MessageOf([&] { printer.FinishDocument(); }), kNotPrinting);
-  EXPECT_EQ(MessageOf([&] { printer.StartNextPage(); }), kNotPrinting);
-  EXPECT_EQ(MessageOf([&] { printer.Canvas().DrawLineTo(1, 1); }), kNotPrinting);
-  EXPECT_EQ(MessageOf([&] { printer.Canvas().DrawTextAt(1, 1, "A"); }), kNotPrinting);
+  EXPECT_EQ(Utf8MessageOf<EPrinter>([&] { printer.FinishDocument(); }), kNotPrinting);
+  EXPECT_EQ(Utf8MessageOf<EPrinter>([&] { printer.StartNextPage(); }), kNotPrinting);
+  EXPECT_EQ(Utf8MessageOf<EPrinter>([&] { printer.Canvas().DrawLineTo(1, 1); }), kNotPrinting);
+  EXPECT_EQ(Utf8MessageOf<EPrinter>([&] { printer.Canvas().DrawTextAt(1, 1, "A"); }), kNotPrinting);
   EXPECT_TRUE(device_->CallsOf(Kind::Line).empty());
   EXPECT_TRUE(device_->CallsOf(Kind::Text).empty());
 
   printer.StartDocument();
-  EXPECT_EQ(MessageOf([&] { printer.StartDocument(); }), kBusy);
+  EXPECT_EQ(Utf8MessageOf<EPrinter>([&] { printer.StartDocument(); }), kBusy);
   EXPECT_TRUE(printer.Printing());  // the open job is untouched
   EXPECT_EQ(device_->CallsOf(Kind::Begin).size(), 1u);
   printer.FinishDocument();
@@ -156,14 +148,14 @@ TEST_F(PrinterTest, NextPageKeepsTheFont) {
 
 TEST(PrinterSlotTest, WithoutAPrinterTheFirstUseFails) {
   SetPrinterDeviceFactory(nullptr);
-  EXPECT_EQ(MessageOf([] { Printer(); }), "デフォルト プリンタが存在しません");
+  EXPECT_EQ(Utf8MessageOf<EPrinter>([] { Printer(); }), "デフォルト プリンタが存在しません");
 }
 
 TEST_F(PrinterTest, AFailedEndLeavesThePrinterIdle) {
   TPrinter& printer = Printer();
   printer.StartDocument();
   device_->FailAt(Kind::End);
-  EXPECT_EQ(MessageOf([&] { printer.FinishDocument(); }), "選択したプリンタは有効ではありません");
+  EXPECT_EQ(Utf8MessageOf<EPrinter>([&] { printer.FinishDocument(); }), "選択したプリンタは有効ではありません");
   EXPECT_FALSE(printer.Printing());
   EXPECT_EQ(device_->CallsOf(Kind::Abort).size(), 1u);
   printer.StartDocument();  // and the next job starts
@@ -172,7 +164,7 @@ TEST_F(PrinterTest, AFailedEndLeavesThePrinterIdle) {
 
 TEST_F(PrinterTest, AFailedBeginLeavesThePrinterIdle) {
   device_->FailAt(Kind::Begin);
-  EXPECT_EQ(MessageOf([] { Printer().StartDocument(); }), "選択したプリンタは有効ではありません");
+  EXPECT_EQ(Utf8MessageOf<EPrinter>([] { Printer().StartDocument(); }), "選択したプリンタは有効ではありません");
   EXPECT_FALSE(Printer().Printing());
 }
 

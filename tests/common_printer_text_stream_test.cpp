@@ -9,6 +9,7 @@
 #include "common/codepage.h"
 #include "common/printer_text_stream.h"
 #include "common/text_file.h"
+#include "tests/error_message.h"
 #include "tests/recording_printer_device.h"
 
 namespace cluster {
@@ -18,6 +19,7 @@ using testing::InstallRecordingPrinter;
 using testing::PrinterCall;
 using testing::RecordingPrinterDevice;
 using testing::RecordingSettings;
+using testing::Utf8MessageOf;
 using Kind = PrinterCall::Kind;
 
 struct Placed {
@@ -262,24 +264,14 @@ TEST_F(PrinterTextStreamTest, APageTooNarrowForAnythingEndsAnyway) {
 TEST_F(PrinterTextStreamTest, OpeningWhilePrintingFailsAndLeavesTheFileClosed) {
   device_ = &InstallRecordingPrinter();
   Printer().StartDocument();
-  try {
-    OpenPrinterStream(file_);
-    FAIL() << "no error";
-  } catch (const EPrinter& error) {
-    EXPECT_EQ(Utf8FromCp932(error.Message()), "現在印刷中です");
-  }
+  EXPECT_EQ(Utf8MessageOf<EPrinter>([this] { OpenPrinterStream(file_); }), "現在印刷中です");
   EXPECT_EQ(file_.CurrentMode(), TextFile::Mode::Closed);
   Printer().FinishDocument();
 }
 
 TEST_F(PrinterTextStreamTest, OpeningWithoutAPrinterFails) {
   SetPrinterDeviceFactory(nullptr);
-  try {
-    OpenPrinterStream(file_);
-    FAIL() << "no error";
-  } catch (const EPrinter& error) {
-    EXPECT_EQ(Utf8FromCp932(error.Message()), "デフォルト プリンタが存在しません");
-  }
+  EXPECT_EQ(Utf8MessageOf<EPrinter>([this] { OpenPrinterStream(file_); }), "デフォルト プリンタが存在しません");
   EXPECT_EQ(file_.CurrentMode(), TextFile::Mode::Closed);
   device_ = &InstallRecordingPrinter();  // for TearDown
 }
@@ -307,12 +299,7 @@ TEST_F(PrinterTextStreamTest, AnAbandonedStreamNeverPrintsIntoALaterDocument) {
   Printer().AbortDocument();
   Printer().StartDocument();  // someone else's job
   file_.WriteTextItem("AB");
-  try {
-    file_.WriteLineEnd();
-    FAIL() << "no error";
-  } catch (const EPrinter& error) {
-    EXPECT_EQ(Utf8FromCp932(error.Message()), "プリンタに印刷できる状態ではありません");
-  }
+  EXPECT_EQ(Utf8MessageOf<EPrinter>([this] { file_.WriteLineEnd(); }), "プリンタに印刷できる状態ではありません");
   EXPECT_TRUE(Texts().empty());
   EXPECT_TRUE(Printer().Printing());  // the other job goes on
   Printer().FinishDocument();

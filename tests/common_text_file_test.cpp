@@ -1,8 +1,6 @@
 // Text files: exact bytes written, the reading rules, and failures with
 // their codes and messages.
-#include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <csignal>
 #include <cstdlib>
 #include <string>
@@ -14,6 +12,7 @@
 #include "common/codepage.h"
 #include "common/errors.h"
 #include "common/text_file.h"
+#include "tests/file_bytes.h"
 
 namespace cluster {
 namespace {
@@ -32,13 +31,14 @@ class TextFileTest : public ::testing::Test {
   }
   std::string Path(const std::string& name) const { return dir_ + "/" + name; }
   void WriteRaw(const std::string& name, const std::string& bytes) const {
-    std::ofstream(Path(name), std::ios::binary) << bytes;
+    testing::WriteFileBytes(Path(name), bytes);
   }
-  std::string ReadRaw(const std::string& name) const {
-    std::ifstream in(Path(name), std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+  std::string ReadRaw(const std::string& name) const { return testing::FileBytes(Path(name)); }
+  // Makes the file `name` of these bytes and opens it for reading.
+  void OpenForReadingWith(TextFile& file, const std::string& name, const std::string& bytes) const {
+    WriteRaw(name, bytes);
+    file.BindName(Path(name));
+    file.OpenForReading();
   }
   // Expects CheckIo to raise the given code with its message.
   static void ExpectIoError(int code, const std::string& utf8Message) {
@@ -83,10 +83,8 @@ TEST_F(TextFileTest, OpeningForWritingEmptiesAnExistingFile) {
 }
 
 TEST_F(TextFileTest, ReadsLinesWithCrLfLfAndLoneCr) {
-  WriteRaw("in.txt", "one\r\ntwo\nthr\ree\r\n\r\nlast");
   TextFile f;
-  f.BindName(Path("in.txt"));
-  f.OpenForReading();
+  OpenForReadingWith(f, "in.txt", "one\r\ntwo\nthr\ree\r\n\r\nlast");
   CheckIo();
   std::vector<std::string> lines;
   for (int i = 0; i < 7; ++i) {
@@ -101,10 +99,8 @@ TEST_F(TextFileTest, ReadsLinesWithCrLfLfAndLoneCr) {
 }
 
 TEST_F(TextFileTest, ReadLineLeavesTheLineEndUnread) {
-  WriteRaw("in.txt", "abc\r\ndef");
   TextFile f;
-  f.BindName(Path("in.txt"));
-  f.OpenForReading();
+  OpenForReadingWith(f, "in.txt", "abc\r\ndef");
   EXPECT_EQ(f.ReadLineText(), "abc");
   EXPECT_EQ(f.ReadLineText(), "");  // still at the line end
   f.SkipLine();
@@ -113,10 +109,8 @@ TEST_F(TextFileTest, ReadLineLeavesTheLineEndUnread) {
 }
 
 TEST_F(TextFileTest, LoneCrFileIsOneLine) {
-  WriteRaw("mac.txt", "a\rb\rc\r");
   TextFile f;
-  f.BindName(Path("mac.txt"));
-  f.OpenForReading();
+  OpenForReadingWith(f, "mac.txt", "a\rb\rc\r");
   EXPECT_EQ(f.ReadLineText(), "abc");
   f.SkipLine();
   EXPECT_EQ(f.ReadLineText(), "");
@@ -124,10 +118,8 @@ TEST_F(TextFileTest, LoneCrFileIsOneLine) {
 }
 
 TEST_F(TextFileTest, CtrlZEndsTheFileForEveryRead) {
-  WriteRaw("z.txt", std::string("3\r\nab\x1A" "cd\r\n7\r\n", 13));
   TextFile f;
-  f.BindName(Path("z.txt"));
-  f.OpenForReading();
+  OpenForReadingWith(f, "z.txt", std::string("3\r\nab\x1A" "cd\r\n7\r\n", 13));
   EXPECT_EQ(f.ReadIntegerItem(), 3);
   f.SkipLine();
   EXPECT_EQ(f.ReadLineText(), "ab");
@@ -138,10 +130,8 @@ TEST_F(TextFileTest, CtrlZEndsTheFileForEveryRead) {
 }
 
 TEST_F(TextFileTest, IntegerItemsSkipBlankLinesAndLeaveTheRestOfTheLine) {
-  WriteRaw("n.txt", "\r\n\r\n  \t 42 trailing text\r\n-7\r\n$1F\r\n");
   TextFile f;
-  f.BindName(Path("n.txt"));
-  f.OpenForReading();
+  OpenForReadingWith(f, "n.txt", "\r\n\r\n  \t 42 trailing text\r\n-7\r\n$1F\r\n");
   EXPECT_EQ(f.ReadIntegerItem(), 42);
   EXPECT_EQ(f.ReadLineText(), " trailing text");
   f.SkipLine();
@@ -152,10 +142,8 @@ TEST_F(TextFileTest, IntegerItemsSkipBlankLinesAndLeaveTheRestOfTheLine) {
 }
 
 TEST_F(TextFileTest, NonIntegerTokenGives106) {
-  WriteRaw("bad.txt", "12.5\r\nabc\r\n");
   TextFile f;
-  f.BindName(Path("bad.txt"));
-  f.OpenForReading();
+  OpenForReadingWith(f, "bad.txt", "12.5\r\nabc\r\n");
   f.ReadIntegerItem();
   ExpectIoError(106, "入力値が数値ではありません");
   f.SkipLine();
@@ -165,10 +153,8 @@ TEST_F(TextFileTest, NonIntegerTokenGives106) {
 
 TEST_F(TextFileTest, LongLinesHaveNoLimit) {
   std::string line(200000, 'q');
-  WriteRaw("long.txt", line + "\r\nnext");
   TextFile f;
-  f.BindName(Path("long.txt"));
-  f.OpenForReading();
+  OpenForReadingWith(f, "long.txt", line + "\r\nnext");
   EXPECT_EQ(f.ReadLineText(), line);
   f.SkipLine();
   EXPECT_EQ(f.ReadLineText(), "next");

@@ -58,6 +58,20 @@ class DataFileTest : public ::testing::Test {
  protected:
   void SetUp() override { IoErrorCode() = 0; }
   void TearDown() override { IoErrorCode() = 0; }
+  // The grids of a new window after loading the file `name` of the scratch
+  // folder in either format.
+  DataGrids LoadedNative(const std::string& name) const {
+    DataGrids grids;
+    SetInitialState(grids);
+    LoadNativeFile(grids, dir.Path(name));
+    return grids;
+  }
+  DataGrids LoadedCsv(const std::string& name) const {
+    DataGrids grids;
+    SetInitialState(grids);
+    LoadCsvFile(grids, dir.Path(name));
+    return grids;
+  }
   ScratchDir dir;
 };
 
@@ -87,9 +101,7 @@ TEST_F(DataFileTest, NativeSaveEmptiesAnExistingFile) {
 
 TEST_F(DataFileTest, NativeLoadOfTheThreeObjectExample) {
   dir.Write("abc", "3\r\nA\r\nB\r\nC\r\n2.5\r\n4\r\n1.25\r\n");
-  DataGrids grids;
-  SetInitialState(grids);
-  LoadNativeFile(grids, dir.Path("abc"));
+  const DataGrids grids = LoadedNative("abc");
   ExpectHeadingsAndMask(grids, 3);
   EXPECT_EQ(ContentOf(grids), (GridContent{{"A", "B", "C"}, {{"2.5"}, {"4", "1.25"}}}));
 }
@@ -108,18 +120,14 @@ TEST_F(DataFileTest, LoadsWorkOnGridsMadeWithoutAWindow) {
 
 TEST_F(DataFileTest, NativeLoadTakesLinesUnchangedAndIgnoresTextAfterTheCount) {
   dir.Write("f", "\r\n  3 objects here\r\n a, b \r\nB\nC\r\n 2.5 \r\n\r\n1.25\r\nnever read\r\n");
-  DataGrids grids;
-  SetInitialState(grids);
-  LoadNativeFile(grids, dir.Path("f"));
+  const DataGrids grids = LoadedNative("f");
   ExpectHeadingsAndMask(grids, 3);
   EXPECT_EQ(ContentOf(grids), (GridContent{{" a, b ", "B", "C"}, {{" 2.5 "}, {"", "1.25"}}}));
 }
 
 TEST_F(DataFileTest, NativeLoadOfAShortFileLeavesEmptyCells) {
   dir.Write("short", "3\r\nA\r\n");
-  DataGrids grids;
-  SetInitialState(grids);
-  LoadNativeFile(grids, dir.Path("short"));
+  const DataGrids grids = LoadedNative("short");
   ExpectHeadingsAndMask(grids, 3);
   EXPECT_EQ(ContentOf(grids), (GridContent{{"A", "", ""}, {{""}, {"", ""}}}));
 }
@@ -127,9 +135,7 @@ TEST_F(DataFileTest, NativeLoadOfAShortFileLeavesEmptyCells) {
 TEST_F(DataFileTest, NativeLoadOfCountZeroNegativeOrAnEmptyFileLeavesNoObjectRow) {
   for (const std::string bytes : {"0\r\n", "-5\r\n", ""}) {
     dir.Write("none", bytes);
-    DataGrids grids;
-    SetInitialState(grids);
-    LoadNativeFile(grids, dir.Path("none"));
+    const DataGrids grids = LoadedNative("none");
     EXPECT_EQ(grids.Labels.RowCount(), 1) << bytes;
     EXPECT_EQ(grids.Matrix.RowCount(), 1) << bytes;
     EXPECT_EQ(grids.Matrix.ColCount(), 1) << bytes;
@@ -174,9 +180,7 @@ TEST_F(DataFileTest, NativeRoundTripTrimsValuesOnly) {
   DataGrids grids;
   FillGrids(grids, {" a b ", "x,y", "\"q\""}, {{" 1 "}, {" ", "2"}});
   SaveNativeFile(grids, dir.Path("rt"));
-  DataGrids loaded;
-  SetInitialState(loaded);
-  LoadNativeFile(loaded, dir.Path("rt"));
+  const DataGrids loaded = LoadedNative("rt");
   ExpectHeadingsAndMask(loaded, 3);
   EXPECT_EQ(ContentOf(loaded), (GridContent{{" a b ", "x,y", "\"q\""}, {{"1"}, {"", "2"}}}));
 }
@@ -195,9 +199,7 @@ TEST_F(DataFileTest, NativeCountAboveTheLimitIsRefusedBeforeTheGridsChange) {
 
 TEST_F(DataFileTest, NativeCountAtTheLimitIsRead) {
   dir.Write("full", "1000\r\n");
-  DataGrids grids;
-  SetInitialState(grids);
-  LoadNativeFile(grids, dir.Path("full"));
+  const DataGrids grids = LoadedNative("full");
   EXPECT_EQ(ObjectCountOf(grids), 1000);
   EXPECT_EQ(grids.Matrix.Cell(1000, 1000), "*");
   EXPECT_EQ(grids.Matrix.Cell(1, 1000), "");
@@ -270,27 +272,21 @@ TEST_F(DataFileTest, CsvSaveQuotesLabelsAndValuesThatWouldNotReadBack) {
             "\"a b\"\r\n"
             "\"x,y\",\"1 5\"\r\n"
             "\"\"\"q\"\"\",,2\r\n");
-  DataGrids loaded;
-  SetInitialState(loaded);
-  LoadCsvFile(loaded, dir.Path("q.csv"));
+  const DataGrids loaded = LoadedCsv("q.csv");
   ExpectHeadingsAndMask(loaded, 3);
   EXPECT_EQ(ContentOf(loaded), (GridContent{{"a b", "x,y", "\"q\""}, {{"1 5"}, {"", "2"}}}));
 }
 
 TEST_F(DataFileTest, CsvLoadOfTheThreeObjectExample) {
   dir.Write("abc", ",A,B,C\r\nA\r\nB,2.5\r\nC,4,1.25\r\n");
-  DataGrids grids;
-  SetInitialState(grids);
-  LoadCsvFile(grids, dir.Path("abc"));
+  const DataGrids grids = LoadedCsv("abc");
   ExpectHeadingsAndMask(grids, 3);
   EXPECT_EQ(ContentOf(grids), (GridContent{{"A", "B", "C"}, {{"2.5"}, {"4", "1.25"}}}));
 }
 
 TEST_F(DataFileTest, CsvLoadTakesLabelsFromLineOneAndDropsExtraFields) {
   dir.Write("f.csv", "corner,A,B\nnot looked at,at all\nZZ,7,8,9\nextra line\n");
-  DataGrids grids;
-  SetInitialState(grids);
-  LoadCsvFile(grids, dir.Path("f.csv"));
+  const DataGrids grids = LoadedCsv("f.csv");
   ExpectHeadingsAndMask(grids, 2);
   EXPECT_EQ(ContentOf(grids), (GridContent{{"A", "B"}, {{"7"}}}));
 }
@@ -299,9 +295,7 @@ TEST_F(DataFileTest, CsvLoadSplitsUnquotedBlanks) {
   // A value with a blank inside reads as two fields; the label "a b" reads
   // as two labels, so the count grows by one.
   dir.Write("b.csv", ",a b,C\r\na b\r\nC,1 5\r\nD,1,2\r\n");
-  DataGrids grids;
-  SetInitialState(grids);
-  LoadCsvFile(grids, dir.Path("b.csv"));
+  const DataGrids grids = LoadedCsv("b.csv");
   ExpectHeadingsAndMask(grids, 3);
   EXPECT_EQ(ContentOf(grids), (GridContent{{"a", "b", "C"}, {{"1"}, {"1", "2"}}}));
 }
@@ -309,9 +303,7 @@ TEST_F(DataFileTest, CsvLoadSplitsUnquotedBlanks) {
 TEST_F(DataFileTest, CsvLoadWithoutObjects) {
   for (const std::string bytes : {"", "\r\nA\r\n", "A,\r\n", "only\r\n"}) {
     dir.Write("none", bytes);
-    DataGrids grids;
-    SetInitialState(grids);
-    LoadCsvFile(grids, dir.Path("none"));
+    const DataGrids grids = LoadedCsv("none");
     const std::int32_t expected = bytes == "A,\r\n" ? 1 : 0;
     EXPECT_EQ(ObjectCountOf(grids), expected) << bytes;
     EXPECT_EQ(grids.Matrix.RowCount(), expected + 1) << bytes;
@@ -376,9 +368,7 @@ TEST_F(DataFileTest, CsvRoundTripOfJapaneseLabels) {
   DataGrids grids;
   FillGrids(grids, {U("札幌"), U("仙台"), U("東京")}, {{"535"}, {"605", "165"}});
   SaveCsvFile(grids, dir.Path("jp.csv"));
-  DataGrids loaded;
-  SetInitialState(loaded);
-  LoadCsvFile(loaded, dir.Path("jp.csv"));
+  const DataGrids loaded = LoadedCsv("jp.csv");
   EXPECT_EQ(ContentOf(loaded), ContentOf(grids));
 }
 
@@ -387,9 +377,7 @@ TEST_F(DataFileTest, CsvRoundTripOfLabelsEndingInALeadByte) {
   DataGrids grids;
   FillGrids(grids, {"\xE3\x81\x82", "\xE3\x81\x84", "\xE3\x81\x86"}, {{"1"}, {"2", "3"}});
   SaveCsvFile(grids, dir.Path("utf8.csv"));
-  DataGrids loaded;
-  SetInitialState(loaded);
-  LoadCsvFile(loaded, dir.Path("utf8.csv"));
+  const DataGrids loaded = LoadedCsv("utf8.csv");
   EXPECT_EQ(ContentOf(loaded), ContentOf(grids));
 }
 
@@ -419,9 +407,7 @@ TEST_F(DataFileTest, CsvRoundTripOfAnyBytesButLineEnds) {
     DataGrids grids;
     FillGrids(grids, labels, lower);
     SaveCsvFile(grids, dir.Path("any.csv"));
-    DataGrids loaded;
-    SetInitialState(loaded);
-    LoadCsvFile(loaded, dir.Path("any.csv"));
+    const DataGrids loaded = LoadedCsv("any.csv");
     ASSERT_EQ(ContentOf(loaded), ContentOf(grids)) << "round " << round;
   }
 }

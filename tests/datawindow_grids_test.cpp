@@ -9,6 +9,8 @@ namespace cluster {
 namespace {
 
 using testing::FillGrids;
+using testing::SetUpTwoTypedObjects;
+using testing::SetUpWithoutObjectRows;
 using testing::U;
 
 // Checks every cell that carries meaning: counts, both header rows and
@@ -154,10 +156,7 @@ TEST(GridEditingTest, FreshWindowHoldsTwoObjects) {
 
 TEST(GridEditingTest, AddAfterTheLastObjectAppends) {
   DataGrids grids;
-  SetInitialState(grids);
-  grids.Matrix.SetCell(1, 2, "2.5");
-  grids.Labels.SetCell(1, 1, "A");
-  grids.Labels.SetCell(1, 2, "B");
+  SetUpTwoTypedObjects(grids);
   grids.Matrix.SetCurrentCell(1, 2);
   AddObject(grids);
   ExpectGrids(grids, {"A", "B", " "}, {{"2.5"}, {" ", " "}});
@@ -249,10 +248,7 @@ TEST(GridEditingTest, DeleteKeepsTheLastObjectAndRewritesHeadingsAndMask) {
 
 TEST(GridEditingTest, WithoutObjectRowsAddAndDeleteChangeNothing) {
   DataGrids grids;
-  SetInitialState(grids);
-  grids.Matrix.SetRowCount(1);
-  grids.Matrix.SetColCount(1);
-  grids.Labels.SetRowCount(1);
+  SetUpWithoutObjectRows(grids);
   AddObject(grids);
   EXPECT_EQ(grids.Matrix.RowCount(), 1);
   EXPECT_EQ(grids.Matrix.ColCount(), 1);

@@ -3,7 +3,6 @@
 
 #include "common/text_file.h"
 #include "datawindow/data_listing.h"
-#include "datawindow/grid_editing.h"
 #include "tests/datawindow_test_support.h"
 
 namespace cluster {
@@ -34,10 +33,7 @@ std::string ListingOf(const DataGrids& grids) {
 
 TEST(DataListingTest, TwoObjectExample) {
   DataGrids grids;
-  SetInitialState(grids);
-  grids.Labels.SetCell(1, 1, "A");
-  grids.Labels.SetCell(1, 2, "B");
-  grids.Matrix.SetCell(1, 2, "2.5");
+  testing::SetUpTwoTypedObjects(grids);
   const std::string expected =
       "\n"
       "\n"
@@ -66,10 +62,7 @@ TEST(DataListingTest, BlankCellsPrintAsTenBlanksAndLongTextsWhole) {
 
 TEST(DataListingTest, GridsWithoutObjectRowsPrintTheirHeaderRowsOnly) {
   DataGrids grids;
-  SetInitialState(grids);
-  grids.Labels.SetRowCount(1);
-  grids.Matrix.SetRowCount(1);
-  grids.Matrix.SetColCount(1);
+  testing::SetUpWithoutObjectRows(grids);
   EXPECT_EQ(ListingOf(grids), "\n\nData =\n\n" + U(" 対　象   ") + U(" ラベル   ") + "\n\n" + std::string(10, ' ') + "\n");
 }
 

@@ -2,10 +2,10 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "common/codepage.h"
+#include "datawindow/grid_editing.h"
+#include "tests/file_bytes.h"
 
 namespace cluster::testing {
 
@@ -37,6 +37,20 @@ void FillGrids(DataGrids& grids, const std::vector<std::string>& labels,
   grids.Labels.SetCurrentCell(1, 1);
 }
 
+void SetUpTwoTypedObjects(DataGrids& grids) {
+  SetInitialState(grids);
+  grids.Labels.SetCell(1, 1, "A");
+  grids.Labels.SetCell(1, 2, "B");
+  grids.Matrix.SetCell(1, 2, "2.5");
+}
+
+void SetUpWithoutObjectRows(DataGrids& grids) {
+  SetInitialState(grids);
+  grids.Labels.SetRowCount(1);
+  grids.Matrix.SetRowCount(1);
+  grids.Matrix.SetColCount(1);
+}
+
 ScratchDir::ScratchDir() {
   char pattern[] = "/tmp/datawindow-XXXXXX";
   const char* made = mkdtemp(pattern);
@@ -49,15 +63,10 @@ ScratchDir::~ScratchDir() {
 }
 
 void ScratchDir::Write(const std::string& name, const std::string& bytes) const {
-  std::ofstream(Path(name), std::ios::binary) << bytes;
+  WriteFileBytes(Path(name), bytes);
 }
 
-std::string ScratchDir::Read(const std::string& name) const {
-  std::ifstream in(Path(name), std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+std::string ScratchDir::Read(const std::string& name) const { return FileBytes(Path(name)); }
 
 bool ScratchDir::Exists(const std::string& name) const { return std::filesystem::exists(Path(name)); }
 

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <array>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,12 +20,17 @@
 #include "common/codepage.h"
 #include "common/printer.h"
 #include "common/printer_text_stream.h"
+#include "platform/printer_font.h"
 #include "platform/printing.h"
 #include "platform/qt_printer_device.h"
 #include "plot/dendrogram_plot.h"
+#include "tests/error_message.h"
+#include "tests/hand_made_tree.h"
 
 namespace cluster {
 namespace {
+
+using testing::Utf8MessageOf;
 
 // Standard output of a shell command.
 std::string RunCommand(const std::string& command) {
@@ -53,29 +59,18 @@ int PdfPages(const QString& path) {
 
 // The four-object tree: 5 = (2, 3) at 1, 6 = (1, 5) at 2, root 7 = (4, 6)
 // at 4, labelled in Japanese.
-struct FourObjects {
-  std::array<TClusterNode, 7> nodes{};
-  std::vector<std::string> names{"", Cp932FromUtf8("東京"), Cp932FromUtf8("大阪"),
-                                 Cp932FromUtf8("名古屋"), Cp932FromUtf8("札幌")};
-  FourObjects() {
-    for (int i = 0; i < 7; ++i) nodes[i].Id = i + 1;
-    Join(5, 2, 3, 1);
-    Join(6, 1, 5, 2);
-    Join(7, 4, 6, 4);
+class FourObjects : public testing::HandMadeTree {
+ public:
+  FourObjects() : HandMadeTree(4) {
+    Name(1, "東京");
+    Name(2, "大阪");
+    Name(3, "名古屋");
+    Name(4, "札幌");
+    Merge(2, 3, 1);
+    Merge(1, 5, 2);
+    Merge(4, 6, 4);
   }
-  void Join(int id, int left, int right, Real height) {
-    nodes[id - 1].Left = &nodes[left - 1];
-    nodes[id - 1].Right = &nodes[right - 1];
-    nodes[id - 1].Height = height;
-  }
-  DendrogramSource Source() {
-    DendrogramSource source;
-    source.ObjectCount = 4;
-    source.DistType = kCentroidMethod;
-    source.Root = &nodes[6];
-    source.ObjectName = [this](std::int32_t i) -> const std::string& { return names.at(i); };
-    return source;
-  }
+  DendrogramSource Source() { return HandMadeTree::Source(kCentroidMethod); }
 };
 
 class QtPrinterTest : public ::testing::Test {
@@ -127,6 +122,21 @@ TEST_F(QtPrinterTest, DeviceUnitsArePrinterDots) {
   EXPECT_NEAR(canvas.TextHeightOf("X"), 2 * cell, 2);
 }
 
+// The font set-up both Qt printer devices share: a negative character
+// height is its magnitude, and no size lies outside 1 .. 32767 dots.
+TEST(PrinterFontTest, TheSizeIsTheMagnitudeOfTheHeightWithinItsLimits) {
+  EXPECT_EQ(PrinterFontPixelSize(200), 200);
+  EXPECT_EQ(PrinterFontPixelSize(-200), 200);
+  EXPECT_EQ(PrinterFontPixelSize(0), 1);
+  EXPECT_EQ(PrinterFontPixelSize(40000), 32767);
+  EXPECT_EQ(PrinterFontPixelSize(-40000), 32767);
+  EXPECT_EQ(PrinterFontPixelSize(std::numeric_limits<std::int32_t>::min()), 32767);
+  const QFont font = MakePrinterFont(Cp932FromUtf8("ＭＳ 明朝"), -50);
+  EXPECT_EQ(font.family().toStdString(), "ＭＳ 明朝");
+  EXPECT_EQ(font.pixelSize(), 50);
+  EXPECT_FALSE(font.kerning());
+}
+
 TEST_F(QtPrinterTest, TheWindowsFacesMapToInstalledOnes) {
   const std::array<std::pair<const char*, const char*>, 4> faces{{
       {"ＭＳ Ｐゴシック", "IPAPGothic"},
@@ -163,12 +173,8 @@ TEST_F(QtPrinterTest, TheTextStreamFillsAsManyPagesAsItStarts) {
 TEST_F(QtPrinterTest, AFileThatCannotBeWrittenIsAnInvalidPrinter) {
   SetUpPdfPrinting(dir_.filePath("no-such-folder/out.pdf"));
   FourObjects tree;
-  try {
-    PlotDendrogram(tree.Source(), "10", nullptr);
-    FAIL() << "no error";
-  } catch (const EPrinter& error) {
-    EXPECT_EQ(Utf8FromCp932(error.Message()), "選択したプリンタは有効ではありません");
-  }
+  EXPECT_EQ(Utf8MessageOf<EPrinter>([&] { PlotDendrogram(tree.Source(), "10", nullptr); }),
+            "選択したプリンタは有効ではありません");
   EXPECT_FALSE(Printer().Printing());
 }
 
@@ -186,12 +192,7 @@ TEST_F(QtPrinterTest, AJobAbandonedHalfWayLeavesThePrinterReady) {
 TEST_F(QtPrinterTest, WithoutAnyPrinterTheFirstUseFails) {
   if (!QPrinterInfo::defaultPrinter().isNull()) GTEST_SKIP() << "this machine has a printer";
   SetUpPrinting();
-  try {
-    Printer().StartDocument();
-    FAIL() << "no error";
-  } catch (const EPrinter& error) {
-    EXPECT_EQ(Utf8FromCp932(error.Message()), "デフォルト プリンタが存在しません");
-  }
+  EXPECT_EQ(Utf8MessageOf<EPrinter>([] { Printer().StartDocument(); }), "デフォルト プリンタが存在しません");
   EXPECT_FALSE(Printer().Printing());
 }
 

@@ -11,15 +11,20 @@
 #include "common/codepage.h"
 #include "engine/analysis_store.h"
 #include "plot/dendrogram_plot.h"
+#include "tests/error_message.h"
+#include "tests/hand_made_tree.h"
 #include "tests/recording_printer_device.h"
+#include "tests/store_fixtures.h"
 
 namespace cluster {
 namespace {
 
+using testing::HandMadeTree;
 using testing::InstallRecordingPrinter;
 using testing::PrinterCall;
 using testing::RecordingPrinterDevice;
 using testing::RecordingSettings;
+using testing::Utf8MessageOf;
 using Kind = PrinterCall::Kind;
 
 // One drawing call in a form that compares and prints well.
@@ -41,41 +46,6 @@ Drawn Line(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2) {
 Drawn Text(std::int32_t x, std::int32_t y, const std::string& utf8) {
   return {'T', x, y, 0, 0, Cp932FromUtf8(utf8)};
 }
-
-// A hand-made merge tree: leaves 1..n, merged nodes added by Merge.
-class Tree {
- public:
-  explicit Tree(std::int32_t n) : names_(n + 1) {
-    for (std::int32_t id = 1; id <= n; ++id) {
-      nodes_.push_back(std::make_unique<TClusterNode>());
-      nodes_.back()->Id = id;
-    }
-  }
-  TClusterNode& Merge(std::int32_t leftId, std::int32_t rightId, Real height) {
-    auto node = std::make_unique<TClusterNode>();
-    node->Id = static_cast<std::int32_t>(nodes_.size()) + 1;
-    node->Left = &Node(leftId);
-    node->Right = &Node(rightId);
-    node->Height = height;
-    nodes_.push_back(std::move(node));
-    return *nodes_.back();
-  }
-  TClusterNode& Node(std::int32_t id) { return *nodes_.at(id - 1); }
-  void Name(std::int32_t id, const std::string& utf8) { names_.at(id) = Cp932FromUtf8(utf8); }
-
-  DendrogramSource Source(std::uint8_t distType) {
-    DendrogramSource source;
-    source.ObjectCount = static_cast<std::int32_t>(names_.size()) - 1;
-    source.DistType = distType;
-    source.Root = nodes_.back().get();
-    source.ObjectName = [this](std::int32_t i) -> const std::string& { return names_.at(i); };
-    return source;
-  }
-
- private:
-  std::vector<std::unique_ptr<TClusterNode>> nodes_;
-  std::vector<std::string> names_;
-};
 
 class DendrogramTest : public ::testing::Test {
  protected:
@@ -106,7 +76,7 @@ class DendrogramTest : public ::testing::Test {
 // 300 and 360 with label tops 275 and 335; a label "A" plus a blank is 80
 // wide, so it starts at 320.
 TEST_F(DendrogramTest, TheTwoObjectExampleLandsWhereWorkedOut) {
-  Tree tree(2);
+  HandMadeTree tree(2);
   tree.Name(1, "A");
   tree.Name(2, "B");
   TClusterNode& root = tree.Merge(1, 2, 6.5L);
@@ -135,7 +105,7 @@ TEST_F(DendrogramTest, TheTwoObjectExampleLandsWhereWorkedOut) {
 // at 3, 4, 5, 6; node 5 at 5.5, node 6 at 4.75 and the root at 3.875, the
 // midpoint of its children (its leaves' mean would be 4.5).
 TEST_F(DendrogramTest, FourObjectsTakeTreeOrderAndMidpoints) {
-  Tree tree(4);
+  HandMadeTree tree(4);
   tree.Name(1, "P");
   tree.Name(2, "Q");
   tree.Name(3, "R");
@@ -171,7 +141,7 @@ TEST_F(DendrogramTest, FourObjectsTakeTreeOrderAndMidpoints) {
 }
 
 TEST_F(DendrogramTest, LabelsEndOneBlankLeftOfTheOriginWhateverTheirLength) {
-  Tree tree(2);
+  HandMadeTree tree(2);
   tree.Name(1, "東京");          // 4 bytes + blank = 200: starts at 200
   tree.Name(2, "Sapporo-shi");  // 11 bytes + blank = 480: starts left of the page
   tree.Merge(1, 2, 1.0L);
@@ -184,7 +154,7 @@ TEST_F(DendrogramTest, LabelsEndOneBlankLeftOfTheOriginWhateverTheirLength) {
 }
 
 TEST_F(DendrogramTest, NoCaptionForAnUnknownMethod) {
-  Tree tree(2);
+  HandMadeTree tree(2);
   tree.Merge(1, 2, 1.0L);
   PlotDendrogram(tree.Source(7), "", nullptr);
   for (const PrinterCall& call : device_->CallsOf(Kind::Text)) {
@@ -206,7 +176,7 @@ TEST_F(DendrogramTest, ANarrowPageNarrowsTheUnit) {
   };
   for (const Case& c : cases) {
     device_ = &InstallRecordingPrinter(RecordingSettings{c.pageWidth});
-    Tree tree(2);
+    HandMadeTree tree(2);
     tree.Merge(1, 2, 6.5L);
     PlotDendrogram(tree.Source(kWardMethod), "", nullptr);
     ASSERT_GE(Lines().size(), 2u);
@@ -216,7 +186,7 @@ TEST_F(DendrogramTest, ANarrowPageNarrowsTheUnit) {
 
 TEST_F(DendrogramTest, AWiderPageKeepsTheUnitHoweverMuchRoomIsLeft) {
   device_ = &InstallRecordingPrinter(RecordingSettings{100000});
-  Tree tree(2);
+  HandMadeTree tree(2);
   tree.Merge(1, 2, 6.5L);
   PlotDendrogram(tree.Source(kWardMethod), "", nullptr);
   EXPECT_EQ(Lines()[1], Line(400, 195, 800, 195));
@@ -228,7 +198,7 @@ TEST_F(DendrogramTest, FontSizeComesFromTheTextOrIsTen) {
       {"abc", 83}, {"", 83}, {"12 ", 83}, {"12", 100}, {" 12", 100}, {"$C", 100}}};
   for (const auto& [text, height] : cases) {
     device_ = &InstallRecordingPrinter();
-    Tree tree(2);
+    HandMadeTree tree(2);
     tree.Merge(1, 2, 1.0L);
     PlotDendrogram(tree.Source(kWardMethod), text, nullptr);
     EXPECT_EQ(device_->FontHeight(), height) << "\"" << text << "\"";
@@ -238,7 +208,7 @@ TEST_F(DendrogramTest, FontSizeComesFromTheTextOrIsTen) {
 
 TEST_F(DendrogramTest, OnlyTheSizeIsSetTheFaceStays) {
   Printer().Canvas().SetFontName("Courier");
-  Tree tree(2);
+  HandMadeTree tree(2);
   tree.Merge(1, 2, 1.0L);
   PlotDendrogram(tree.Source(kWardMethod), "12", nullptr);
   EXPECT_EQ(device_->FontFace(), "Courier");
@@ -246,7 +216,7 @@ TEST_F(DendrogramTest, OnlyTheSizeIsSetTheFaceStays) {
 }
 
 TEST_F(DendrogramTest, TheDialogComesFirstAndItsPrinterIsUsed) {
-  Tree tree(2);
+  HandMadeTree tree(2);
   tree.Merge(1, 2, 1.0L);
   bool shown = false;
   PlotDendrogram(tree.Source(kWardMethod), "12", [&] {
@@ -261,7 +231,7 @@ TEST_F(DendrogramTest, TheDialogComesFirstAndItsPrinterIsUsed) {
 // Every merge at height 0: the height scale is 1 instead of 0 / 0, every
 // bracket stands at the origin, and the right label reads "0.00".
 TEST_F(DendrogramTest, ARootAtHeightZeroStillPrints) {
-  Tree tree(3);
+  HandMadeTree tree(3);
   tree.Merge(2, 3, 0.0L);
   tree.Merge(1, 4, 0.0L);
   PlotDendrogram(tree.Source(kCentroidMethod), "", nullptr);
@@ -277,7 +247,7 @@ TEST_F(DendrogramTest, ARootAtHeightZeroStillPrints) {
 }
 
 TEST_F(DendrogramTest, AnErrorAbandonsTheDocumentAndTheNextPrintWorks) {
-  Tree tree(2);
+  HandMadeTree tree(2);
   tree.Merge(1, 2, 1.0L);
   DendrogramSource source = tree.Source(kWardMethod);
   source.ObjectName = [](std::int32_t) -> const std::string& { throw ERangeError(); };
@@ -290,42 +260,39 @@ TEST_F(DendrogramTest, AnErrorAbandonsTheDocumentAndTheNextPrintWorks) {
 }
 
 TEST_F(DendrogramTest, APrinterErrorWhileDrawingAbandonsTheDocument) {
-  Tree tree(2);
+  HandMadeTree tree(2);
   tree.Merge(1, 2, 1.0L);
   device_->FailAt(Kind::Line, 3);  // the bracket's first line
-  try {
-    PlotDendrogram(tree.Source(kWardMethod), "", nullptr);
-    FAIL() << "no error";
-  } catch (const EPrinter& error) {
-    EXPECT_EQ(Utf8FromCp932(error.Message()), "選択したプリンタは有効ではありません");
-  }
+  EXPECT_EQ(Utf8MessageOf<EPrinter>([&] { PlotDendrogram(tree.Source(kWardMethod), "", nullptr); }),
+            "選択したプリンタは有効ではありません");
   EXPECT_FALSE(Printer().Printing());
 }
 
 TEST_F(DendrogramTest, APrinterAlreadyPrintingRefusesThePlot) {
-  Tree tree(2);
+  HandMadeTree tree(2);
   tree.Merge(1, 2, 1.0L);
   Printer().StartDocument();
-  try {
-    PlotDendrogram(tree.Source(kWardMethod), "", nullptr);
-    FAIL() << "no error";
-  } catch (const EPrinter& error) {
-    EXPECT_EQ(Utf8FromCp932(error.Message()), "現在印刷中です");
-  }
+  EXPECT_EQ(Utf8MessageOf<EPrinter>([&] { PlotDendrogram(tree.Source(kWardMethod), "", nullptr); }),
+            "現在印刷中です");
   EXPECT_TRUE(Printer().Printing());  // the other document is not ours to end
   Printer().FinishDocument();
 }
 
 class PlotArithmeticTest : public ::testing::Test {
  protected:
+  // The state PlotX reads: x = round(v x unitWidth / heightScale) + 2 x marginWidth.
+  void SetHeightAxis(std::int32_t unitWidth, Real heightScale, std::int32_t marginWidth) {
+    plot_.UnitWidth = unitWidth;
+    plot_.HeightScale = heightScale;
+    plot_.MarginWidth = marginWidth;
+  }
+
   TPrinter printer_{std::make_unique<RecordingPrinterDevice>()};
   DendrogramPlot plot_{printer_, nullptr};
 };
 
 TEST_F(PlotArithmeticTest, PlotXRoundsTiesToEvenThenAddsTheMargin) {
-  plot_.UnitWidth = 1;
-  plot_.HeightScale = 1;
-  plot_.MarginWidth = 0;
+  SetHeightAxis(1, 1, 0);
   EXPECT_EQ(plot_.PlotX(2.5L), 2);
   EXPECT_EQ(plot_.PlotX(3.5L), 4);
   EXPECT_EQ(plot_.PlotX(-2.5L), -2);
@@ -333,24 +300,16 @@ TEST_F(PlotArithmeticTest, PlotXRoundsTiesToEvenThenAddsTheMargin) {
   plot_.MarginWidth = 10;
   EXPECT_EQ(plot_.PlotX(2.5L), 22);
   // v x UnitWidth first, then / HeightScale: 1 x 3 / 3 is exactly 1.
-  plot_.UnitWidth = 3;
-  plot_.HeightScale = 3;
-  plot_.MarginWidth = 0;
+  SetHeightAxis(3, 3, 0);
   EXPECT_EQ(plot_.PlotX(1), 1);
 }
 
 TEST_F(PlotArithmeticTest, PlotXMustFit32Bits) {
-  plot_.UnitWidth = 1;
-  plot_.HeightScale = 1;
-  plot_.MarginWidth = 1;
+  SetHeightAxis(1, 1, 1);
   EXPECT_EQ(plot_.PlotX(2147483644.0L), 2147483646);
   EXPECT_EQ(plot_.PlotX(2147483645.0L), 2147483647);
-  try {
-    plot_.PlotX(2147483646.0L);  // the rounded quotient fits, the sum does not
-    FAIL() << "no error";
-  } catch (const ERangeError& error) {
-    EXPECT_EQ(Utf8FromCp932(error.Message()), "範囲チェックエラー");
-  }
+  // The rounded quotient fits, the sum does not.
+  EXPECT_EQ(Utf8MessageOf<ERangeError>([this] { plot_.PlotX(2147483646.0L); }), "範囲チェックエラー");
   EXPECT_THROW(plot_.PlotX(1e30L), ERangeError);
   EXPECT_EQ(plot_.PlotX(-2147483650.0L), -2147483648);
   EXPECT_THROW(plot_.PlotX(-2147483651.0L), ERangeError);
@@ -385,13 +344,7 @@ TEST(PlotFontSizeTest, WholeNumbersOrTen) {
 // the root at 3.75.
 TEST_F(DendrogramTest, PrintsTheTreeOfARunFromTheStore) {
   AnalysisStore store(10);
-  store.ObjectCount = 3;
-  store.ObjectNames(1) = "A";
-  store.ObjectNames(2) = "B";
-  store.ObjectNames(3) = "C";
-  store.DistMatrix(2, 1) = 2.5L;
-  store.DistMatrix(3, 1) = 4.0L;
-  store.DistMatrix(3, 2) = 1.25L;
+  testing::FillThreeObjectExample(store);
   store.DistType = kWardMethod;
   store.PrepareClusters();
   ASSERT_TRUE(store.Agglomerate());
