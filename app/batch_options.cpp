@@ -54,6 +54,12 @@ std::optional<std::string> CombinationError(const BatchOptions& options) {
   if (options.standardize && !options.observations) return "--standardize needs --observations";
   if (options.tsv && !options.observations) return "--tsv needs --observations";
   if (options.observations && options.csv) return "--observations and --csv cannot both be given";
+  if (options.memorySaving && options.matrix) return "--memory-saving and --matrix cannot both be given";
+  if (options.memorySaving && !options.observations) return "--memory-saving needs --observations";
+  if (options.memorySaving && !MethodScales(options.methodCode)) {
+    return "--memory-saving works for single, median, centroid and ward, not " + options.method;
+  }
+  if (options.progress && options.quiet) return "--progress and --quiet cannot both be given";
   if (!options.plotFile.empty() && !HasPlotExtension(options.plotFile)) {
     return "--plot FILE must end in .pdf, .svg or .png";
   }
@@ -92,8 +98,16 @@ const char* BatchUsage() {
          "  --cut-height H          cut it where merge heights exceed H, and\n"
          "  --groups FILE           write each object's label and group\n"
          "  --cophenetic FILE       write the cophenetic correlation coefficient\n"
+         "  --memory-saving         cluster observations from their coordinates, in\n"
+         "                          memory that grows with n (single, median,\n"
+         "                          centroid, ward); the default when the matrix\n"
+         "                          would not fit the memory available\n"
+         "  --matrix                never do so: always work on the matrix\n"
          "  --plot FILE             draw the dendrogram as PDF, SVG or PNG (by the ending)\n"
          "  --font-size POINTS      font size of the dendrogram, 1 to 200 (default 12)\n"
+         "  --progress              show progress on standard error, even when it is\n"
+         "                          not a terminal\n"
+         "  --quiet                 never show progress\n"
          "  --timings               print milliseconds per phase (three decimals) on\n"
          "                          standard error\n"
          "  --help                  print this text\n"
@@ -102,6 +116,11 @@ const char* BatchUsage() {
          "FILE - is the standard output. No output may be the data file, and no two\n"
          "outputs the same file.\n"
          "Exit status: 0 success, 1 the data or a file failed, 2 usage error.\n";
+}
+
+bool MethodScales(std::uint8_t methodCode) {
+  return methodCode == kSingleLinkage || methodCode == kMedianMethod || methodCode == kCentroidMethod ||
+         methodCode == kWardMethod;
 }
 
 const std::vector<std::string>& BatchMethodNames() {
@@ -141,7 +160,9 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
     const std::map<std::string, bool*> flags = {
         {"--csv", &options.csv},         {"--observations", &options.observations},
         {"--tsv", &options.tsv},         {"--standardize", &options.standardize},
-        {"--timings", &options.timings}};
+        {"--timings", &options.timings}, {"--memory-saving", &options.memorySaving},
+        {"--matrix", &options.matrix},   {"--progress", &options.progress},
+        {"--quiet", &options.quiet}};
     if (arg == "--help" || arg == "-h") {
       options.help = true;
       return options;
@@ -196,7 +217,7 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
       return std::nullopt;
     }
   }
-  if (const auto wrong = CombinationError(options)) {
+  if (const auto wrong = CombinationError(options); wrong) {
     error = *wrong;
     return std::nullopt;
   }

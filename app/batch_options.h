@@ -36,6 +36,10 @@ struct BatchOptions {
   std::optional<std::string> cutHeight;   // --cut-height H, read by the program's number rules
   std::string plotFile;          // --plot: .pdf, .svg or .png
   std::string fontSize = "12";
+  bool memorySaving = false;     // --memory-saving: work from the coordinates
+  bool matrix = false;           // --matrix: never work from the coordinates
+  bool progress = false;         // --progress: show progress even off a terminal
+  bool quiet = false;            // --quiet: never show progress
   bool timings = false;
   bool help = false;
   bool version = false;          // --version: print the version and stop
@@ -43,6 +47,9 @@ struct BatchOptions {
 
 // The usage text printed by --help and after a usage error.
 const char* BatchUsage();
+
+// The methods that can work from coordinates without a matrix.
+bool MethodScales(std::uint8_t methodCode);
 
 // The method names the tool takes, in the order the usage lists them, and
 // the store's selector for one (nothing for an unknown name).

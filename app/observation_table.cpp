@@ -176,7 +176,18 @@ std::vector<std::int32_t> Standardize(ObservationTable& table) {
   return constant;
 }
 
-LowerTriangle SquaredDistances(const ObservationTable& table) {
+Real SquaredDistance(const ObservationTable& table, std::int32_t a, std::int32_t b) {
+  const Real* const xa = table.Row(a);
+  const Real* const xb = table.Row(b);
+  Real sum = 0;
+  for (std::int32_t k = 0; k < table.columns; ++k) {
+    const Real d = xa[k] - xb[k];
+    sum = sum + d * d;
+  }
+  return sum;
+}
+
+LowerTriangle SquaredDistances(const ObservationTable& table, std::atomic<std::int64_t>* rowsDone) {
   const std::int32_t n = table.Rows();
   LowerTriangle squares(n);
   const std::int32_t columns = table.columns;
@@ -196,6 +207,7 @@ LowerTriangle SquaredDistances(const ObservationTable& table) {
         }
         out[j - 1] = sum;
       }
+      if (rowsDone != nullptr) rowsDone->fetch_add(1, std::memory_order_relaxed);
     }
   };
   const auto rows = static_cast<std::size_t>(n) + 1;

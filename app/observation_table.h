@@ -21,6 +21,7 @@
 // only where a method needs the distance itself.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -62,7 +63,11 @@ ObservationTable ReadObservationTable(const std::string& path, char separator, s
 std::vector<std::int32_t> Standardize(ObservationTable& table);
 
 // The squared Euclidean distances of every pair of rows, as a packed lower
-// triangle of rows 1..Rows().
-LowerTriangle SquaredDistances(const ObservationTable& table);
+// triangle of rows 1..Rows(). `rowsDone`, when given, counts the rows done.
+LowerTriangle SquaredDistances(const ObservationTable& table, std::atomic<std::int64_t>* rowsDone = nullptr);
+
+// The squared Euclidean distance of rows a and b (0-based), summed as
+// SquaredDistances sums it.
+Real SquaredDistance(const ObservationTable& table, std::int32_t a, std::int32_t b);
 
 }  // namespace cluster

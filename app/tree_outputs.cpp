@@ -28,11 +28,11 @@ std::string CText(const char* format, Number value) {
 
 // Every node of a finished tree by id (index 0 unused): objects 1..n, merges
 // n + 1..2n - 1.
-std::vector<const TClusterNode*> NodesById(const AnalysisStore& store) {
-  const std::int32_t n = store.ObjectCount;
+std::vector<const TClusterNode*> NodesById(const FinishedTree& tree) {
+  const std::int32_t n = tree.objects;
   std::vector<const TClusterNode*> nodes(2 * static_cast<std::size_t>(std::max(n, 1)), nullptr);
-  if (store.ClusterCount() == 0 || n < 2) return nodes;
-  std::vector<const TClusterNode*> pending{store.ClusterTable(store.ClusterCount()).Node};
+  if (tree.root == nullptr || n < 2) return nodes;
+  std::vector<const TClusterNode*> pending{tree.root};
   while (!pending.empty()) {
     const TClusterNode* node = pending.back();
     pending.pop_back();
@@ -46,9 +46,9 @@ std::vector<const TClusterNode*> NodesById(const AnalysisStore& store) {
 }
 
 // The merges in merge order.
-std::vector<const TClusterNode*> MergesInOrder(const AnalysisStore& store) {
-  std::vector<const TClusterNode*> nodes = NodesById(store);
-  const auto n = static_cast<std::size_t>(std::max(store.ObjectCount, 0));
+std::vector<const TClusterNode*> MergesInOrder(const FinishedTree& tree) {
+  std::vector<const TClusterNode*> nodes = NodesById(tree);
+  const auto n = static_cast<std::size_t>(std::max(tree.objects, 0));
   if (nodes.size() <= n + 1) return {};
   return std::vector<const TClusterNode*>(nodes.begin() + static_cast<std::ptrdiff_t>(n) + 1, nodes.end());
 }
@@ -70,18 +70,18 @@ std::vector<std::int32_t> NumberedByFirstObject(const std::vector<std::int32_t>&
 // accepts (a node whose whole subtree stays one group). rootOf[i] for
 // object i, index 0 unused.
 template <typename Keep>
-std::vector<std::int32_t> GroupRoots(const AnalysisStore& store, Keep keep) {
-  const std::vector<const TClusterNode*> nodes = NodesById(store);
-  const std::int32_t n = store.ObjectCount;
+std::vector<std::int32_t> GroupRoots(const FinishedTree& tree, Keep keep) {
+  const std::vector<const TClusterNode*> nodes = NodesById(tree);
+  const std::int32_t n = tree.objects;
   std::vector<std::int32_t> rootOf(static_cast<std::size_t>(std::max(n, 0)) + 1, 0);
   if (n == 1) rootOf[1] = 1;
-  if (n < 2 || store.ClusterCount() == 0) return rootOf;
+  if (n < 2 || tree.root == nullptr) return rootOf;
   // Walk down from the root; a kept node names the group of its leaves.
   struct Visit {
     const TClusterNode* node;
     std::int32_t root;  // 0 above every kept node
   };
-  std::vector<Visit> pending{{nodes[2 * static_cast<std::size_t>(n) - 1], 0}};
+  std::vector<Visit> pending{{tree.root, 0}};
   while (!pending.empty()) {
     const Visit visit = pending.back();
     pending.pop_back();
@@ -114,9 +114,18 @@ Real SciPyHeight(std::uint8_t method, Real height, std::int32_t merge) {
   return std::sqrt(square);
 }
 
-std::string MergeListText(const AnalysisStore& store) {
+FinishedTree TreeOf(const AnalysisStore& store) {
+  FinishedTree tree;
+  tree.method = store.DistType;
+  tree.objects = store.ObjectCount;
+  if (store.ClusterCount() > 0) tree.root = store.ClusterTable(store.ClusterCount()).Node;
+  tree.dissimilarity = [&store](std::int32_t i, std::int32_t j) { return store.Dissimilarity(i, j); };
+  return tree;
+}
+
+std::string MergeListText(const FinishedTree& tree) {
   std::string text;
-  for (const TClusterNode* node : MergesInOrder(store)) {
+  for (const TClusterNode* node : MergesInOrder(tree)) {
     text += std::to_string(node->Left->Id) + '\t' + std::to_string(node->Right->Id) + '\t' +
             std::to_string(node->Id) + '\t' + CText("%.21Lg", node->Height) + '\t' +
             std::to_string(node->Members) + '\n';
@@ -124,11 +133,11 @@ std::string MergeListText(const AnalysisStore& store) {
   return text;
 }
 
-std::string LinkageText(const AnalysisStore& store) {
+std::string LinkageText(const FinishedTree& tree) {
   std::string text;
   std::int32_t merge = 0;
-  for (const TClusterNode* node : MergesInOrder(store)) {
-    const Real height = SciPyHeight(store.DistType, node->Height, ++merge);
+  for (const TClusterNode* node : MergesInOrder(tree)) {
+    const Real height = SciPyHeight(tree.method, node->Height, ++merge);
     text += std::to_string(node->Left->Id - 1) + '\t' + std::to_string(node->Right->Id - 1) + '\t' +
             ShortestText(height) + '\t' + std::to_string(node->Members) + '\n';
   }
@@ -157,10 +166,10 @@ std::string NewickLabel(const std::string& label) {
 
 }  // namespace
 
-std::string NewickText(const AnalysisStore& store, const std::vector<std::string>& labels) {
-  const std::vector<const TClusterNode*> nodes = NodesById(store);
-  const std::int32_t n = store.ObjectCount;
-  if (n < 2 || store.ClusterCount() == 0) return n == 1 ? NewickLabel(labels.at(0)) + ";\n" : std::string();
+std::string NewickText(const FinishedTree& tree, const std::vector<std::string>& labels) {
+  const std::vector<const TClusterNode*> nodes = NodesById(tree);
+  const std::int32_t n = tree.objects;
+  if (n < 2 || tree.root == nullptr) return n == 1 ? NewickLabel(labels.at(0)) + ";\n" : std::string();
   // Written depth first with an explicit stack: a chained tree is as deep
   // as it is long. A step either opens a node or closes one.
   struct Step {
@@ -169,7 +178,7 @@ std::string NewickText(const AnalysisStore& store, const std::vector<std::string
     bool close;
   };
   std::string text;
-  std::vector<Step> pending{{nodes[2 * static_cast<std::size_t>(n) - 1], nullptr, false}};
+  std::vector<Step> pending{{tree.root, nullptr, false}};
   while (!pending.empty()) {
     const Step step = pending.back();
     pending.pop_back();
@@ -193,19 +202,19 @@ std::string NewickText(const AnalysisStore& store, const std::vector<std::string
   return text + ";\n";
 }
 
-std::vector<std::int32_t> GroupsOfCut(const AnalysisStore& store, std::int32_t groups) {
+std::vector<std::int32_t> GroupsOfCut(const FinishedTree& tree, std::int32_t groups) {
   // The last groups - 1 merges are undone: a node stays whole when its id
   // lies below them.
-  const std::int32_t highestKept = 2 * store.ObjectCount - groups;
-  return NumberedByFirstObject(GroupRoots(store, [highestKept](const TClusterNode& node) {
+  const std::int32_t highestKept = 2 * tree.objects - groups;
+  return NumberedByFirstObject(GroupRoots(tree, [highestKept](const TClusterNode& node) {
     return node.Id <= highestKept;
   }));
 }
 
-std::vector<std::int32_t> GroupsBelowHeight(const AnalysisStore& store, Real height) {
+std::vector<std::int32_t> GroupsBelowHeight(const FinishedTree& tree, Real height) {
   // The highest merge in each subtree, children before parents (a parent's
   // id is above its children's).
-  const std::vector<const TClusterNode*> nodes = NodesById(store);
+  const std::vector<const TClusterNode*> nodes = NodesById(tree);
   std::vector<Real> highest(nodes.size(), -std::numeric_limits<Real>::infinity());
   for (std::size_t id = 1; id < nodes.size(); ++id) {
     const TClusterNode* node = nodes[id];
@@ -213,7 +222,7 @@ std::vector<std::int32_t> GroupsBelowHeight(const AnalysisStore& store, Real hei
     highest[id] = std::max({node->Height, highest[static_cast<std::size_t>(node->Left->Id)],
                             highest[static_cast<std::size_t>(node->Right->Id)]});
   }
-  return NumberedByFirstObject(GroupRoots(store, [&highest, height](const TClusterNode& node) {
+  return NumberedByFirstObject(GroupRoots(tree, [&highest, height](const TClusterNode& node) {
     return node.Left == nullptr || highest[static_cast<std::size_t>(node.Id)] <= height;
   }));
 }
@@ -224,17 +233,17 @@ std::string GroupsText(const std::vector<std::string>& labels, const std::vector
   return text;
 }
 
-std::string CopheneticText(const AnalysisStore& store) {
-  const std::vector<const TClusterNode*> nodes = NodesById(store);
-  const std::int32_t n = store.ObjectCount;
-  if (n < 2 || store.ClusterCount() == 0) return "nan\n";
+std::string CopheneticText(const FinishedTree& tree) {
+  const std::vector<const TClusterNode*> nodes = NodesById(tree);
+  const std::int32_t n = tree.objects;
+  if (n < 2 || tree.root == nullptr) return "nan\n";
   // The leaves in the tree's order: every subtree's leaves are one stretch
   // of it, so the pairs a merge joins are its left stretch by its right.
   std::vector<std::int32_t> order;
   std::vector<std::size_t> first(nodes.size(), 0);
   std::vector<std::size_t> last(nodes.size(), 0);
   {
-    std::vector<std::pair<const TClusterNode*, bool>> pending{{nodes[2 * static_cast<std::size_t>(n) - 1], false}};
+    std::vector<std::pair<const TClusterNode*, bool>> pending{{tree.root, false}};
     while (!pending.empty()) {
       const auto [node, done] = pending.back();
       pending.pop_back();
@@ -255,10 +264,10 @@ std::string CopheneticText(const AnalysisStore& store) {
   }
   std::vector<Real> joined(nodes.size(), 0);  // each merge's height in SciPy's units
   for (std::size_t id = static_cast<std::size_t>(n) + 1; id < nodes.size(); ++id) {
-    joined[id] = SciPyHeight(store.DistType, nodes[id]->Height, static_cast<std::int32_t>(id) - n);
+    joined[id] = SciPyHeight(tree.method, nodes[id]->Height, static_cast<std::int32_t>(id) - n);
   }
-  const auto dissimilarity = [&store](std::int32_t a, std::int32_t b) {
-    return a > b ? store.Dissimilarity(a, b) : store.Dissimilarity(b, a);
+  const auto dissimilarity = [&tree](std::int32_t a, std::int32_t b) {
+    return a > b ? tree.dissimilarity(a, b) : tree.dissimilarity(b, a);
   };
   // Visits every pair once with its dissimilarity and cophenetic height.
   const auto everyPair = [&](auto visit) {

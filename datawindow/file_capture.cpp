@@ -34,12 +34,17 @@ bool Convert(FileCapture& capture, std::int32_t i, std::int32_t j, const std::st
   }
 }
 
+void RowDone(const CaptureWatch& watch, std::int32_t row) {
+  if (watch.rowsRead != nullptr) watch.rowsRead->store(row, std::memory_order_relaxed);
+}
+
 }  // namespace
 
-FileCapture CaptureNativeFile(const std::string& path, std::int32_t maxObjects) {
+FileCapture CaptureNativeFile(const std::string& path, std::int32_t maxObjects, const CaptureWatch& watch) {
   TextFile file;
   OpenToRead(file, path);
   const std::int32_t n = ReadNativeCount(file, maxObjects);
+  if (watch.beforeReading) watch.beforeReading(n);
 
   FileCapture capture;
   std::string line;
@@ -62,19 +67,21 @@ FileCapture CaptureNativeFile(const std::string& path, std::int32_t maxObjects) 
       ReadLine(file, line);
       if (!Convert(capture, i, j, line)) return capture;
     }
+    RowDone(watch, i);
   }
   file.CloseTextFile();
   CheckIo();
   return capture;
 }
 
-FileCapture CaptureCsvFile(const std::string& path, std::int32_t maxObjects) {
+FileCapture CaptureCsvFile(const std::string& path, std::int32_t maxObjects, const CaptureWatch& watch) {
   TextFile file;
   OpenToRead(file, path);
   std::vector<std::string> fields;
   std::string line;
   ReadLine(file, line);
   const std::int32_t n = SplitCsvHeader(line, fields, maxObjects);
+  if (watch.beforeReading) watch.beforeReading(n);
 
   FileCapture capture;
   for (std::int32_t i = 1; i <= n; ++i) capture.Labels.push_back(CsvFieldAt(fields, i));
@@ -88,6 +95,7 @@ FileCapture CaptureCsvFile(const std::string& path, std::int32_t maxObjects) {
     for (std::int32_t j = 1; j <= i - 1; ++j) {
       if (!Convert(capture, i, j, CsvFieldAt(fields, j))) return capture;
     }
+    RowDone(watch, i);
   }
   file.CloseTextFile();
   CheckIo();

@@ -20,7 +20,9 @@
 // grids; reading stops there, since its first missing value already fails.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,13 +32,21 @@
 
 namespace cluster {
 
+// What a caller may learn while a file is read: the object count as soon as
+// the file declares it (the caller may refuse it by throwing, before
+// anything large is allocated), and the rows of values read so far.
+struct CaptureWatch {
+  std::function<void(std::int32_t declared)> beforeReading;
+  std::atomic<std::int64_t>* rowsRead = nullptr;
+};
+
 struct FileCapture {
   std::vector<std::string> Labels;  // object i's label at [i - 1]
   LowerTriangle Values;             // every row read, up to a failure
   std::optional<CaptureFailure> Failure;
 };
 
-FileCapture CaptureNativeFile(const std::string& path, std::int32_t maxObjects);
-FileCapture CaptureCsvFile(const std::string& path, std::int32_t maxObjects);
+FileCapture CaptureNativeFile(const std::string& path, std::int32_t maxObjects, const CaptureWatch& watch = {});
+FileCapture CaptureCsvFile(const std::string& path, std::int32_t maxObjects, const CaptureWatch& watch = {});
 
 }  // namespace cluster

@@ -124,7 +124,10 @@ bool AnalysisStore::AgglomerateSteps(std::int32_t merges) {
     AnalysisStore* store;
     ~TableRefresh() { store->RebuildClusterTable(); }
   } refresh{this};
-  for (; merges > 0 && !finished_; --merges) MergeStep();
+  for (; merges > 0 && !finished_; --merges) {
+    MergeStep();
+    if (mergesMade_ != nullptr) mergesMade_->store(nextClusterId_ - preparedCount_, std::memory_order_relaxed);
+  }
   return true;
 }
 
@@ -179,7 +182,7 @@ bool AnalysisStore::ApplyMerge(std::int32_t a, std::int32_t b, std::int32_t newI
   members_[lowRow] = members;
   memberCounts_[lowRow] = members;
   const auto active = static_cast<std::int64_t>(activeRows_.size());
-  pairCount_ = static_cast<std::int32_t>(active * (active - 1) / 2);
+  pairCount_ = active * (active - 1) / 2;
   return exact;
 }
 

@@ -158,7 +158,7 @@ void AnalysisStore::PrepareClusters() {
   // A pass lists at most every row in one part's list; room made now means
   // the pass never allocates (it may not throw while the helper works).
   for (std::vector<std::int32_t>& lowered : lowered_) lowered.reserve(static_cast<std::size_t>(n) + 1);
-  pairCount_ = static_cast<std::int32_t>(TriangleSize(n));
+  pairCount_ = static_cast<std::int64_t>(TriangleSize(n));
   nextClusterId_ = n;
   RebuildClusterTable();
 }
@@ -374,10 +374,10 @@ const TClusterSlot& AnalysisStore::ClusterTable(std::int32_t slot) const {
 // Between merges the pair list is every pair of table slots p < q, ordered
 // by q, then p (agglomerate.cpp shows why), so entry k is found by
 // arithmetic: slots q own the entries (q-1)(q-2)/2 + 1 .. q(q-1)/2.
-TPairEntry AnalysisStore::PairList(std::int32_t entry) const {
+TPairEntry AnalysisStore::PairList(std::int64_t entry) const {
   CheckRange(entry, 1, pairCount_);
   const auto before = [](std::int64_t q) { return (q - 1) * (q - 2) / 2; };
-  auto q = static_cast<std::int64_t>((1.0 + std::sqrt(8.0 * entry)) / 2.0) + 1;
+  auto q = static_cast<std::int64_t>((1.0 + std::sqrt(8.0 * static_cast<double>(entry))) / 2.0) + 1;
   while (q > 2 && before(q) >= entry) --q;
   while (before(q + 1) < entry) ++q;
   const auto p = static_cast<std::int32_t>(entry - before(q));

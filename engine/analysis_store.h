@@ -20,6 +20,7 @@
 // pair list; agglomerate.cpp explains how the store gets there faster.
 #pragma once
 
+#include <atomic>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -41,14 +42,15 @@ class AnalysisStore {
  public:
   // The desktop program's capacity.
   static constexpr std::int32_t kDesktopMaxObjects = 1000;
-  // Member counts are squared in 32-bit integers by the centroid rule, which
-  // bounds any capacity.
-  static constexpr std::int32_t kLargestMaxObjects = 46340;
+  // Cluster ids run to 2n - 1 in 32 bits. (Memory, not this, limits a
+  // store in practice: it needs about 28 n^2 bytes.)
+  static constexpr std::int32_t kLargestMaxObjects = 1 << 30;
   // Up to this capacity the working values are kept as a full square of
-  // split cells (engine/work_cells.h), which a merge reads faster than a
-  // triangle; above it, the memory the square would reserve decides
-  // against it.
-  static constexpr std::int32_t kLargestSquareWork = 16384;
+  // split cells (engine/work_cells.h), which a merge reads several times
+  // faster than a triangle; above it the square's memory (12 n^2 bytes,
+  // half again the captured values' 8 n^2) outweighs that, and the split
+  // cells lie in a triangle.
+  static constexpr std::int32_t kLargestSquareWork = 8192;
 
   // The pages of the working values. Huge pages spare a merge the address
   // translations of its stores, one per row; a program that runs many
@@ -148,9 +150,9 @@ class AnalysisStore {
   std::int32_t ClusterCount() const { return static_cast<std::int32_t>(table_.size()); }
   // Slot 1..ClusterCount().
   const TClusterSlot& ClusterTable(std::int32_t slot) const;
-  std::int32_t PairCount() const { return pairCount_; }
+  std::int64_t PairCount() const { return pairCount_; }
   // Entry 1..PairCount(), in list order.
-  TPairEntry PairList(std::int32_t entry) const;
+  TPairEntry PairList(std::int64_t entry) const;
   // The most recently issued cluster id.
   std::int32_t NextClusterId() const { return nextClusterId_; }
   // Nodes allocated and not yet released.
@@ -159,6 +161,10 @@ class AnalysisStore {
   // For tests: every pass shared with the helper thread waits until the
   // helper has taken its part (see HelperThread::SetWaitForHelper).
   void SetHelperTakesEveryPass(bool always);
+
+  // Where the number of merges made so far is kept up to date, for a
+  // report of progress read from another thread; nothing for none.
+  void ReportMergesTo(std::atomic<std::int64_t>* merges) { mergesMade_ = merges; }
 
  private:
   struct FreeDeleter {
@@ -274,8 +280,9 @@ class AnalysisStore {
   std::unique_ptr<HelperThread> helper_;  // made for the first pass long enough
   bool helperUnavailable_ = false;
   bool helperTakesEveryPass_ = false;
+  std::atomic<std::int64_t>* mergesMade_ = nullptr;
   std::vector<TClusterSlot> table_;       // the cluster table, rebuilt after merging
-  std::int32_t pairCount_ = 0;
+  std::int64_t pairCount_ = 0;
   std::int32_t nextClusterId_ = 0;
   std::int64_t liveNodes_ = 0;
 };

@@ -5,10 +5,9 @@
 // by merging a and b (a the smaller id), from d(a, n), d(b, n), d(a, b) and
 // member counts. The grouping of the operations below is fixed: it decides
 // the last bits of every result, and those bits decide ties in later minimum
-// searches, so the merge tree depends on it. Member counts are 32-bit
-// integers, added and multiplied as integers and converted to Real only as
-// operands; rules that add converted counts get the same bits (see
-// WardCombine). The groupings, as written with extended reals:
+// searches, so the merge tree depends on it. Member counts are integers,
+// added and multiplied as integers and converted to Real only as operands;
+// rules that add converted counts get the same bits (see WardCombine). The groupings, as written with extended reals:
 //
 //   centroid  (d(b,n) w2 + d(a,n) w1) - d(a,b) w3,  w1 = na/(na+nb),
 //             w2 = nb/(na+nb), w3 = na nb/(na+nb)^2
@@ -39,10 +38,12 @@ struct CentroidWeights {
 };
 
 inline CentroidWeights CentroidWeightsFor(std::int32_t na, std::int32_t nb) {
-  const std::int32_t sum = na + nb;
+  // The product and the square in 64 bits: exact for any count, and the
+  // same values as in 32 bits wherever those do not overflow.
+  const std::int64_t sum = std::int64_t{na} + nb;
   return {static_cast<Real>(na) / static_cast<Real>(sum),
           static_cast<Real>(nb) / static_cast<Real>(sum),
-          static_cast<Real>(na * nb) / static_cast<Real>(sum * sum)};
+          static_cast<Real>(std::int64_t{na} * nb) / static_cast<Real>(sum * sum)};
 }
 
 // d(new, n) = (d(b, n) * w2 + d(a, n) * w1) - d(a, b) * w3, where abW3 is

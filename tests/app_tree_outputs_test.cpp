@@ -33,7 +33,7 @@ class Tree {
     store_.Agglomerate();
   }
   ~Tree() { store_.FreeClusterTree(); }
-  const AnalysisStore& store() const { return store_; }
+  FinishedTree tree() const { return TreeOf(store_); }
 
  private:
   AnalysisStore store_;
@@ -46,18 +46,18 @@ const std::vector<std::string> kThreeLabels = {"A", "B", "C"};
 TEST(TreeOutputsTest, TheThreeObjectsInEveryFormat) {
   // Average: B and C at 1.25, then A at (2.5 + 4) / 2 = 3.25.
   const Tree average(kAverageLinkage, kThree, 3);
-  EXPECT_EQ(MergeListText(average.store()), "2\t3\t4\t1.25\t2\n1\t4\t5\t3.25\t3\n");
-  EXPECT_EQ(LinkageText(average.store()), "1\t2\t1.25\t2\n0\t3\t3.25\t3\n");
-  EXPECT_EQ(NewickText(average.store(), kThreeLabels), "(A:3.25,(B:1.25,C:1.25):2);\n");
-  EXPECT_EQ(GroupsText(kThreeLabels, GroupsOfCut(average.store(), 2)), "A\t1\nB\t2\nC\t2\n");
+  EXPECT_EQ(MergeListText(average.tree()), "2\t3\t4\t1.25\t2\n1\t4\t5\t3.25\t3\n");
+  EXPECT_EQ(LinkageText(average.tree()), "1\t2\t1.25\t2\n0\t3\t3.25\t3\n");
+  EXPECT_EQ(NewickText(average.tree(), kThreeLabels), "(A:3.25,(B:1.25,C:1.25):2);\n");
+  EXPECT_EQ(GroupsText(kThreeLabels, GroupsOfCut(average.tree(), 2)), "A\t1\nB\t2\nC\t2\n");
   // Ward: B and C at 1.25^2 / 2 = 0.78125, whose SciPy height is
   // sqrt(2 * 0.78125) = 1.25; A at (2 * 3.125 + 2 * 8 - 0.78125) / 3 =
   // 7.15625, SciPy height sqrt(14.3125) = 3.78318648760538898...
   const Tree ward(kWardMethod, kThree, 3);
-  EXPECT_EQ(LinkageText(ward.store()), "1\t2\t1.25\t2\n0\t3\t3.783186487605389\t3\n");
+  EXPECT_EQ(LinkageText(ward.tree()), "1\t2\t1.25\t2\n0\t3\t3.783186487605389\t3\n");
   // Single and complete: A joins at 2.5 and at 4.
-  EXPECT_EQ(LinkageText(Tree(kSingleLinkage, kThree, 3).store()), "1\t2\t1.25\t2\n0\t3\t2.5\t3\n");
-  EXPECT_EQ(LinkageText(Tree(kCompleteLinkage, kThree, 3).store()), "1\t2\t1.25\t2\n0\t3\t4\t3\n");
+  EXPECT_EQ(LinkageText(Tree(kSingleLinkage, kThree, 3).tree()), "1\t2\t1.25\t2\n0\t3\t2.5\t3\n");
+  EXPECT_EQ(LinkageText(Tree(kCompleteLinkage, kThree, 3).tree()), "1\t2\t1.25\t2\n0\t3\t4\t3\n");
 }
 
 TEST(TreeOutputsTest, GroupsByCountAndByHeight) {
@@ -65,16 +65,16 @@ TEST(TreeOutputsTest, GroupsByCountAndByHeight) {
   // the two pairs (single linkage: at 4).
   const Tree single(kSingleLinkage, {1, 5, 4, 6, 5, 1}, 4);
   const std::vector<std::string> labels = {"p", "q", "r", "s"};
-  EXPECT_EQ(GroupsOfCut(single.store(), 1), (std::vector<std::int32_t>{1, 1, 1, 1}));
-  EXPECT_EQ(GroupsOfCut(single.store(), 2), (std::vector<std::int32_t>{1, 1, 2, 2}));
-  EXPECT_EQ(GroupsOfCut(single.store(), 4), (std::vector<std::int32_t>{1, 2, 3, 4}));
-  EXPECT_EQ(GroupsBelowHeight(single.store(), 3.9L), (std::vector<std::int32_t>{1, 1, 2, 2}));
-  EXPECT_EQ(GroupsBelowHeight(single.store(), 4), (std::vector<std::int32_t>{1, 1, 1, 1}));
-  EXPECT_EQ(GroupsBelowHeight(single.store(), 0.5L), (std::vector<std::int32_t>{1, 2, 3, 4}));
+  EXPECT_EQ(GroupsOfCut(single.tree(), 1), (std::vector<std::int32_t>{1, 1, 1, 1}));
+  EXPECT_EQ(GroupsOfCut(single.tree(), 2), (std::vector<std::int32_t>{1, 1, 2, 2}));
+  EXPECT_EQ(GroupsOfCut(single.tree(), 4), (std::vector<std::int32_t>{1, 2, 3, 4}));
+  EXPECT_EQ(GroupsBelowHeight(single.tree(), 3.9L), (std::vector<std::int32_t>{1, 1, 2, 2}));
+  EXPECT_EQ(GroupsBelowHeight(single.tree(), 4), (std::vector<std::int32_t>{1, 1, 1, 1}));
+  EXPECT_EQ(GroupsBelowHeight(single.tree(), 0.5L), (std::vector<std::int32_t>{1, 2, 3, 4}));
   // Groups are numbered by their first object in the data: object 1 is
   // alone, then {2, 3}; cut into two, {1} comes first.
   const Tree chain(kSingleLinkage, {9, 9, 1, 9, 2, 2}, 4);
-  EXPECT_EQ(GroupsOfCut(chain.store(), 2), (std::vector<std::int32_t>{1, 2, 2, 2}));
+  EXPECT_EQ(GroupsOfCut(chain.tree(), 2), (std::vector<std::int32_t>{1, 2, 2, 2}));
 }
 
 TEST(TreeOutputsTest, AnInvertedTreeIsCutBelowItsHighestMerge) {
@@ -83,20 +83,20 @@ TEST(TreeOutputsTest, AnInvertedTreeIsCutBelowItsHighestMerge) {
   // lies 2.25 / 2 + 2.25 / 2 - 2.06640625 / 4 = 1.7333984375 from their
   // centroid, below: an inversion.
   const Tree centroid(kCentroidMethod, {1.5L, 1.5L, 1.4375L}, 3);
-  ASSERT_EQ(MergeListText(centroid.store()), "2\t3\t4\t2.06640625\t2\n1\t4\t5\t1.7333984375\t3\n");
+  ASSERT_EQ(MergeListText(centroid.tree()), "2\t3\t4\t2.06640625\t2\n1\t4\t5\t1.7333984375\t3\n");
   // Cut at 1.8 the root lies below, but the merge inside it does not: every
   // object is its own group. At 2.1 both lie below.
-  EXPECT_EQ(GroupsBelowHeight(centroid.store(), 1.8L), (std::vector<std::int32_t>{1, 2, 3}));
-  EXPECT_EQ(GroupsBelowHeight(centroid.store(), 2.1L), (std::vector<std::int32_t>{1, 1, 1}));
+  EXPECT_EQ(GroupsBelowHeight(centroid.tree(), 1.8L), (std::vector<std::int32_t>{1, 2, 3}));
+  EXPECT_EQ(GroupsBelowHeight(centroid.tree(), 2.1L), (std::vector<std::int32_t>{1, 1, 1}));
   // Newick lengths are parent minus child: negative under the inversion.
-  EXPECT_EQ(NewickText(centroid.store(), {"A", "B", "C"}),
+  EXPECT_EQ(NewickText(centroid.tree(), {"A", "B", "C"}),
             "(A:1.7333984375,(B:2.06640625,C:2.06640625):-0.3330078125);\n");
 }
 
 TEST(TreeOutputsTest, NewickQuotesWhatTheFormatGivesMeaning) {
   const Tree tree(kAverageLinkage, {1}, 2);
-  EXPECT_EQ(NewickText(tree.store(), {"it's", "a b"}), "('it''s':1,'a b':1);\n");
-  EXPECT_EQ(NewickText(tree.store(), {"x_y", "東京"}), "('x_y':1,東京:1);\n");
+  EXPECT_EQ(NewickText(tree.tree(), {"it's", "a b"}), "('it''s':1,'a b':1);\n");
+  EXPECT_EQ(NewickText(tree.tree(), {"x_y", "東京"}), "('x_y':1,東京:1);\n");
 }
 
 TEST(TreeOutputsTest, SciPyHeightsAndTheirRefusal) {
@@ -126,7 +126,7 @@ TEST(TreeOutputsTest, CopheneticCorrelationByHand) {
     xx += (x[k] - mx) * (x[k] - mx);
     yy += (y[k] - my) * (y[k] - my);
   }
-  EXPECT_NEAR(std::stod(CopheneticText(average.store())), xy / std::sqrt(xx * yy), 1e-15);
+  EXPECT_NEAR(std::stod(CopheneticText(average.tree())), xy / std::sqrt(xx * yy), 1e-15);
 }
 
 // ---- Observation tables -----------------------------------------------------

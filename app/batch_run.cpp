@@ -1,0 +1,250 @@
+#include "app/batch_run.h"
+
+#include <algorithm>
+#include <functional>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/batch_outputs.h"
+#include "app/distance_echo.h"
+#include "app/memory_budget.h"
+#include "app/observation_table.h"
+#include "app/phase_timer.h"
+#include "app/progress_report.h"
+#include "app/tree_outputs.h"
+#include "common/codepage.h"
+#include "common/errors.h"
+#include "common/numbers.h"
+#include "common/printer.h"
+#include "common/text_file.h"
+#include "datawindow/data_capture.h"
+#include "datawindow/file_capture.h"
+#include "engine/analysis_store.h"
+#include "platform/picture_printer_device.h"
+#include "platform/qt_text.h"
+#include "plot/dendrogram_plot.h"
+
+namespace cluster {
+
+namespace {
+
+constexpr int kExitFailure = 1;
+
+// Runs the writing of one output; whatever stops it is reported with the
+// output's name.
+template <typename Write>
+void WritingOutput(const std::string& path, Write write) {
+  try {
+    write();
+  } catch (const Exception& failure) {
+    throw OutputFailure{OutputName(path), failure.Message()};
+  }
+}
+
+// Labels of a data file in code page 932, or in UTF-8 when every one of
+// them is valid UTF-8 (ASCII labels read the same either way).
+std::vector<std::string> Utf8LabelsOf(const std::vector<std::string>& labels) {
+  const bool utf8 = std::all_of(labels.begin(), labels.end(), [](const std::string& l) { return IsValidUtf8(l); });
+  if (utf8) return labels;
+  std::vector<std::string> converted;
+  for (const std::string& label : labels) converted.push_back(Utf8FromCp932(label));
+  return converted;
+}
+
+// Refuses a matrix of `objects` objects that would not fit.
+void CheckMatrixFits(std::int64_t objects, const std::string& extra = "") {
+  const std::uint64_t needed = MatrixRunBytes(objects);
+  const MemoryLimit usable = UsableMemory();
+  if (needed > usable.bytes) {
+    throw MemoryFailure{"the dissimilarity matrix of " + std::to_string(objects) + " objects needs about " +
+                        MemoryText(needed) + ", and " + MemoryText(usable.bytes) + " is what " + usable.what +
+                        " leaves" + extra};
+  }
+}
+
+// The checks of the command line that need the data.
+void CheckAgainstTheData(const BatchOptions& options, std::int32_t objects) {
+  if (options.cutGroups && *options.cutGroups > objects) {
+    throw UsageFailure{"--cut " + std::to_string(*options.cutGroups) + " asks for more groups than the " +
+                       std::to_string(objects) + " objects"};
+  }
+}
+
+Real CutHeightOf(const BatchOptions& options) {
+  try {
+    return TextToReal(*options.cutHeight);
+  } catch (const EConvertError&) {
+    throw UsageFailure{"--cut-height takes a number, not '" + *options.cutHeight + "'"};
+  }
+}
+
+// Every text output, made before any is written: an output that cannot be
+// made (a height with no root in SciPy's units) leaves all of them unwritten.
+std::vector<std::pair<std::string, std::string>> TextOutputs(const BatchOptions& options, const FinishedTree& tree,
+                                                             const std::vector<std::string>& labels) {
+  std::vector<std::pair<std::string, std::string>> outputs;
+  const auto add = [&](const std::string& path, auto make) {
+    if (path.empty()) return;
+    try {
+      outputs.emplace_back(path, make());
+    } catch (const ENoSciPyHeight& failure) {
+      throw OutputFailure{OutputName(path), failure.Message()};
+    }
+  };
+  add(options.mergesFile, [&] { return MergeListText(tree); });
+  add(options.linkageFile, [&] { return LinkageText(tree); });
+  add(options.newickFile, [&] { return NewickText(tree, labels); });
+  add(options.groupsFile, [&] {
+    const std::vector<std::int32_t> groups =
+        options.cutGroups ? GroupsOfCut(tree, *options.cutGroups) : GroupsBelowHeight(tree, CutHeightOf(options));
+    return GroupsText(labels, groups);
+  });
+  add(options.copheneticFile, [&] { return CopheneticText(tree); });
+  return outputs;
+}
+
+// One run: its options, the phases' timer and the progress report.
+class BatchRun {
+ public:
+  explicit BatchRun(const BatchOptions& options)
+      : options_(options),
+        progress_(!options.quiet && (options.progress || ProgressReport::StandardErrorIsTerminal())) {}
+
+  int Run();
+
+ private:
+  template <typename Work>
+  auto Phase(const char* timing, const std::string& shown, std::int64_t total, Work work) {
+    progress_.Begin(shown, total);
+    return timer_.Time(timing, work);
+  }
+  int RunOnMatrix(std::vector<std::string> labels, std::vector<std::string> utf8Labels, LowerTriangle values,
+                  bool squares);
+  void WriteOutputs(const FinishedTree& tree, const std::vector<std::string>& utf8Labels);
+  QByteArray DrawPicture(const FinishedTree& tree, const std::vector<std::string>& labels);
+
+  const BatchOptions& options_;
+  PhaseTimer timer_;
+  const PhaseTimer::Clock::time_point begin_ = PhaseTimer::Clock::now();
+  ProgressReport progress_;
+};
+
+// The dendrogram as the picture file's bytes. The Qt application object
+// (an offscreen one) must exist.
+QByteArray BatchRun::DrawPicture(const FinishedTree& tree, const std::vector<std::string>& labels) {
+  const auto format = PicturePrinterDevice::FormatOf(QStringFromPath(options_.plotFile));
+  auto device = std::make_unique<PicturePrinterDevice>(format.value_or(PictureFormat::Png));
+  PicturePrinterDevice& picture = *device;
+  TPrinter printer(std::move(device));
+  const auto name = [&labels](std::int32_t i) -> const std::string& { return labels.at(static_cast<std::size_t>(i - 1)); };
+  DendrogramPlot plot(printer, name);
+  DendrogramSource source;
+  source.ObjectCount = tree.objects;
+  source.DistType = tree.method;
+  source.Root = tree.root;
+  source.ObjectName = name;
+  plot.Print(source, options_.fontSize);
+  return picture.Picture(plot.HeadingBottom());
+}
+
+// The outputs of a finished tree: the texts (all made before any is
+// written), then the picture.
+void BatchRun::WriteOutputs(const FinishedTree& tree, const std::vector<std::string>& utf8Labels) {
+  const auto texts = TextOutputs(options_, tree, utf8Labels);
+  for (const auto& [path, text] : texts) {
+    WritingOutput(path, [&] { WriteOutput(path, text); });
+  }
+}
+
+int BatchRun::RunOnMatrix(std::vector<std::string> labels, std::vector<std::string> utf8Labels, LowerTriangle values,
+                          bool squares) {
+  const auto n = static_cast<std::int32_t>(labels.size());
+  // The store holds exactly the objects read, and takes their values over.
+  AnalysisStore store(std::move(labels), std::move(values), AnalysisStore::WorkPages::kOrdinary);
+  store.DistType = options_.methodCode;
+  store.DistancesAreSquares = squares;
+  if (!options_.outputFile.empty()) {
+    Phase("echo", "writing", 0, [&] {
+      WritingOutput(options_.outputFile, [&] {
+        TextFile output;
+        BindOutput(output, options_.outputFile);
+        output.OpenForWriting();
+        CheckIo();
+        WriteDistanceEchoInBulk(output, store);
+        output.CloseTextFile();
+        CheckIo();
+      });
+    });
+  }
+  store.ReportMergesTo(&progress_.Done());
+  Phase("prepare", "merging", std::max(n - 1, 0), [&] { store.PrepareClusters(); });
+  timer_.Time("agglomerate", [&] { store.Agglomerate(); });
+  store.ReportMergesTo(nullptr);
+  const FinishedTree tree = TreeOf(store);
+  std::vector<std::string> cp932Labels;
+  for (std::int32_t i = 1; i <= n; ++i) cp932Labels.push_back(store.ObjectNames(i));
+  WriteOutputs(tree, utf8Labels);
+  if (!options_.plotFile.empty()) {
+    Phase("plot", "drawing", 0, [&] {
+      WritingOutput(options_.plotFile, [&] {
+        const QByteArray picture = DrawPicture(tree, cp932Labels);
+        WriteOutput(options_.plotFile, std::string_view(picture.constData(), static_cast<std::size_t>(picture.size())));
+      });
+    });
+  }
+  store.FreeClusterTree();
+  return 0;
+}
+
+int BatchRun::Run() {
+  ReloadDecimalSeparator();
+  if (options_.cutHeight) CutHeightOf(options_);
+  int status = 0;
+  if (options_.observations) {
+    ObservationTable table = Phase("load", "loading", 0, [&] {
+      return ReadObservationTable(options_.dataFile, options_.tsv ? '\t' : ',', AnalysisStore::kLargestMaxObjects);
+    });
+    if (options_.standardize) {
+      for (const std::int32_t column : Standardize(table)) {
+        std::cerr << "cluster-analysis-batch: coordinate column " << column
+                  << " is the same in every row and is left out of the standardized data\n";
+      }
+    }
+    CheckAgainstTheData(options_, table.Rows());
+    CheckMatrixFits(table.Rows());
+    LowerTriangle squares =
+        Phase("distances", "distances", table.Rows(), [&] { return SquaredDistances(table, &progress_.Done()); });
+    status = RunOnMatrix(table.Cp932Labels(), table.Utf8Labels(), std::move(squares), true);
+  } else {
+    CaptureWatch watch;
+    watch.beforeReading = [&](std::int32_t declared) {
+      CheckMatrixFits(declared);
+      progress_.Begin("loading", declared);
+    };
+    watch.rowsRead = &progress_.Done();
+    FileCapture capture = Phase("load", "loading", 0, [&] {
+      return options_.csv ? CaptureCsvFile(options_.dataFile, AnalysisStore::kLargestMaxObjects, watch)
+                          : CaptureNativeFile(options_.dataFile, AnalysisStore::kLargestMaxObjects, watch);
+    });
+    if (capture.Failure) {
+      progress_.End();
+      std::cerr << Utf8FromCp932(CaptureFailureMessage(*capture.Failure)) << '\n';
+      return kExitFailure;
+    }
+    CheckAgainstTheData(options_, static_cast<std::int32_t>(capture.Labels.size()));
+    std::vector<std::string> utf8Labels = Utf8LabelsOf(capture.Labels);
+    status = RunOnMatrix(std::move(capture.Labels), std::move(utf8Labels), std::move(capture.Values), false);
+  }
+  progress_.End();
+  if (options_.timings) timer_.Print(std::cerr, begin_);
+  return status;
+}
+
+}  // namespace
+
+int RunBatch(const BatchOptions& options) { return BatchRun(options).Run(); }
+
+}  // namespace cluster

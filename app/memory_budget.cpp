@@ -1,0 +1,113 @@
+#include "app/memory_budget.h"
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <limits>
+#include <sstream>
+
+#include "engine/analysis_store.h"
+
+namespace cluster {
+
+namespace {
+
+constexpr std::uint64_t kUnlimited = std::numeric_limits<std::uint64_t>::max();
+// The program itself, its libraries and what a run needs beside the data.
+constexpr std::uint64_t kProgramBytes = std::uint64_t{96} << 20;
+// Per object: its label, its two tree nodes, the engine's indices and its
+// share of the text outputs.
+constexpr std::uint64_t kPerObjectBytes = 512;
+
+// The number after `key` in a "key: value kB" file (/proc/meminfo,
+// /proc/self/status), in bytes; nothing when absent.
+std::uint64_t KilobytesField(const char* path, const std::string& key) {
+  std::ifstream in(path);
+  for (std::string line; std::getline(in, line);) {
+    if (line.compare(0, key.size(), key) == 0) {
+      std::istringstream fields(line.substr(key.size()));
+      std::uint64_t kilobytes = 0;
+      if (fields >> kilobytes) return kilobytes * 1024;
+    }
+  }
+  return kUnlimited;
+}
+
+// A control-group file holding a number, or "max".
+std::uint64_t NumberIn(const std::string& path) {
+  std::ifstream in(path);
+  std::string text;
+  if (!(in >> text) || text == "max") return kUnlimited;
+  try {
+    return std::stoull(text);
+  } catch (const std::exception&) {
+    return kUnlimited;
+  }
+}
+
+// The process's control group's limit less its usage (cgroup v2, else v1).
+std::uint64_t ControlGroupRoom() {
+  std::ifstream self("/proc/self/cgroup");
+  std::string group;
+  for (std::string line; std::getline(self, line);) {
+    if (line.compare(0, 3, "0::") == 0) group = line.substr(3);
+  }
+  std::uint64_t limit = NumberIn("/sys/fs/cgroup" + group + "/memory.max");
+  std::uint64_t usage = NumberIn("/sys/fs/cgroup" + group + "/memory.current");
+  if (limit == kUnlimited) {
+    limit = NumberIn("/sys/fs/cgroup/memory/memory.limit_in_bytes");
+    usage = NumberIn("/sys/fs/cgroup/memory/memory.usage_in_bytes");
+  }
+  // v1 reports "no limit" as a huge number.
+  if (limit == kUnlimited || limit >= (std::uint64_t{1} << 60)) return kUnlimited;
+  return usage == kUnlimited || usage >= limit ? 0 : limit - usage;
+}
+
+std::uint64_t AddressSpaceRoom() {
+  struct rlimit limit {};
+  if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return kUnlimited;
+  const std::uint64_t mapped = KilobytesField("/proc/self/status", "VmSize:");
+  const std::uint64_t allowed = limit.rlim_cur;
+  return mapped == kUnlimited || mapped >= allowed ? 0 : allowed - mapped;
+}
+
+}  // namespace
+
+MemoryLimit UsableMemory() {
+  MemoryLimit limit{KilobytesField("/proc/meminfo", "MemAvailable:"), "available memory"};
+  const std::uint64_t group = ControlGroupRoom();
+  if (group < limit.bytes) limit = {group, "the control group's limit"};
+  const std::uint64_t address = AddressSpaceRoom();
+  if (address < limit.bytes) limit = {address, "ulimit -v"};
+  return limit;
+}
+
+std::uint64_t MatrixRunBytes(std::int64_t objects) {
+  const auto n = static_cast<std::uint64_t>(std::max<std::int64_t>(objects, 0));
+  const std::uint64_t pairs = n * (n > 0 ? n - 1 : 0) / 2;
+  const std::uint64_t captured = pairs * sizeof(Real);
+  // The split cells' square, or the triangle the store falls back to.
+  const std::uint64_t working = objects <= AnalysisStore::kLargestSquareWork ? std::max(n * n * 12, captured) : captured;
+  return captured + working + n * kPerObjectBytes + kProgramBytes;
+}
+
+std::uint64_t CoordinateRunBytes(std::int64_t objects, std::int64_t columns) {
+  const auto n = static_cast<std::uint64_t>(std::max<std::int64_t>(objects, 0));
+  const auto d = static_cast<std::uint64_t>(std::max<std::int64_t>(columns, 1));
+  return 2 * n * d * sizeof(Real) + n * kPerObjectBytes + kProgramBytes;
+}
+
+std::string MemoryText(std::uint64_t bytes) {
+  char text[32];
+  const double megabytes = static_cast<double>(bytes) / (1 << 20);
+  if (megabytes >= 1024) {
+    std::snprintf(text, sizeof text, "%.1f GB", megabytes / 1024);
+  } else {
+    std::snprintf(text, sizeof text, "%.0f MB", megabytes);
+  }
+  return text;
+}
+
+}  // namespace cluster

@@ -1,0 +1,38 @@
+// How much memory a run may take, and how much it will need.
+//
+// A run that cannot fit must be refused before it allocates anything large,
+// never killed half way by the system. What the process may use is the
+// least of three: the system's available memory (MemAvailable), the limit
+// of its control group less what the group uses, and the address space
+// `ulimit -v` leaves beside what the process has already mapped. The
+// estimates count what the large parts of a run take; they are upper
+// bounds for the data and leave room for the program itself.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace cluster {
+
+struct MemoryLimit {
+  std::uint64_t bytes = 0;
+  std::string what;  // "available memory", "the control group's limit", "ulimit -v"
+};
+
+// The least of the three limits, read now.
+MemoryLimit UsableMemory();
+
+// What the matrix path takes for n objects: the captured dissimilarities
+// and the engine's working values (a square of split cells or a triangle,
+// as the store lays them out), and per object its labels and tree.
+std::uint64_t MatrixRunBytes(std::int64_t objects);
+
+// What the path that works from coordinates takes for n observations of
+// `columns` coordinates: the table, the clusters' centroids and per object
+// a few indices.
+std::uint64_t CoordinateRunBytes(std::int64_t objects, std::int64_t columns);
+
+// A size for people: "1.4 GB", "512 MB".
+std::string MemoryText(std::uint64_t bytes);
+
+}  // namespace cluster

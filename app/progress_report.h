@@ -1,0 +1,67 @@
+// Where a long batch run stands, on one line of standard error.
+//
+// Once a run has taken about a second, a line shows the phase (loading,
+// distances, merging, drawing), the share of it done, the time elapsed and
+// an estimate of the time left, a few times a second, rewritten in place.
+// It is shown when standard error is a terminal, or when asked for
+// (--progress), never when silenced (--quiet), so that scripts see the same
+// output as ever. The work reports how far it is through an atomic counter,
+// read by the report's own thread; the line is cleared when the report ends.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace cluster {
+
+class ProgressReport {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  // Shown when `show` is true, from `quietStart` after the start, every
+  // `interval`; the phases and counters work either way.
+  explicit ProgressReport(bool show, Clock::duration quietStart = std::chrono::seconds(1),
+                          Clock::duration interval = std::chrono::milliseconds(250));
+  ~ProgressReport();
+  ProgressReport(const ProgressReport&) = delete;
+  ProgressReport& operator=(const ProgressReport&) = delete;
+
+  // Whether a report is shown by default: standard error is a terminal.
+  static bool StandardErrorIsTerminal();
+
+  // Starts a phase of `total` units (0: no share can be told); its counter
+  // starts at 0.
+  void Begin(const std::string& phase, std::int64_t total);
+  // The counter of units done in the current phase.
+  std::atomic<std::int64_t>& Done() { return done_; }
+  // Clears the line and stops reporting (also done on destruction).
+  void End();
+
+  // The line for a phase, a share done (0..1, or below 0 when unknown) and
+  // the seconds elapsed and left (left below 0 when unknown).
+  static std::string Line(const std::string& phase, double share, double elapsed, double left);
+
+ private:
+  void Run();
+
+  const bool show_;
+  const Clock::duration quietStart_;
+  const Clock::duration interval_;
+  const Clock::time_point start_ = Clock::now();
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool stop_ = false;
+  std::string phase_;
+  std::int64_t total_ = 0;
+  Clock::time_point phaseStart_ = Clock::now();
+  std::atomic<std::int64_t> done_{0};
+  std::size_t shownLength_ = 0;
+  std::thread thread_;
+};
+
+}  // namespace cluster
