@@ -180,7 +180,7 @@ int BatchRun::RunOnMatrix(std::vector<std::string> labels, std::vector<std::stri
     });
   }
   store.ReportMergesTo(&progress_.Done());
-  Phase("prepare", "merging", std::max(n - 1, 0), [&] { store.PrepareClusters(); });
+  Phase("prepare", "merging", std::max(n - 1, 0), [&] { store.PrepareWholeRun(); });
   timer_.Time("agglomerate", [&] { store.Agglomerate(); });
   store.ReportMergesTo(nullptr);
   const FinishedTree tree = TreeOf(store);

@@ -84,6 +84,7 @@
 
 #include "common/errors.h"
 #include "engine/analysis_store.h"
+#include "engine/single_linkage.h"
 #include "engine/triangle.h"
 #include "engine/update_rules.h"
 #include "engine/work_cells.h"
@@ -124,11 +125,54 @@ bool AnalysisStore::AgglomerateSteps(std::int32_t merges) {
     AnalysisStore* store;
     ~TableRefresh() { store->RebuildClusterTable(); }
   } refresh{this};
+  if (workPending_) {
+    // Prepared for a whole run: single linkage's merges are known; any
+    // other run needs its working values first.
+    const std::int32_t remaining = 2 * preparedCount_ - 1 - nextClusterId_;
+    if (singlePlan_ && method_ == kSingleLinkage && merges >= remaining) {
+      ApplySingleLinkagePlan();
+      return true;
+    }
+    BuildWorkingValues();
+  }
   for (; merges > 0 && !finished_; --merges) {
     MergeStep();
     if (mergesMade_ != nullptr) mergesMade_->store(nextClusterId_ - preparedCount_, std::memory_order_relaxed);
   }
   return true;
+}
+
+// Makes the merges that single linkage's pass found, and leaves the store as
+// the last merge of any run leaves it: the last two clusters and the root in
+// the table, their pair alone in the list.
+void AnalysisStore::ApplySingleLinkagePlan() {
+  const std::vector<SingleLinkageMerge>& merges = *singlePlan_;
+  for (const SingleLinkageMerge& merge : merges) {
+    TClusterNode* node = NewNode(++nextClusterId_);
+    node->Left = nodes_[static_cast<std::size_t>(merge.left)];
+    node->Right = nodes_[static_cast<std::size_t>(merge.right)];
+    node->Height = merge.height;
+    node->Members = merge.members;
+    if (mergesMade_ != nullptr) mergesMade_->store(nextClusterId_ - preparedCount_, std::memory_order_relaxed);
+  }
+  const SingleLinkageMerge& last = merges.back();
+  std::fill(inTable_.begin(), inTable_.end(), 0);
+  inTable_[last.left] = inTable_[last.right] = inTable_[nextClusterId_] = 1;
+  // The last pair's value, where SeekD finds it: rows 1 and 2 of whole
+  // values.
+  std::fill(rowOf_.begin(), rowOf_.end(), 0);
+  rowOf_[last.left] = 1;
+  rowOf_[last.right] = 2;
+  idOf_.assign(3, 0);
+  idOf_[1] = last.left;
+  idOf_[2] = last.right;
+  activeRows_ = {1, 2};
+  layout_ = WorkLayout::kWide;
+  WorkCells<WideCells>()[TriangleIndex(2, 1)] = last.height;
+  pairCount_ = 1;
+  finished_ = true;
+  workPending_ = false;
+  singlePlan_.reset();
 }
 
 void AnalysisStore::MergeStep() {

@@ -1,6 +1,7 @@
 #include "engine/analysis_store.h"
 
 #include <algorithm>
+#include <cfenv>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -11,6 +12,7 @@
 #include <sys/mman.h>
 
 #include "common/errors.h"
+#include "engine/single_linkage.h"
 #include "engine/triangle.h"
 #include "engine/work_cells.h"
 
@@ -119,6 +121,38 @@ Real AnalysisStore::Work(std::int32_t r, std::int32_t s) const {
 }
 
 void AnalysisStore::PrepareClusters() {
+  ResetRun();
+  BuildWorkingValues();
+  CreateLeaves();
+}
+
+void AnalysisStore::PrepareWholeRun() {
+  ResetRun();
+  const std::int32_t n = preparedCount_;
+  if (DistType == kSingleLinkage && n >= 2) {
+    // Single linkage needs no working values: its merges come from one pass
+    // over the captured values (engine/single_linkage.h).
+    const auto row = [this, n](std::int32_t i, Real* values) {
+      const Real* captured = dist_.Row(i);
+      for (std::int32_t j = 0; j < i - 1; ++j) {
+        values[j] = SetUpValueFrom(captured[j]);
+        if (!std::isfinite(values[j])) ThrowFirstPrepareError(n);
+      }
+    };
+    const auto value = [this](std::int32_t i, std::int32_t j) { return SetUpValueFrom(dist_.At(i, j)); };
+    singlePlan_ = SingleLinkageMerges(n, row, value);
+    if (singlePlan_) {
+      workPending_ = true;
+      CreateLeaves();
+      return;
+    }
+  }
+  BuildWorkingValues();
+  CreateLeaves();
+}
+
+// Empties the working state for a new run of the captured objects.
+void AnalysisStore::ResetRun() {
   ReleaseAllNodes();
   nodes_.clear();
   inTable_.clear();
@@ -128,16 +162,22 @@ void AnalysisStore::PrepareClusters() {
   nextClusterId_ = 0;
   activeRows_.clear();
   finished_ = false;
+  workPending_ = false;
+  singlePlan_.reset();
   if (ObjectCount > maxObjects_) throw ERangeError();
-  const std::int32_t n = std::max(ObjectCount, 0);
-  preparedCount_ = n;
+  preparedCount_ = std::max(ObjectCount, 0);
+  setUpValue_ = SetUpValueOf(DistType);
+}
 
+// The pair values of the prepared objects and every row's candidate.
+void AnalysisStore::BuildWorkingValues() {
+  const std::int32_t n = preparedCount_;
+  workPending_ = false;
   candidates_.Reset(n);
   workStride_ = n;
   layout_ = splitLayout_;
   ClearFloatFlags();
   ClearSplitLossFlags();
-  setUpValue_ = SetUpValueOf(DistType);
   bool allFinite = WithCells([&](auto cells) { return FillWork<decltype(cells)>(n); });
   if (layout_ != WorkLayout::kWide && allFinite && !SplitStoresWereExact()) {
     layout_ = WorkLayout::kWide;
@@ -145,7 +185,14 @@ void AnalysisStore::PrepareClusters() {
   }
   if (!allFinite) ThrowFirstPrepareError(n);
   candidates_.RefreshAll();
+  // A pass lists at most every row in one part's list; room made now means
+  // the pass never allocates (it may not throw while the helper works).
+  for (std::vector<std::int32_t>& lowered : lowered_) lowered.reserve(static_cast<std::size_t>(n) + 1);
+}
 
+// One leaf per object, every object in its own row, the whole pair list.
+void AnalysisStore::CreateLeaves() {
+  const std::int32_t n = preparedCount_;
   const std::size_t ids = 2 * static_cast<std::size_t>(n);
   nodes_.assign(std::max<std::size_t>(ids, 1), nullptr);
   inTable_.assign(std::max<std::size_t>(ids, 1), 0);
@@ -155,9 +202,6 @@ void AnalysisStore::PrepareClusters() {
     inTable_[i] = 1;
   }
   ResetRowsToLeaves(n);
-  // A pass lists at most every row in one part's list; room made now means
-  // the pass never allocates (it may not throw while the helper works).
-  for (std::vector<std::int32_t>& lowered : lowered_) lowered.reserve(static_cast<std::size_t>(n) + 1);
   pairCount_ = static_cast<std::int64_t>(TriangleSize(n));
   nextClusterId_ = n;
   RebuildClusterTable();
@@ -208,6 +252,10 @@ bool AnalysisStore::FillRows(std::int32_t first, std::int32_t last) {
   constexpr Real kLargest = std::numeric_limits<Real>::max();
   typename Cells::Cell* const work = WorkCells<Cells>();
   bool allFinite = true;
+  // A negative zero, which only dissimilarities taken as given can be,
+  // cannot be split (its halves add up to +0): it is reported like any
+  // value the split cells lose.
+  const bool mayBeNegativeZero = Cells::kSplit && setUpValue_ == SetUpValue::kAsGiven;
   for (std::int32_t i = first; i <= last; ++i) {
     const Real* d = dist_.Row(i);
     typename Cells::Cell* w = work + WorkRowBase<Cells>(i) + 1;
@@ -217,6 +265,7 @@ bool AnalysisStore::FillRows(std::int32_t first, std::int32_t last) {
       const Real value = SetUpValueFrom(d[j]);
       Cells::Store(w[j], value);
       allFinite &= value <= kLargest;
+      if (mayBeNegativeZero && value == 0 && std::signbit(value)) std::feraiseexcept(FE_UNDERFLOW);
       if (bestIndex < 0 || value < best) {
         best = value;
         bestIndex = j;

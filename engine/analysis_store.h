@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,7 @@
 #include "engine/candidate_tree.h"
 #include "engine/cluster_types.h"
 #include "common/helper_thread.h"
+#include "engine/single_linkage.h"
 #include "engine/triangle.h"
 #include "engine/work_cells.h"
 
@@ -113,6 +115,14 @@ class AnalysisStore {
   // infinite dissimilarity), EInvalidOp for a dissimilarity that is not a
   // number; the first failing pair in list order decides.
   void PrepareClusters();
+
+  // The same starting state, for a caller that calls Agglomerate() next and
+  // then reads only the tree and the final state: single linkage then finds
+  // its merges in one pass over the captured values, without working values
+  // (engine/single_linkage.h), with the same result. Nothing else may be
+  // read or asked of the store between the two (a partial AgglomerateSteps
+  // builds the working values first).
+  void PrepareWholeRun();
 
   // Merges clusters until one remains, by the method DistType selects.
   // Returns false, changing nothing, when DistType is no known method: the
@@ -198,6 +208,10 @@ class AnalysisStore {
   void ReleaseAllNodes();
   void RebuildClusterTable();
   void ThrowFirstPrepareError(std::int32_t n) const;
+  void ResetRun();
+  void BuildWorkingValues();
+  void CreateLeaves();
+  void ApplySingleLinkagePlan();
   template <typename Cells>
   bool FillWork(std::int32_t n);
   template <typename Cells>
@@ -266,6 +280,8 @@ class AnalysisStore {
   std::int32_t preparedCount_ = 0;        // n
   std::uint8_t method_ = kCentroidMethod;  // DistType when the run began merging
   bool finished_ = false;                 // the root exists
+  bool workPending_ = false;              // prepared for a whole run, no working values yet
+  std::optional<std::vector<SingleLinkageMerge>> singlePlan_;  // single linkage's merges, found
   std::vector<std::int32_t> rowOf_;       // id -> row (0: no row)
   std::vector<std::int32_t> idOf_;        // row -> id (0: dead row)
   std::vector<std::int32_t> members_;     // row -> member count

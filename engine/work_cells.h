@@ -7,8 +7,10 @@
 // whenever it lies in the float range: for values between about 2^-86 and
 // 2^180, and zero, which covers squared distances of any ordinary data.
 // Reading adds the two back in extended precision, which gives the value
-// again in every bit. (Split cells never hold -0: no pair value is -0
-// unless an operation underflowed, which the flags below report.)
+// again in every bit, except for -0, whose halves add up to +0: a pair value
+// is -0 only when a dissimilarity given as -0 is taken as it is (the set-up
+// then reports it as lost) or when an operation underflowed, which the flags
+// below report.
 //
 // A value outside those bounds cannot be split exactly. Storing it raises
 // the overflow or underflow flag (a half beyond its range; a tiny half that

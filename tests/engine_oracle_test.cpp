@@ -15,9 +15,9 @@
 namespace cluster::testing {
 namespace {
 
-constexpr DataKind kKinds[] = {DataKind::kEuclidean,  DataKind::kGridEuclidean,
-                               DataKind::kContinuous, DataKind::kSmallWhole,
-                               DataKind::kSigned,     DataKind::kSignedReal};
+constexpr DataKind kKinds[] = {DataKind::kEuclidean,  DataKind::kGridEuclidean, DataKind::kContinuous,
+                               DataKind::kSmallWhole, DataKind::kSigned,        DataKind::kSignedReal,
+                               DataKind::kSignedZeros};
 
 class AgainstPlainProcedure : public ::testing::TestWithParam<std::uint8_t> {
  protected:
@@ -214,6 +214,54 @@ TEST_P(AgainstPlainProcedure, ValuesBeyondTheSplitRange) {
     rescale(lower, scale);
     CompareRun(200, ForTheMethod(lower), "scale " + std::to_string(static_cast<double>(scale)));
   }
+}
+
+// Single linkage prepared for a whole run finds its merges in one pass over
+// the values, and settles ties level by level: the same tree, ids and table
+// as the procedure, also where many pairs are equal (whole numbers, points
+// on a grid), with negative values, and with negative zeros (which send it
+// the general way).
+TEST(SingleLinkageWholeRuns, FollowThePairListProcedure) {
+  std::mt19937_64 random(8000);
+  AnalysisStore store(AnalysisStore::kDesktopMaxObjects);
+  const auto compare = [&store](std::int32_t n, const Lower& lower, const std::string& label) {
+    Capture(store, n, lower, kSingleLinkage);
+    store.PrepareWholeRun();
+    ASSERT_TRUE(store.Agglomerate());
+    oracle::PlainAgglomeration plain(n, lower, kSingleLinkage);
+    plain.Run();
+    EXPECT_TRUE(SameTree(store, plain, n)) << label << " n=" << n;
+    store.FreeClusterTree();
+  };
+  for (int round = 0; round < 40; ++round) {
+    for (const DataKind kind : kKinds) {
+      const auto n = std::uniform_int_distribution<std::int32_t>(2, 60)(random);
+      compare(n, RandomLower(n, kind, random), KindName(kind));
+    }
+  }
+  for (const DataKind kind : {DataKind::kSmallWhole, DataKind::kGridEuclidean, DataKind::kSigned}) {
+    compare(250, RandomLower(250, kind, random), KindName(kind));
+  }
+  // Every pair equal: one level that joins all.
+  compare(40, Lower(40 * 39 / 2, 2.5L), "all equal");
+  Lower zeros = RandomLower(30, DataKind::kSmallWhole, random);
+  for (std::size_t k = 0; k < zeros.size(); k += 3) zeros[k] = (k % 2 == 0) ? -0.0L : 0.0L;
+  compare(30, zeros, "negative zeros");
+}
+
+TEST(SingleLinkageWholeRuns, StepsAfterAWholeRunsSetUpStillFollowTheProcedure) {
+  std::mt19937_64 random(8100);
+  AnalysisStore store(AnalysisStore::kDesktopMaxObjects);
+  const Lower lower = RandomLower(20, DataKind::kSmallWhole, random);
+  Capture(store, 20, lower, kSingleLinkage);
+  store.PrepareWholeRun();
+  oracle::PlainAgglomeration plain(20, lower, kSingleLinkage);
+  for (std::int32_t merge = 1; merge < 20; ++merge) {
+    ASSERT_TRUE(store.AgglomerateSteps(1));
+    plain.Step();
+    ASSERT_TRUE(SameLists(store, plain)) << "after merge " << merge;
+  }
+  EXPECT_TRUE(SameTree(store, plain, 20));
 }
 
 std::string MethodName(const ::testing::TestParamInfo<std::uint8_t>& method) {

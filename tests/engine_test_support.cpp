@@ -49,6 +49,13 @@ Lower RandomLower(std::int32_t n, DataKind kind, std::mt19937_64& random) {
         case DataKind::kSigned:
           lower.push_back(std::uniform_int_distribution<int>(-3, 3)(random));
           break;
+        case DataKind::kSignedZeros: {
+          // -1, -0, +0 and 1: the linkages take -0 as it is, and keep the
+          // one a merge meets first.
+          const int value = std::uniform_int_distribution<int>(0, 3)(random);
+          lower.push_back(value == 0 ? -1.0L : value == 1 ? -0.0L : value == 2 ? 0.0L : 1.0L);
+          break;
+        }
         default:
           lower.push_back(std::uniform_real_distribution<long double>(-1, 1)(random));
           break;

@@ -41,6 +41,7 @@ enum class DataKind {
   kSmallWhole,     // whole numbers 0..4: many exact ties and zeros
   kSigned,         // whole numbers -3..3: negative, zero and positive
   kSignedReal,     // continuous values in [-1, 1]
+  kSignedZeros,    // -1, -0, +0, 1: ties whose zeros differ in sign
 };
 
 inline const char* KindName(DataKind kind) {
@@ -51,6 +52,7 @@ inline const char* KindName(DataKind kind) {
     case DataKind::kSmallWhole: return "small-whole";
     case DataKind::kSigned: return "signed";
     case DataKind::kSignedReal: return "signed-real";
+    case DataKind::kSignedZeros: return "signed-zeros";
   }
   return "?";
 }

@@ -1,0 +1,281 @@
+#include "engine/single_linkage.h"
+
+#include <algorithm>
+#include <cmath>
+#include <deque>
+#include <limits>
+#include <numeric>
+#include <utility>
+
+namespace cluster {
+
+namespace {
+
+// A value as two doubles, hi the value rounded and lo the rest, which the
+// 64-bit significand makes exact: (hi, lo) in lexicographic order is the
+// values' order, and comparing two doubles is much cheaper than comparing
+// two 80-bit values. It holds for values within the double range.
+struct Key {
+  double hi;
+  double lo;
+};
+
+inline bool Less(const Key& a, const Key& b) { return a.hi < b.hi || (a.hi == b.hi && a.lo < b.lo); }
+
+inline Key KeyOf(Real value) {
+  const double hi = static_cast<double>(value);
+  return {hi, static_cast<double>(value - static_cast<Real>(hi))};
+}
+
+// Sibson's pointer representation of the single-linkage hierarchy of objects
+// 0..n-1: object j joins, at height lambda[j], a cluster whose last object is
+// pi[j] > j; the last object has no such height (infinity). Every height is
+// one of the given values. Nothing when a value is a negative zero or lies
+// beyond the double range.
+bool PointerRepresentation(std::int32_t n, const std::function<void(std::int32_t, Real*)>& row,
+                           std::vector<std::int32_t>& pi, std::vector<Real>& lambda) {
+  constexpr double kInfinity = std::numeric_limits<double>::infinity();
+  constexpr Real kLargest = std::numeric_limits<double>::max();
+  const Key none{kInfinity, 0};
+  pi.assign(static_cast<std::size_t>(n), 0);
+  std::vector<Key> height(static_cast<std::size_t>(n), none);
+  std::vector<Real> values(static_cast<std::size_t>(n));
+  std::vector<Key> m(static_cast<std::size_t>(n));
+  for (std::int32_t i = 1; i < n; ++i) {
+    pi[i] = i;
+    height[i] = none;
+    row(i + 1, values.data());
+    for (std::int32_t j = 0; j < i; ++j) {
+      const Real value = values[j];
+      if ((value == 0 && std::signbit(value)) || !(value >= -kLargest && value <= kLargest)) return false;
+      m[j] = KeyOf(value);
+    }
+    for (std::int32_t j = 0; j < i; ++j) {
+      Key& joined = m[static_cast<std::size_t>(pi[j])];
+      if (!Less(height[j], m[j])) {
+        if (Less(height[j], joined)) joined = height[j];
+        height[j] = m[j];
+        pi[j] = i;
+      } else if (Less(m[j], joined)) {
+        joined = m[j];
+      }
+    }
+    for (std::int32_t j = 0; j < i; ++j) {
+      if (!Less(height[j], height[static_cast<std::size_t>(pi[j])])) pi[j] = i;
+    }
+  }
+  lambda.resize(static_cast<std::size_t>(n));
+  for (std::int32_t j = 0; j < n; ++j) {
+    lambda[j] = height[j].hi == kInfinity ? std::numeric_limits<Real>::infinity()
+                                          : static_cast<Real>(height[j].hi) + static_cast<Real>(height[j].lo);
+  }
+  return true;
+}
+
+// The clusters of the merges made so far: a union-find over objects whose
+// roots know their cluster's id, size and objects.
+class Clusters {
+ public:
+  explicit Clusters(std::int32_t n)
+      : parent_(static_cast<std::size_t>(n)), id_(static_cast<std::size_t>(n)), objects_(static_cast<std::size_t>(n)) {
+    std::iota(parent_.begin(), parent_.end(), 0);
+    for (std::int32_t k = 0; k < n; ++k) {
+      id_[k] = k + 1;
+      objects_[k] = {k};
+    }
+  }
+  std::int32_t Root(std::int32_t object) {
+    while (parent_[object] != object) {
+      parent_[object] = parent_[parent_[object]];
+      object = parent_[object];
+    }
+    return object;
+  }
+  std::int32_t Id(std::int32_t root) const { return id_[root]; }
+  const std::vector<std::int32_t>& Objects(std::int32_t root) const { return objects_[root]; }
+  // Joins two roots into one cluster with the given id; returns the root.
+  std::int32_t Join(std::int32_t a, std::int32_t b, std::int32_t id) {
+    if (objects_[a].size() < objects_[b].size()) std::swap(a, b);
+    parent_[b] = a;
+    objects_[a].insert(objects_[a].end(), objects_[b].begin(), objects_[b].end());
+    objects_[b].clear();
+    objects_[b].shrink_to_fit();
+    id_[a] = id;
+    return a;
+  }
+
+ private:
+  std::vector<std::int32_t> parent_;
+  std::vector<std::int32_t> id_;
+  std::vector<std::vector<std::int32_t>> objects_;
+};
+
+// The merges at one height, by the pair-list procedure's rule: of the pairs
+// of clusters at that height, the least (higher id, lower id) first, a new
+// cluster's pairs after every pair made before. Clusters are named by id;
+// `next` is the last id issued.
+class LevelMerges {
+ public:
+  LevelMerges(std::int32_t n, std::vector<SingleLinkageMerge>& merges, std::int32_t& next)
+      : into_(2 * static_cast<std::size_t>(n), 0), neighbours_(2 * static_cast<std::size_t>(n)),
+        seen_(2 * static_cast<std::size_t>(n), 0), members_(2 * static_cast<std::size_t>(n), 1),
+        merges_(merges), next_(next) {}
+
+  // The clusters the level starts from that lie at its height from each
+  // other, and their member counts.
+  void AddPair(std::int32_t a, std::int32_t b) {
+    neighbours_[a].push_back(b);
+    neighbours_[b].push_back(a);
+    pending_.push_back({std::max(a, b), std::min(a, b)});
+  }
+  void SetMembers(std::int32_t id, std::int32_t members) { members_[id] = members; }
+
+  void Merge(Real height) {
+    std::sort(pending_.begin(), pending_.end());
+    std::deque<std::pair<std::int32_t, std::int32_t>> queue(pending_.begin(), pending_.end());
+    pending_.clear();
+    while (!queue.empty()) {
+      const auto [hi, lo] = queue.front();
+      queue.pop_front();
+      if (into_[hi] != 0 || into_[lo] != 0) continue;  // one of them is merged already
+      const std::int32_t made = ++next_;
+      merges_.push_back({lo, hi, height, members_[lo] + members_[hi]});
+      members_[made] = members_[lo] + members_[hi];
+      into_[lo] = into_[hi] = made;
+      // The new cluster's pairs at this height: those of either part, each
+      // named by the cluster it is now in, in ascending order of id.
+      std::vector<std::int32_t>& joined = neighbours_[made];
+      ++stamp_;
+      seen_[made] = stamp_;
+      for (const std::int32_t part : {lo, hi}) {
+        for (const std::int32_t other : neighbours_[part]) {
+          const std::int32_t now = Current(other);
+          if (seen_[now] != stamp_) {
+            seen_[now] = stamp_;
+            joined.push_back(now);
+          }
+        }
+        neighbours_[part].clear();
+        neighbours_[part].shrink_to_fit();
+      }
+      std::sort(joined.begin(), joined.end());
+      for (const std::int32_t other : joined) queue.push_back({made, other});
+    }
+  }
+
+  // The cluster a cluster of the level now lies in.
+  std::int32_t Current(std::int32_t id) {
+    while (into_[id] != 0) {
+      if (into_[into_[id]] != 0) into_[id] = into_[into_[id]];
+      id = into_[id];
+    }
+    return id;
+  }
+
+ private:
+  std::vector<std::int32_t> into_;  // id -> the cluster it was merged into (0: none)
+  std::vector<std::vector<std::int32_t>> neighbours_;
+  std::vector<std::uint32_t> seen_;
+  std::uint32_t stamp_ = 0;
+  std::vector<std::int32_t> members_;
+  std::vector<std::pair<std::int32_t, std::int32_t>> pending_;
+  std::vector<SingleLinkageMerge>& merges_;
+  std::int32_t& next_;
+};
+
+}  // namespace
+
+std::optional<std::vector<SingleLinkageMerge>> SingleLinkageMerges(
+    std::int32_t n, const std::function<void(std::int32_t, Real*)>& row, const PairValue& value) {
+  std::vector<SingleLinkageMerge> merges;
+  if (n < 2) return merges;
+  std::vector<std::int32_t> pi;
+  std::vector<Real> lambda;
+  if (!PointerRepresentation(n, row, pi, lambda)) return std::nullopt;
+
+  std::vector<std::int32_t> order(static_cast<std::size_t>(n) - 1);
+  std::iota(order.begin(), order.end(), 0);
+  std::stable_sort(order.begin(), order.end(), [&lambda](std::int32_t a, std::int32_t b) { return lambda[a] < lambda[b]; });
+
+  merges.reserve(static_cast<std::size_t>(n) - 1);
+  Clusters clusters(n);
+  std::int32_t next = n;
+  LevelMerges level(n, merges, next);
+  // A union-find over the roots a level joins, to find its groups.
+  std::vector<std::int32_t> group(static_cast<std::size_t>(n));
+  std::iota(group.begin(), group.end(), 0);
+  const auto groupOf = [&group](std::int32_t root) {
+    while (group[root] != root) {
+      group[root] = group[group[root]];
+      root = group[root];
+    }
+    return root;
+  };
+  for (std::size_t first = 0; first < order.size();) {
+    const Real height = lambda[order[first]];
+    std::size_t end = first;
+    while (end < order.size() && lambda[order[end]] == height) ++end;
+    // The clusters the level joins, and its groups: the clusters that end
+    // the level as one.
+    std::vector<std::int32_t> roots;
+    for (std::size_t k = first; k < end; ++k) {
+      const std::int32_t a = clusters.Root(order[k]);
+      const std::int32_t b = clusters.Root(pi[order[k]]);
+      roots.push_back(a);
+      roots.push_back(b);
+      group[groupOf(a)] = groupOf(b);
+    }
+    // Ordered by group, each group's roots in ascending order.
+    std::sort(roots.begin(), roots.end());
+    roots.erase(std::unique(roots.begin(), roots.end()), roots.end());
+    std::vector<std::pair<std::int32_t, std::int32_t>> byGroup;
+    for (const std::int32_t root : roots) byGroup.emplace_back(groupOf(root), root);
+    std::sort(byGroup.begin(), byGroup.end());
+    for (std::size_t k = 0; k < roots.size(); ++k) roots[k] = byGroup[k].second;
+    for (std::size_t g = 0; g < roots.size();) {
+      std::size_t gEnd = g;
+      while (gEnd < roots.size() && groupOf(roots[gEnd]) == groupOf(roots[g])) ++gEnd;
+      for (std::size_t x = g; x < gEnd; ++x) {
+        level.SetMembers(clusters.Id(roots[x]), static_cast<std::int32_t>(clusters.Objects(roots[x]).size()));
+      }
+      if (gEnd - g == 2) {
+        // Two clusters: the level joins them, so they lie at its height.
+        level.AddPair(clusters.Id(roots[g]), clusters.Id(roots[g + 1]));
+      } else {
+        // Which of them lie at the level's height from each other: some
+        // member pair does. Any other pair of them lies above it.
+        for (std::size_t x = g; x < gEnd; ++x) {
+          for (std::size_t y = x + 1; y < gEnd; ++y) {
+            bool atHeight = false;
+            for (const std::int32_t p : clusters.Objects(roots[x])) {
+              for (const std::int32_t q : clusters.Objects(roots[y])) {
+                if (value(std::max(p, q) + 1, std::min(p, q) + 1) == height) {
+                  atHeight = true;
+                  break;
+                }
+              }
+              if (atHeight) break;
+            }
+            if (atHeight) level.AddPair(clusters.Id(roots[x]), clusters.Id(roots[y]));
+          }
+        }
+      }
+      g = gEnd;
+    }
+    level.Merge(height);
+    // Each group is one cluster now.
+    for (std::size_t g = 0; g < roots.size();) {
+      std::size_t gEnd = g;
+      while (gEnd < roots.size() && groupOf(roots[gEnd]) == groupOf(roots[g])) ++gEnd;
+      const std::int32_t made = level.Current(clusters.Id(roots[g]));
+      std::int32_t root = roots[g];
+      for (std::size_t x = g + 1; x < gEnd; ++x) root = clusters.Join(root, roots[x], made);
+      g = gEnd;
+    }
+    for (const std::int32_t root : roots) group[root] = root;
+    first = end;
+  }
+  return merges;
+}
+
+}  // namespace cluster

@@ -1,0 +1,56 @@
+// Single linkage in one pass over the dissimilarities, with the pair-list
+// procedure's merges, ids and heights.
+//
+// Single linkage needs no working values: a merged cluster's dissimilarity
+// to another is the least of its members', so every height is one of the
+// given values, and the clusters at each height are the connected groups of
+// the pairs at or below it. Sibson's pointer representation finds those
+// groups in one pass over the rows of the lower triangle, in O(n^2) time and
+// O(n) memory.
+//
+// What it does not tell is the order of merges among equal heights, which
+// decides the tree's shape there and every later id. That order is the
+// pair-list procedure's: among the pairs of clusters at the least value, the
+// least (higher id, lower id), and a new cluster's pairs after all older
+// ones. So the heights are taken level by level; at each level the clusters
+// that the level joins are merged by that rule, knowing for every two of
+// them whether some member pair lies at exactly the level's value. Each
+// object pair is looked at in this way at most once (afterwards it lies in
+// one cluster), so ties cost at most one more pass.
+//
+// The one thing the rule cannot settle from the values alone is the sign of
+// a zero height (-0 and +0 are equal, and the pair-list procedure keeps the
+// one its merges met first): data holding a negative zero are left to the
+// general procedure, as are values beyond the double range (the pass
+// compares values as pairs of doubles).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "common/float_checks.h"
+
+namespace cluster {
+
+// A merge of the finished tree: the k-th merge makes cluster n + k.
+struct SingleLinkageMerge {
+  std::int32_t left;   // the smaller id
+  std::int32_t right;
+  Real height;
+  std::int32_t members;
+};
+
+// The dissimilarity the agglomeration starts from for objects j < i
+// (1-based); every value is finite.
+using PairValue = std::function<Real(std::int32_t i, std::int32_t j)>;
+
+// The merges of n objects in the pair-list procedure's order, or nothing
+// when a value is a negative zero or beyond the double range. `row(i, values)` fills values[0..i-2]
+// with the pair values of objects (i, 1..i-1), as PairValue would give
+// them; both are read only.
+std::optional<std::vector<SingleLinkageMerge>> SingleLinkageMerges(
+    std::int32_t n, const std::function<void(std::int32_t, Real*)>& row, const PairValue& value);
+
+}  // namespace cluster
