@@ -1,6 +1,9 @@
 #include "app/batch_run.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <functional>
 #include <iostream>
 #include <memory>
@@ -23,6 +26,7 @@
 #include "datawindow/data_capture.h"
 #include "datawindow/file_capture.h"
 #include "engine/analysis_store.h"
+#include "engine/working_memory.h"
 #include "platform/picture_printer_device.h"
 #include "platform/qt_text.h"
 #include "plot/dendrogram_plot.h"
@@ -122,7 +126,8 @@ class BatchRun {
     return timer_.Time(timing, work);
   }
   int RunOnMatrix(std::vector<std::string> labels, std::vector<std::string> utf8Labels, LowerTriangle values,
-                  bool squares);
+                  bool squares, std::optional<WorkingMemory> memory = std::nullopt);
+  FileCapture LoadMatrixFile(std::optional<WorkingMemory>& memory);
   void WriteOutputs(const FinishedTree& tree, const std::vector<std::string>& utf8Labels);
   QByteArray DrawPicture(const FinishedTree& tree, const std::vector<std::string>& labels);
 
@@ -160,10 +165,11 @@ void BatchRun::WriteOutputs(const FinishedTree& tree, const std::vector<std::str
 }
 
 int BatchRun::RunOnMatrix(std::vector<std::string> labels, std::vector<std::string> utf8Labels, LowerTriangle values,
-                          bool squares) {
+                          bool squares, std::optional<WorkingMemory> memory) {
   const auto n = static_cast<std::int32_t>(labels.size());
   // The store holds exactly the objects read, and takes their values over.
-  AnalysisStore store(std::move(labels), std::move(values), AnalysisStore::WorkPages::kOrdinary);
+  AnalysisStore store(std::move(labels), std::move(values),
+                      memory ? std::move(*memory) : WorkingMemory(std::max(n, 1), WorkPages::kOrdinary));
   store.DistType = options_.methodCode;
   store.DistancesAreSquares = squares;
   if (!options_.outputFile.empty()) {
@@ -199,6 +205,42 @@ int BatchRun::RunOnMatrix(std::vector<std::string> labels, std::vector<std::stri
   return 0;
 }
 
+// Reads a native or CSV file. Once its count is known (and the matrix found
+// to fit), the engine's working memory is made and, on the core the reading
+// leaves idle, mapped in step with the rows read: mapping fresh pages costs
+// as much as the set-up that fills them.
+FileCapture BatchRun::LoadMatrixFile(std::optional<WorkingMemory>& memory) {
+  std::atomic<bool> loaded{false};
+  std::thread mapper;
+  struct MapperStop {
+    std::atomic<bool>& loaded;
+    std::thread& mapper;
+    ~MapperStop() {
+      loaded = true;
+      if (mapper.joinable()) mapper.join();
+    }
+  } stop{loaded, mapper};
+  CaptureWatch watch;
+  watch.beforeReading = [&](std::int32_t declared) {
+    CheckMatrixFits(declared);
+    progress_.Begin("loading", declared);
+    // Single linkage's whole run needs no working values.
+    if (declared < 2 || options_.methodCode == kSingleLinkage) return;
+    memory.emplace(declared, WorkPages::kOrdinary);
+    mapper = std::thread([&] {
+      while (!loaded.load()) {
+        memory->MapFirstRows(static_cast<std::int32_t>(progress_.Done().load(std::memory_order_relaxed)));
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      }
+    });
+  };
+  watch.rowsRead = &progress_.Done();
+  return Phase("load", "loading", 0, [&] {
+    return options_.csv ? CaptureCsvFile(options_.dataFile, AnalysisStore::kLargestMaxObjects, watch)
+                        : CaptureNativeFile(options_.dataFile, AnalysisStore::kLargestMaxObjects, watch);
+  });
+}
+
 int BatchRun::Run() {
   ReloadDecimalSeparator();
   if (options_.cutHeight) CutHeightOf(options_);
@@ -219,16 +261,8 @@ int BatchRun::Run() {
         Phase("distances", "distances", table.Rows(), [&] { return SquaredDistances(table, &progress_.Done()); });
     status = RunOnMatrix(table.Cp932Labels(), table.Utf8Labels(), std::move(squares), true);
   } else {
-    CaptureWatch watch;
-    watch.beforeReading = [&](std::int32_t declared) {
-      CheckMatrixFits(declared);
-      progress_.Begin("loading", declared);
-    };
-    watch.rowsRead = &progress_.Done();
-    FileCapture capture = Phase("load", "loading", 0, [&] {
-      return options_.csv ? CaptureCsvFile(options_.dataFile, AnalysisStore::kLargestMaxObjects, watch)
-                          : CaptureNativeFile(options_.dataFile, AnalysisStore::kLargestMaxObjects, watch);
-    });
+    std::optional<WorkingMemory> memory;
+    FileCapture capture = LoadMatrixFile(memory);
     if (capture.Failure) {
       progress_.End();
       std::cerr << Utf8FromCp932(CaptureFailureMessage(*capture.Failure)) << '\n';
@@ -236,7 +270,8 @@ int BatchRun::Run() {
     }
     CheckAgainstTheData(options_, static_cast<std::int32_t>(capture.Labels.size()));
     std::vector<std::string> utf8Labels = Utf8LabelsOf(capture.Labels);
-    status = RunOnMatrix(std::move(capture.Labels), std::move(utf8Labels), std::move(capture.Values), false);
+    status = RunOnMatrix(std::move(capture.Labels), std::move(utf8Labels), std::move(capture.Values), false,
+                         std::move(memory));
   }
   progress_.End();
   if (options_.timings) timer_.Print(std::cerr, begin_);

@@ -9,8 +9,6 @@
 #include <system_error>
 #include <thread>
 
-#include <sys/mman.h>
-
 #include "common/errors.h"
 #include "engine/single_linkage.h"
 #include "engine/triangle.h"
@@ -19,28 +17,6 @@
 namespace cluster {
 
 namespace {
-
-// The working values. A merge stores into every active row's line, one
-// line apart: at 1000 objects that is a 4 KB page apart, more pages than the
-// TLB holds. So a large block is aligned to 2 MB and offered to the system
-// for transparent huge pages (where the system declines, it still works),
-// unless the store was made for ordinary pages (see WorkPages).
-Real* AllocateWork(std::int32_t rows, bool square, AnalysisStore::WorkPages pages) {
-  const auto side = static_cast<std::size_t>(rows);
-  const std::size_t squareBytes = square ? side * side * sizeof(SplitReal) : 0;
-  const std::size_t bytes = std::max({squareBytes, TriangleSize(rows) * sizeof(Real), sizeof(Real)});
-  constexpr std::size_t kHugePage = std::size_t{1} << 21;
-  void* block = nullptr;
-  if (pages == AnalysisStore::WorkPages::kHuge && bytes >= 2 * kHugePage) {
-    const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
-    block = std::aligned_alloc(kHugePage, rounded);
-    if (block != nullptr) madvise(block, rounded, MADV_HUGEPAGE);
-  } else {
-    block = std::malloc(bytes);
-  }
-  if (block == nullptr) throw std::bad_alloc();
-  return static_cast<Real*>(block);
-}
 
 [[noreturn]] void ThrowSeekCError() { throw Exception("Range error in SeekC"); }
 [[noreturn]] void ThrowSeekDError() { throw Exception("SeekD range error"); }
@@ -56,10 +32,21 @@ AnalysisStore::AnalysisStore(std::int32_t maxObjects, WorkPages pages) : maxObje
   // page as rows are written, so a store sized for many objects costs
   // little until it holds them.
   dist_ = LowerTriangle(maxObjects);
-  AllocateWorkingValues(pages);
+  UseWorkingMemory(WorkingMemory(maxObjects_, pages));
 }
 
 AnalysisStore::AnalysisStore(std::vector<std::string> labels, LowerTriangle distances, WorkPages pages) {
+  AdoptCapture(std::move(labels), std::move(distances));
+  UseWorkingMemory(WorkingMemory(maxObjects_, pages));
+}
+
+AnalysisStore::AnalysisStore(std::vector<std::string> labels, LowerTriangle distances, WorkingMemory memory) {
+  AdoptCapture(std::move(labels), std::move(distances));
+  if (memory.Objects() != maxObjects_) memory = WorkingMemory(maxObjects_, WorkPages::kOrdinary);
+  UseWorkingMemory(std::move(memory));
+}
+
+void AnalysisStore::AdoptCapture(std::vector<std::string> labels, LowerTriangle distances) {
   CheckRange(static_cast<long long>(labels.size()), 0, kLargestMaxObjects);
   ObjectCount = static_cast<std::int32_t>(labels.size());
   maxObjects_ = std::max(ObjectCount, 1);
@@ -69,17 +56,11 @@ AnalysisStore::AnalysisStore(std::vector<std::string> labels, LowerTriangle dist
   names_.resize(static_cast<std::size_t>(maxObjects_) + 1);
   dist_ = std::move(distances);
   dist_.GrowTo(maxObjects_);
-  AllocateWorkingValues(pages);
 }
 
-void AnalysisStore::AllocateWorkingValues(WorkPages pages) {
-  // Room for the split layout and for the triangle of whole values a run
-  // falls back to.
-  splitLayout_ = maxObjects_ <= kLargestSquareWork ? WorkLayout::kSplitSquare : WorkLayout::kSplitTriangle;
-  if (const char* layout = std::getenv("CLUSTER_LAYOUT")) {
-    splitLayout_ = layout[0] == 't' ? WorkLayout::kSplitTriangle : WorkLayout::kSplitSquare;
-  }
-  work_.reset(AllocateWork(maxObjects_, splitLayout_ == WorkLayout::kSplitSquare, pages));
+void AnalysisStore::UseWorkingMemory(WorkingMemory memory) {
+  work_ = std::move(memory);
+  splitLayout_ = work_.Square() ? WorkLayout::kSplitSquare : WorkLayout::kSplitTriangle;
 }
 
 AnalysisStore::~AnalysisStore() { ReleaseAllNodes(); }
@@ -132,15 +113,17 @@ void AnalysisStore::PrepareWholeRun() {
   if (DistType == kSingleLinkage && n >= 2) {
     // Single linkage needs no working values: its merges come from one pass
     // over the captured values (engine/single_linkage.h).
-    const auto row = [this, n](std::int32_t i, Real* values) {
+    // Values taken as given are read where they lie; roots of squares are
+    // taken row by row. A value that is not finite sends the run the
+    // general way, which reports it.
+    const auto row = [this](std::int32_t i, Real* scratch) -> const Real* {
       const Real* captured = dist_.Row(i);
-      for (std::int32_t j = 0; j < i - 1; ++j) {
-        values[j] = SetUpValueFrom(captured[j]);
-        if (!std::isfinite(values[j])) ThrowFirstPrepareError(n);
-      }
+      if (!DistancesAreSquares) return captured;
+      for (std::int32_t j = 0; j < i - 1; ++j) scratch[j] = SetUpValueFrom(captured[j]);
+      return scratch;
     };
     const auto value = [this](std::int32_t i, std::int32_t j) { return SetUpValueFrom(dist_.At(i, j)); };
-    singlePlan_ = SingleLinkageMerges(n, row, value);
+    singlePlan_ = SingleLinkageMerges(n, row, value, HelperFor(static_cast<std::size_t>(n)));
     if (singlePlan_) {
       workPending_ = true;
       CreateLeaves();

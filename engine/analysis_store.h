@@ -37,6 +37,7 @@
 #include "engine/single_linkage.h"
 #include "engine/triangle.h"
 #include "engine/work_cells.h"
+#include "engine/working_memory.h"
 
 namespace cluster {
 
@@ -48,18 +49,10 @@ class AnalysisStore {
   // store in practice: it needs about 28 n^2 bytes.)
   static constexpr std::int32_t kLargestMaxObjects = 1 << 30;
   // Up to this capacity the working values are kept as a full square of
-  // split cells (engine/work_cells.h), which a merge reads several times
-  // faster than a triangle; above it the square's memory (12 n^2 bytes,
-  // half again the captured values' 8 n^2) outweighs that, and the split
-  // cells lie in a triangle.
-  static constexpr std::int32_t kLargestSquareWork = 8192;
+  // split cells, above it as a triangle (engine/working_memory.h).
+  static constexpr std::int32_t kLargestSquareWork = WorkingMemory::kLargestSquare;
 
-  // The pages of the working values. Huge pages spare a merge the address
-  // translations of its stores, one per row; a program that runs many
-  // analyses gains most from them. A tool that runs one analysis gets
-  // ordinary pages from the system at once, while huge pages are found and
-  // cleared afresh, which costs its set-up more than its merges gain.
-  enum class WorkPages { kHuge, kOrdinary };
+  using WorkPages = ::cluster::WorkPages;
 
   // A store for up to maxObjects objects (1..kLargestMaxObjects, else
   // ERangeError). Memory for the dissimilarities is reserved, not touched.
@@ -69,6 +62,9 @@ class AnalysisStore {
   // dissimilarities are taken over, not copied. ERangeError beyond
   // kLargestMaxObjects.
   AnalysisStore(std::vector<std::string> labels, LowerTriangle distances, WorkPages pages);
+  // The same, with working memory made ready beforehand; memory made for
+  // another number of objects is not used.
+  AnalysisStore(std::vector<std::string> labels, LowerTriangle distances, WorkingMemory memory);
   ~AnalysisStore();
   AnalysisStore(const AnalysisStore&) = delete;
   AnalysisStore& operator=(const AnalysisStore&) = delete;
@@ -177,12 +173,8 @@ class AnalysisStore {
   void ReportMergesTo(std::atomic<std::int64_t>* merges) { mergesMade_ = merges; }
 
  private:
-  struct FreeDeleter {
-    void operator()(Real* p) const { std::free(p); }
-  };
-  using RealBuffer = std::unique_ptr<Real[], FreeDeleter>;
-
-  void AllocateWorkingValues(WorkPages pages);
+  void AdoptCapture(std::vector<std::string> labels, LowerTriangle distances);
+  void UseWorkingMemory(WorkingMemory memory);
 
   // Working matrix value of rows r != s.
   Real Work(std::int32_t r, std::int32_t s) const;
@@ -190,7 +182,7 @@ class AnalysisStore {
   Real WorkIn(std::int32_t r, std::int32_t s) const;
   template <typename Cells>
   typename Cells::Cell* WorkCells() const {
-    return reinterpret_cast<typename Cells::Cell*>(work_.get());
+    return reinterpret_cast<typename Cells::Cell*>(work_.Values());
   }
   // Offset of the working row `row` less one: cell (row, c) of rows c < row
   // is at WorkRowBase(row) + c. Split cells fill a square, where any c !=
@@ -258,7 +250,7 @@ class AnalysisStore {
   std::int32_t maxObjects_;
   std::vector<std::string> names_;  // index 0 unused
   LowerTriangle dist_;              // captured dissimilarities
-  RealBuffer work_;                 // current pair values between active rows
+  WorkingMemory work_;              // current pair values between active rows
   // How work_ holds the values: split cells in a square or a triangle, or
   // whole values in a triangle (after a value split cells cannot hold).
   enum class WorkLayout { kSplitSquare, kSplitTriangle, kWide };

@@ -11,63 +11,97 @@ namespace cluster {
 
 namespace {
 
-// A value as two doubles, hi the value rounded and lo the rest, which the
-// 64-bit significand makes exact: (hi, lo) in lexicographic order is the
-// values' order, and comparing two doubles is much cheaper than comparing
-// two 80-bit values. It holds for values within the double range.
-struct Key {
-  double hi;
-  double lo;
+// Values as two doubles each, hi the value rounded and lo the rest, which
+// the 64-bit significand makes exact: (hi, lo) in lexicographic order is the
+// values' order, and comparing doubles is much cheaper than comparing 80-bit
+// values. It holds for values within the double range. The halves lie in
+// two arrays, so that the comparisons, which the his almost always decide,
+// read half the memory.
+struct Keys {
+  std::vector<double> hi;
+  std::vector<double> lo;
+  explicit Keys(std::size_t n, double value = 0) : hi(n, value), lo(n, 0) {}
+  bool Less(std::size_t a, const Keys& other, std::size_t b) const {
+    return hi[a] < other.hi[b] || (hi[a] == other.hi[b] && lo[a] < other.lo[b]);
+  }
+  void Copy(std::size_t to, const Keys& from, std::size_t at) {
+    hi[to] = from.hi[at];
+    lo[to] = from.lo[at];
+  }
+  // Written out for x87, as the split cells' stores are (work_cells.h): hi
+  // is stored, subtracted back from there, and lo follows, without a round
+  // trip through scratch memory.
+  void Store(std::size_t at, Real value) {
+    asm("fstl (%2)\n\tfsubl (%2)\n\tfstpl (%3)"
+        : "=m"(hi[at]), "=m"(lo[at])
+        : "r"(&hi[at]), "r"(&lo[at]), "t"(value)
+        : "st");
+  }
 };
-
-inline bool Less(const Key& a, const Key& b) { return a.hi < b.hi || (a.hi == b.hi && a.lo < b.lo); }
-
-inline Key KeyOf(Real value) {
-  const double hi = static_cast<double>(value);
-  return {hi, static_cast<double>(value - static_cast<Real>(hi))};
-}
 
 // Sibson's pointer representation of the single-linkage hierarchy of objects
 // 0..n-1: object j joins, at height lambda[j], a cluster whose last object is
 // pi[j] > j; the last object has no such height (infinity). Every height is
 // one of the given values. Nothing when a value is a negative zero or lies
 // beyond the double range.
-bool PointerRepresentation(std::int32_t n, const std::function<void(std::int32_t, Real*)>& row,
-                           std::vector<std::int32_t>& pi, std::vector<Real>& lambda) {
+bool PointerRepresentation(std::int32_t n, const RowOfValues& row, HelperThread* helper, std::vector<std::int32_t>& pi,
+                           std::vector<Real>& lambda) {
   constexpr double kInfinity = std::numeric_limits<double>::infinity();
   constexpr Real kLargest = std::numeric_limits<double>::max();
-  const Key none{kInfinity, 0};
-  pi.assign(static_cast<std::size_t>(n), 0);
-  std::vector<Key> height(static_cast<std::size_t>(n), none);
-  std::vector<Real> values(static_cast<std::size_t>(n));
-  std::vector<Key> m(static_cast<std::size_t>(n));
-  for (std::int32_t i = 1; i < n; ++i) {
-    pi[i] = i;
-    height[i] = none;
-    row(i + 1, values.data());
+  const auto size = static_cast<std::size_t>(n);
+  pi.assign(size, 0);
+  Keys height(size, kInfinity);
+  // Row i + 1's values are turned into keys while row i's are merged (on
+  // the helper thread, if there is one), each into its own buffer.
+  Keys rows[2] = {Keys(size), Keys(size)};
+  std::vector<Real> scratch[2] = {std::vector<Real>(size), std::vector<Real>(size)};
+  const auto convert = [&](std::int32_t i, int buffer) {
+    const Real* const values = row(i + 1, scratch[buffer].data());
     for (std::int32_t j = 0; j < i; ++j) {
       const Real value = values[j];
       if ((value == 0 && std::signbit(value)) || !(value >= -kLargest && value <= kLargest)) return false;
-      m[j] = KeyOf(value);
+      rows[buffer].Store(j, value);
     }
+    return true;
+  };
+  const auto merge = [&](std::int32_t i, Keys& m) {
+    pi[i] = i;
     for (std::int32_t j = 0; j < i; ++j) {
-      Key& joined = m[static_cast<std::size_t>(pi[j])];
-      if (!Less(height[j], m[j])) {
-        if (Less(height[j], joined)) joined = height[j];
-        height[j] = m[j];
+      const auto joined = static_cast<std::size_t>(pi[j]);
+      if (!height.Less(j, m, j)) {
+        if (height.Less(j, m, joined)) m.Copy(joined, height, j);
+        height.Copy(j, m, j);
         pi[j] = i;
-      } else if (Less(m[j], joined)) {
-        joined = m[j];
+      } else if (m.Less(j, m, joined)) {
+        m.Copy(joined, m, j);
       }
     }
     for (std::int32_t j = 0; j < i; ++j) {
-      if (!Less(height[j], height[static_cast<std::size_t>(pi[j])])) pi[j] = i;
+      if (!height.Less(j, height, static_cast<std::size_t>(pi[j]))) pi[j] = i;
+    }
+  };
+  if (n > 1 && !convert(1, 1)) return false;
+  bool valid = true;
+  for (std::int32_t i = 1; i < n && valid; ++i) {
+    auto step = [&](std::size_t, std::size_t, HelperThread::Part part) {
+      if (part == HelperThread::kFirstPart) {
+        merge(i, rows[i % 2]);
+      } else if (i + 1 < n) {
+        valid = convert(i + 1, (i + 1) % 2);
+      }
+    };
+    if (helper != nullptr) {
+      helper->Run(2, 1, step);
+    } else {
+      step(0, 1, HelperThread::kFirstPart);
+      step(1, 2, HelperThread::kSecondPart);
     }
   }
-  lambda.resize(static_cast<std::size_t>(n));
-  for (std::int32_t j = 0; j < n; ++j) {
-    lambda[j] = height[j].hi == kInfinity ? std::numeric_limits<Real>::infinity()
-                                          : static_cast<Real>(height[j].hi) + static_cast<Real>(height[j].lo);
+  if (!valid) return false;
+  lambda.resize(size);
+  for (std::size_t j = 0; j < size; ++j) {
+    lambda[j] = height.hi[j] == kInfinity ? std::numeric_limits<Real>::infinity()
+                                          : static_cast<Real>(height.hi[j]) + static_cast<Real>(height.lo[j]);
   }
   return true;
 }
@@ -185,13 +219,13 @@ class LevelMerges {
 
 }  // namespace
 
-std::optional<std::vector<SingleLinkageMerge>> SingleLinkageMerges(
-    std::int32_t n, const std::function<void(std::int32_t, Real*)>& row, const PairValue& value) {
+std::optional<std::vector<SingleLinkageMerge>> SingleLinkageMerges(std::int32_t n, const RowOfValues& row,
+                                                                   const PairValue& value, HelperThread* helper) {
   std::vector<SingleLinkageMerge> merges;
   if (n < 2) return merges;
   std::vector<std::int32_t> pi;
   std::vector<Real> lambda;
-  if (!PointerRepresentation(n, row, pi, lambda)) return std::nullopt;
+  if (!PointerRepresentation(n, row, helper, pi, lambda)) return std::nullopt;
 
   std::vector<std::int32_t> order(static_cast<std::size_t>(n) - 1);
   std::iota(order.begin(), order.end(), 0);

@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "common/float_checks.h"
+#include "common/helper_thread.h"
 
 namespace cluster {
 
@@ -43,14 +44,22 @@ struct SingleLinkageMerge {
 };
 
 // The dissimilarity the agglomeration starts from for objects j < i
-// (1-based); every value is finite.
+// (1-based).
 using PairValue = std::function<Real(std::int32_t i, std::int32_t j)>;
 
+// The pair values of objects (i, 1..i-1), as PairValue gives them: a
+// pointer to them, which may be to `scratch` (room for n values) filled
+// for the call.
+using RowOfValues = std::function<const Real*(std::int32_t i, Real* scratch)>;
+
 // The merges of n objects in the pair-list procedure's order, or nothing
-// when a value is a negative zero or beyond the double range. `row(i, values)` fills values[0..i-2]
-// with the pair values of objects (i, 1..i-1), as PairValue would give
-// them; both are read only.
-std::optional<std::vector<SingleLinkageMerge>> SingleLinkageMerges(
-    std::int32_t n, const std::function<void(std::int32_t, Real*)>& row, const PairValue& value);
+// when a value is a negative zero, or not finite, or beyond the double
+// range (the general procedure then settles the run, or reports the
+// value).
+// A helper thread, when given, reads the values of each row while the one
+// before it is merged; `row` is then called on it.
+std::optional<std::vector<SingleLinkageMerge>> SingleLinkageMerges(std::int32_t n, const RowOfValues& row,
+                                                                   const PairValue& value,
+                                                                   HelperThread* helper = nullptr);
 
 }  // namespace cluster
