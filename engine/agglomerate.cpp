@@ -411,42 +411,15 @@ void AnalysisStore::UpdateRows(std::int32_t rowA, std::int32_t rowB, std::int32_
   }
 }
 
-// The active rows below the lower merged row: `valueOf(k, row)` works out
-// and stores the new cluster's pair with the k-th active row. The new row
-// owns these pairs, with the keys (newId, id), so the least value, then the
-// least id, becomes its candidate. Returns the index of the first active row
-// not below lowRow.
-template <typename ValueOf>
-std::size_t AnalysisStore::PassBelowLowRow(std::int32_t lowRow, std::int32_t newId, ValueOf valueOf) {
-  const std::int32_t* const rows = activeRows_.data();
-  constexpr std::int32_t kNoId = std::numeric_limits<std::int32_t>::max();
-  Real best = std::numeric_limits<Real>::infinity();
-  std::int32_t bestId = kNoId;
-  std::size_t k = 0;
-  for (; rows[k] < lowRow; ++k) {
-    const Real value = valueOf(k, rows[k]);
-    const std::int32_t id = idOf_[rows[k]];
-    if (value < best || (value == best && id < bestId)) {
-      best = value;
-      bestId = id;
-    }
-  }
-  if (bestId != kNoId) {
-    candidates_.Set(lowRow, best, newId, bestId, bestId);
-  } else {
-    candidates_.Clear(lowRow);
-  }
-  return k;
-}
-
-// The pass over the active rows. The new values overwrite the pairs with the
-// lower merged row, which the new cluster keeps. For another row r, the pair
-// (r, low) lies in row max(r, low) and (r, high) in row max(r, high), so the
-// active rows fall into three runs, each with one fixed layout: below the
-// lower merged row both values lie in the merged rows (contiguous); between
-// the two, the value with the lower one lies in r's own row; above both,
-// both lie in r's row. Looping run by run keeps the pass free of per-row
-// layout decisions.
+// The pass over the active rows in a triangle. The new values overwrite the
+// pairs with the lower merged row, which the new cluster keeps. For another
+// row r, the pair (r, low) lies in row max(r, low) and (r, high) in row
+// max(r, high), so the active rows fall into three runs, each with one fixed
+// layout: below the lower merged row both values lie in the merged rows
+// (contiguous); between the two, the value with the lower one lies in r's
+// own row; above both, both lie in r's row. Looping run by run keeps the
+// pass free of per-row layout decisions. As in a square, a long pass is
+// shared with the helper thread, each part keeping its own results.
 template <typename Cells, bool kLowIsA, typename Rule>
 void AnalysisStore::UpdateRuns(std::int32_t lowRow, std::int32_t highRow, std::int32_t newId,
                                Rule rule) {
@@ -462,44 +435,83 @@ void AnalysisStore::UpdateRuns(std::int32_t lowRow, std::int32_t highRow, std::i
   };
   Cell* const lowLine = line(lowRow);
   Cell* const highLine = line(highRow);
+  const std::size_t lowAt = static_cast<std::size_t>(
+      std::lower_bound(activeRows_.begin(), activeRows_.end(), lowRow) - activeRows_.begin());
+  const std::size_t highAt = static_cast<std::size_t>(
+      std::lower_bound(activeRows_.begin(), activeRows_.end(), highRow) - activeRows_.begin());
 
-  // Below the lower merged row: the new row owns these pairs.
-  std::size_t k = PassBelowLowRow(lowRow, newId, [&](std::size_t, std::int32_t row) {
-    const Real value = combine(Cells::Load(lowLine[row]), Cells::Load(highLine[row]), row);
-    Cells::Store(lowLine[row], value);
-    return value;
-  });
-
-  // Above it, each row owns its pair with the new cluster. The key (newId,
-  // id) is above every key made before, so only a smaller value puts the
-  // pair ahead of the row's candidate.
-  const auto offer = [this, newId, idOf](std::int32_t row, Real value) {
-    if (candidates_.IsBelow(row, value)) candidates_.Set(row, value, newId, idOf[row], newId);
+  constexpr std::int32_t kNoId = std::numeric_limits<std::int32_t>::max();
+  struct Least {
+    Real value = std::numeric_limits<Real>::infinity();
+    std::int32_t id = kNoId;
   };
-  // The values in the rows' own lines lie a row's length apart: no hardware
-  // prefetcher follows that, and an 80-bit load that misses the cache
-  // stalls everything behind it.
-  const auto prefetch = [&](std::size_t at, std::int32_t column) {
-    if (at + kPrefetchDistance < count) {
-      __builtin_prefetch(line(rows[at + kPrefetchDistance]) + column, 1);
+  Least least[2];
+  lowered_[0].clear();
+  lowered_[1].clear();
+
+  auto pass = [&](std::size_t begin, std::size_t end, HelperThread::Part part) {
+    // The values in the rows' own lines lie a row's length apart: no
+    // hardware prefetcher follows that, and an 80-bit load that misses the
+    // cache stalls everything behind it.
+    const auto prefetch = [&](std::size_t at, std::int32_t column) {
+      if (at + kPrefetchDistance < end) __builtin_prefetch(line(rows[at + kPrefetchDistance]) + column, 1);
+    };
+    // Below the lower merged row: the new row owns these pairs, keyed
+    // (newId, id); its candidate is the least value, then the least id.
+    Least& mine = least[part];
+    std::size_t k = begin;
+    for (; k < std::min(end, lowAt); ++k) {
+      const std::int32_t row = rows[k];
+      const Real value = combine(Cells::Load(lowLine[row]), Cells::Load(highLine[row]), row);
+      Cells::Store(lowLine[row], value);
+      const std::int32_t id = idOf[row];
+      if (value < mine.value || (value == mine.value && id < mine.id)) mine = {value, id};
+    }
+    // Above it, each row owns its pair with the new cluster. The key (newId,
+    // id) is above every key made before, so only a smaller value puts the
+    // pair ahead of the row's candidate.
+    std::vector<std::int32_t>& lowered = lowered_[part];
+    const auto offer = [&](std::int32_t row, Real value) {
+      if (candidates_.IsBelow(row, value)) {
+        candidates_.Store(row, value, newId, idOf[row], newId);
+        lowered.push_back(row);
+      }
+    };
+    for (k = std::max(k, lowAt + 1); k < std::min(end, highAt); ++k) {
+      prefetch(k, lowRow);
+      const std::int32_t row = rows[k];
+      Cell* const own = line(row);
+      const Real value = combine(Cells::Load(own[lowRow]), Cells::Load(highLine[row]), row);
+      Cells::Store(own[lowRow], value);
+      offer(row, value);
+    }
+    for (k = std::max(k, highAt + 1); k < end; ++k) {
+      prefetch(k, lowRow);
+      prefetch(k, highRow);
+      const std::int32_t row = rows[k];
+      Cell* const own = line(row);
+      const Real value = combine(Cells::Load(own[lowRow]), Cells::Load(own[highRow]), row);
+      Cells::Store(own[lowRow], value);
+      offer(row, value);
     }
   };
-  for (++k; rows[k] < highRow; ++k) {
-    prefetch(k, lowRow);
-    const std::int32_t row = rows[k];
-    Cell* const own = line(row);
-    const Real value = combine(Cells::Load(own[lowRow]), Cells::Load(highLine[row]), row);
-    Cells::Store(own[lowRow], value);
-    offer(row, value);
+  if (HelperThread* const helper = HelperFor(count)) {
+    helper->Run(count, count * 11 / 20, pass);
+  } else {
+    pass(0, count, HelperThread::kFirstPart);
   }
-  for (++k; k < count; ++k) {
-    prefetch(k, lowRow);
-    prefetch(k, highRow);
-    const std::int32_t row = rows[k];
-    Cell* const own = line(row);
-    const Real value = combine(Cells::Load(own[lowRow]), Cells::Load(own[highRow]), row);
-    Cells::Store(own[lowRow], value);
-    offer(row, value);
+
+  const Least& best = least[1].value < least[0].value ||
+                              (least[1].value == least[0].value && least[1].id < least[0].id)
+                          ? least[1]
+                          : least[0];
+  if (best.id != kNoId) {
+    candidates_.Set(lowRow, best.value, newId, best.id, best.id);
+  } else {
+    candidates_.Clear(lowRow);
+  }
+  for (const std::vector<std::int32_t>& rowsLowered : lowered_) {
+    for (const std::int32_t row : rowsLowered) candidates_.Refresh(row);
   }
 }
 

@@ -242,8 +242,6 @@ class AnalysisStore {
   void UpdateRows(std::int32_t rowA, std::int32_t rowB, std::int32_t newId, Rule rule);
   template <typename Cells, bool kLowIsA, typename Rule>
   void UpdateRuns(std::int32_t lowRow, std::int32_t highRow, std::int32_t newId, Rule rule);
-  template <typename ValueOf>
-  std::size_t PassBelowLowRow(std::int32_t lowRow, std::int32_t newId, ValueOf valueOf);
   template <typename Cells, bool kLowIsA, typename Rule>
   void UpdateSquare(std::int32_t lowRow, std::int32_t highRow, std::int32_t newId, Rule rule);
 

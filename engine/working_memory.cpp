@@ -37,7 +37,10 @@ void MapPages(char* begin, char* end) {
 
 }  // namespace
 
-WorkingMemory::WorkingMemory(std::int32_t objects, WorkPages pages) : objects_(objects) {
+WorkingMemory::WorkingMemory(std::int32_t objects, WorkPages pages)
+    : WorkingMemory(objects, pages, objects <= kLargestSquare ? Shape::kSquare : Shape::kTriangle) {}
+
+WorkingMemory::WorkingMemory(std::int32_t objects, WorkPages pages, Shape shape) : objects_(objects), shape_(shape) {
   const auto side = static_cast<std::size_t>(std::max(objects, 1));
   const std::size_t squareBytes = Square() ? side * side * sizeof(SplitReal) : 0;
   const std::size_t bytes = std::max({squareBytes, TriangleSize(objects) * sizeof(Real), sizeof(Real)});

@@ -34,14 +34,19 @@ class WorkingMemory {
   // triangle.
   static constexpr std::int32_t kLargestSquare = 8192;
 
+  // Where the split cells lie.
+  enum class Shape { kSquare, kTriangle };
+
   WorkingMemory() = default;
   // Room for the values of `objects` objects in either of their layouts
-  // (split cells, or the whole values a run may fall back to); nothing is
-  // mapped yet.
+  // (split cells in the given shape, by default a square up to
+  // kLargestSquare objects; or the whole values a run may fall back to);
+  // nothing is mapped yet.
   WorkingMemory(std::int32_t objects, WorkPages pages);
+  WorkingMemory(std::int32_t objects, WorkPages pages, Shape shape);
 
   std::int32_t Objects() const noexcept { return objects_; }
-  bool Square() const noexcept { return objects_ <= kLargestSquare; }
+  bool Square() const noexcept { return shape_ == Shape::kSquare; }
   Real* Values() const noexcept { return values_.get(); }
 
   // Maps the pages that the values of the first `rows` objects lie in, as
@@ -55,6 +60,7 @@ class WorkingMemory {
   };
   std::unique_ptr<Real[], FreeDeleter> values_;
   std::int32_t objects_ = 0;
+  Shape shape_ = Shape::kSquare;
   std::int32_t mappedRows_ = 0;
 };
 

@@ -123,6 +123,38 @@ TEST_P(AgainstPlainProcedure, WorkingValuesOnOrdinaryPages) {
   }
 }
 
+TEST_P(AgainstPlainProcedure, SplitCellsInATriangle) {
+  // The layout of stores too large for a square, here on small ones: the
+  // same trees, and the same lists after every merge, with the helper
+  // taking its part of every long pass.
+  std::mt19937_64 random(4700 + GetParam());
+  for (const DataKind kind : kKinds) {
+    for (const std::int32_t n : {2, 23, 180}) {
+      const Lower lower = RandomLower(n, kind, random);
+      LowerTriangle values(n);
+      std::size_t k = 0;
+      for (std::int32_t i = 2; i <= n; ++i) {
+        for (std::int32_t j = 1; j < i; ++j) values.At(i, j) = lower[k++];
+      }
+      AnalysisStore store(std::vector<std::string>(static_cast<std::size_t>(n)), std::move(values),
+                          WorkingMemory(n, WorkPages::kOrdinary, WorkingMemory::Shape::kTriangle));
+      store.SetHelperTakesEveryPass(true);
+      store.DistType = GetParam();
+      store.PrepareClusters();
+      oracle::PlainAgglomeration plain(n, lower, GetParam());
+      for (std::int32_t merge = 1; merge < n; ++merge) {
+        ASSERT_TRUE(store.AgglomerateSteps(1));
+        plain.Step();
+        if (n <= 23) {
+          ASSERT_TRUE(SameLists(store, plain)) << KindName(kind) << " n=" << n << " after merge " << merge;
+        }
+      }
+      EXPECT_TRUE(SameTree(store, plain, n)) << KindName(kind) << " n=" << n;
+      store.FreeClusterTree();
+    }
+  }
+}
+
 // Squares beyond the double range (about 1e400), with many exact ties, and
 // signed data whose centroid values fall below the most negative double:
 // every candidate's double bound is then the same, and the 80-bit values
