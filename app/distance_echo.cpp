@@ -37,11 +37,11 @@ void AppendField(std::string& text, std::string_view field) {
 }
 
 // The echo lines of `rows`, each ending with `lineEnd`.
-void FormatRows(const AnalysisStore& store, RowRange rows, std::string_view lineEnd, std::string& text) {
+void FormatRows(const EchoSource& source, RowRange rows, std::string_view lineEnd, std::string& text) {
   text.clear();
   for (std::int32_t i = rows.First; i < rows.End; ++i) {
-    AppendField(text, store.ObjectNames(i));
-    for (std::int32_t j = 1; j < i; ++j) AppendField(text, FormatValue(store.Dissimilarity(i, j)));
+    AppendField(text, source.label(i));
+    for (std::int32_t j = 1; j < i; ++j) AppendField(text, FormatValue(source.dissimilarity(i, j)));
     text += lineEnd;
   }
 }
@@ -73,20 +73,28 @@ void WriteDistanceEcho(TextFile& outputFile, const AnalysisStore& store) {
 }
 
 void WriteDistanceEchoInBulk(TextFile& outputFile, const AnalysisStore& store) {
+  EchoSource source;
+  source.objects = store.ObjectCount;
+  source.label = [&store](std::int32_t i) -> const std::string& { return store.ObjectNames(i); };
+  source.dissimilarity = [&store](std::int32_t i, std::int32_t j) { return store.Dissimilarity(i, j); };
+  WriteDistanceEchoInBulk(outputFile, source);
+}
+
+void WriteDistanceEchoInBulk(TextFile& outputFile, const EchoSource& source) {
   WriteHeader(outputFile);
-  const std::int32_t n = store.ObjectCount;
+  const std::int32_t n = source.objects;
   std::string first;
   std::string second;
   for (std::int32_t row = 1; row <= n;) {
     const RowRange own = TriangleBlockFrom(row, n, kBlockValues);
     const RowRange next = TriangleBlockFrom(own.End, n, kBlockValues);
     if (next.End == next.First) {  // the last block alone
-      FormatRows(store, own, outputFile.LineEnd(), first);
+      FormatRows(source, own, outputFile.LineEnd(), first);
       WriteBlock(outputFile, first);
       break;
     }
-    RunSideBySide([&] { FormatRows(store, own, outputFile.LineEnd(), first); },
-                  [&] { FormatRows(store, next, outputFile.LineEnd(), second); });
+    RunSideBySide([&] { FormatRows(source, own, outputFile.LineEnd(), first); },
+                  [&] { FormatRows(source, next, outputFile.LineEnd(), second); });
     WriteBlock(outputFile, first);
     WriteBlock(outputFile, second);
     row = next.End;

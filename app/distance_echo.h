@@ -8,10 +8,24 @@
 // squared pair values.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "common/float_checks.h"
+
 namespace cluster {
 
 class AnalysisStore;
 class TextFile;
+
+// What the echo reads of an analysis: the number of objects, each one's
+// label (1-based, code page 932) and the dissimilarity of objects i > j.
+struct EchoSource {
+  std::int32_t objects = 0;
+  std::function<const std::string&(std::int32_t)> label;
+  std::function<Real(std::int32_t, std::int32_t)> dissimilarity;
+};
 
 // Writes the echo into an open text file, checking every statement; an
 // I/O failure raises EInOutError and leaves what was written.
@@ -21,5 +35,6 @@ void WriteDistanceEcho(TextFile& outputFile, const AnalysisStore& store);
 // cores and handing each block over whole. An I/O failure raises EInOutError
 // at the block it hits.
 void WriteDistanceEchoInBulk(TextFile& outputFile, const AnalysisStore& store);
+void WriteDistanceEchoInBulk(TextFile& outputFile, const EchoSource& source);
 
 }  // namespace cluster
