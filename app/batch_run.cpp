@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <thread>
 #include <functional>
 #include <iostream>
@@ -26,6 +27,7 @@
 #include "datawindow/data_capture.h"
 #include "datawindow/file_capture.h"
 #include "engine/analysis_store.h"
+#include "engine/coordinate_clustering.h"
 #include "engine/working_memory.h"
 #include "platform/picture_printer_device.h"
 #include "platform/qt_text.h"
@@ -127,6 +129,8 @@ class BatchRun {
   }
   int RunOnMatrix(std::vector<std::string> labels, std::vector<std::string> utf8Labels, LowerTriangle values,
                   bool squares, std::optional<WorkingMemory> memory = std::nullopt);
+  int RunOnCoordinates(const ObservationTable& table);
+  bool WorkFromCoordinates(const ObservationTable& table) const;
   FileCapture LoadMatrixFile(std::optional<WorkingMemory>& memory);
   void WriteOutputs(const FinishedTree& tree, const std::vector<std::string>& utf8Labels);
   QByteArray DrawPicture(const FinishedTree& tree, const std::vector<std::string>& labels);
@@ -162,6 +166,79 @@ void BatchRun::WriteOutputs(const FinishedTree& tree, const std::vector<std::str
   for (const auto& [path, text] : texts) {
     WritingOutput(path, [&] { WriteOutput(path, text); });
   }
+}
+
+// Observations are clustered from their coordinates when asked
+// (--memory-saving), or by default when their matrix would not fit the
+// memory available and the method can (single, median, centroid, ward).
+bool BatchRun::WorkFromCoordinates(const ObservationTable& table) const {
+  if (options_.memorySaving) return true;
+  if (options_.matrix || !MethodScales(options_.methodCode)) return false;
+  return MatrixRunBytes(table.Rows()) > UsableMemory().bytes;
+}
+
+int BatchRun::RunOnCoordinates(const ObservationTable& table) {
+  const std::int32_t n = table.Rows();
+  const std::uint64_t needed = CoordinateRunBytes(n, table.columns);
+  const MemoryLimit usable = UsableMemory();
+  if (needed > usable.bytes) {
+    throw MemoryFailure{std::to_string(n) + " observations need about " + MemoryText(needed) + " even without their matrix, and " +
+                        MemoryText(usable.bytes) + " is what " + usable.what + " leaves"};
+  }
+  const std::vector<CoordinateMerge> merges = Phase("agglomerate", "merging", 1000, [&] {
+    return ClusterCoordinates(table.values.data(), n, table.columns, options_.methodCode, [this](double done) {
+      progress_.Done().store(static_cast<std::int64_t>(done * 1000), std::memory_order_relaxed);
+    });
+  });
+  // The tree of the merges, objects 1..n and merges n + 1..2n - 1 by id.
+  std::vector<TClusterNode> nodes(2 * static_cast<std::size_t>(std::max(n, 1)));
+  for (std::int32_t id = 1; id <= n; ++id) nodes[static_cast<std::size_t>(id)].Id = id;
+  for (const CoordinateMerge& merge : merges) {
+    TClusterNode& node = nodes[static_cast<std::size_t>(merge.id)];
+    node.Id = merge.id;
+    node.Left = &nodes[static_cast<std::size_t>(merge.left)];
+    node.Right = &nodes[static_cast<std::size_t>(merge.right)];
+    node.Height = merge.height;
+    node.Members = merge.members;
+  }
+  const auto distance = [&table](std::int32_t i, std::int32_t j) {
+    return std::sqrt(SquaredDistance(table, i - 1, j - 1));
+  };
+  FinishedTree tree;
+  tree.method = options_.methodCode;
+  tree.objects = n;
+  tree.root = n >= 2 ? &nodes[2 * static_cast<std::size_t>(n) - 1] : nullptr;
+  tree.dissimilarity = distance;
+  const std::vector<std::string> labels = table.Cp932Labels();
+  if (!options_.outputFile.empty()) {
+    Phase("echo", "writing", 0, [&] {
+      WritingOutput(options_.outputFile, [&] {
+        TextFile output;
+        BindOutput(output, options_.outputFile);
+        output.OpenForWriting();
+        CheckIo();
+        EchoSource source;
+        source.objects = n;
+        source.label = [&labels](std::int32_t i) -> const std::string& { return labels[static_cast<std::size_t>(i - 1)]; };
+        source.dissimilarity = distance;
+        WriteDistanceEchoInBulk(output, source);
+        output.CloseTextFile();
+        CheckIo();
+      });
+    });
+  }
+  // Fewer than two observations: the engine's own message, as on the matrix.
+  if (n < 2) throw Exception("Range error in SeekC");
+  WriteOutputs(tree, table.Utf8Labels());
+  if (!options_.plotFile.empty()) {
+    Phase("plot", "drawing", 0, [&] {
+      WritingOutput(options_.plotFile, [&] {
+        const QByteArray picture = DrawPicture(tree, labels);
+        WriteOutput(options_.plotFile, std::string_view(picture.constData(), static_cast<std::size_t>(picture.size())));
+      });
+    });
+  }
+  return 0;
 }
 
 int BatchRun::RunOnMatrix(std::vector<std::string> labels, std::vector<std::string> utf8Labels, LowerTriangle values,
@@ -256,10 +333,17 @@ int BatchRun::Run() {
       }
     }
     CheckAgainstTheData(options_, table.Rows());
-    CheckMatrixFits(table.Rows());
-    LowerTriangle squares =
-        Phase("distances", "distances", table.Rows(), [&] { return SquaredDistances(table, &progress_.Done()); });
-    status = RunOnMatrix(table.Cp932Labels(), table.Utf8Labels(), std::move(squares), true);
+    if (WorkFromCoordinates(table)) {
+      status = RunOnCoordinates(table);
+    } else {
+      CheckMatrixFits(table.Rows(), MethodScales(options_.methodCode) || options_.matrix
+                                        ? ""
+                                        : "; only single, median, centroid and ward can work from the "
+                                          "coordinates in less");
+      LowerTriangle squares =
+          Phase("distances", "distances", table.Rows(), [&] { return SquaredDistances(table, &progress_.Done()); });
+      status = RunOnMatrix(table.Cp932Labels(), table.Utf8Labels(), std::move(squares), true);
+    }
   } else {
     std::optional<WorkingMemory> memory;
     FileCapture capture = LoadMatrixFile(memory);

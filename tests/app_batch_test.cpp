@@ -3,7 +3,11 @@
 #include <cstdio>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <cmath>
 #include <map>
+#include <random>
+#include <tuple>
 #include <regex>
 #include <spawn.h>
 #include <sstream>
@@ -466,6 +470,74 @@ TEST_F(BatchToolTest, WrongCombinationsAreUsageErrorsAndWriteNothing) {
     EXPECT_NE(r.err.find("Usage: cluster-analysis-batch"), std::string::npos);
     EXPECT_FALSE(std::ifstream(Path("out.txt")).good());
   }
+}
+
+// Random observations without ties: n rows of `columns` normal coordinates.
+std::string RandomTable(int n, int columns, unsigned seed) {
+  std::mt19937 random(seed);
+  std::normal_distribution<double> coordinate(0, 1);
+  std::string table;
+  char number[40];
+  for (int r = 0; r < n; ++r) {
+    table += "o" + std::to_string(r);
+    for (int c = 0; c < columns; ++c) {
+      std::snprintf(number, sizeof number, ",%.17g", coordinate(random));
+      table += number;
+    }
+    table += '\n';
+  }
+  return table;
+}
+
+TEST_F(BatchToolTest, FromCoordinatesTheSameMergesAsFromTheMatrix) {
+  Write("points.csv", RandomTable(300, 4, 15));
+  for (const char* method : {"ward", "centroid", "median", "single"}) {
+    SCOPED_TRACE(method);
+    const Result matrix = Run(std::string("--method ") + method + " --observations --matrix --merges - '" +
+                              Path("points.csv") + "'");
+    const Result coordinates = Run(std::string("--method ") + method + " --observations --memory-saving --merges - '" +
+                                   Path("points.csv") + "'");
+    ASSERT_EQ(matrix.status, 0) << matrix.err;
+    ASSERT_EQ(coordinates.status, 0) << coordinates.err;
+    std::istringstream a(matrix.out);
+    std::istringstream b(coordinates.out);
+    int merges = 0;
+    for (std::string x, y; std::getline(a, x) && std::getline(b, y); ++merges) {
+      int l1, r1, id1, m1, l2, r2, id2, m2;
+      long double h1, h2;
+      ASSERT_EQ(std::sscanf(x.c_str(), "%d\t%d\t%d\t%Lg\t%d", &l1, &r1, &id1, &h1, &m1), 5);
+      ASSERT_EQ(std::sscanf(y.c_str(), "%d\t%d\t%d\t%Lg\t%d", &l2, &r2, &id2, &h2, &m2), 5);
+      ASSERT_EQ(std::make_tuple(l1, r1, id1, m1), std::make_tuple(l2, r2, id2, m2)) << "merge " << merges + 1;
+      EXPECT_LE(std::fabs(h1 - h2), 1e-12L * std::fabs(h1)) << "merge " << merges + 1;
+    }
+    EXPECT_EQ(merges, 299);
+  }
+  // The methods with no such formula are refused it.
+  const Result average = Run("--method average --observations --memory-saving '" + Path("points.csv") + "'");
+  EXPECT_EQ(average.status, 2);
+}
+
+TEST_F(BatchToolTest, BeyondTheMatrixMemoryTheCoordinatesAreUsed) {
+  if (testing::kAddressSanitizer) GTEST_SKIP() << "the address sanitizer needs more address space than any limit";
+  // 5000 observations: their matrix needs about 600 MB, more than 586 MB of
+  // address space leaves; from the coordinates Ward's method needs little.
+  Write("many.csv", RandomTable(5000, 2, 16));
+  const std::string limit = "ulimit -v 600000; ";
+  Result r = Run("--method ward --observations --timings --quiet --cut 3 --groups '" + Path("g.tsv") + "' '" +
+                     Path("many.csv") + "'",
+                 limit);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err.find("distances"), std::string::npos) << "no matrix was made:\n" << r.err;
+  const std::string groups = Read(Path("g.tsv"));
+  EXPECT_EQ(std::count(groups.begin(), groups.end(), '\n'), 5000);
+  // A method that needs the matrix is refused, naming those that would not.
+  r = Run("--method complete --observations '" + Path("many.csv") + "'", limit);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("only single, median, centroid and ward"), std::string::npos) << r.err;
+  // So is the matrix when it is insisted on.
+  r = Run("--method ward --observations --matrix '" + Path("many.csv") + "'", limit);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("is what ulimit -v leaves"), std::string::npos) << r.err;
 }
 
 TEST(BatchOptionsTest, CsvByEndingAndRequiredParts) {
