@@ -67,6 +67,7 @@ void BM_Engine(benchmark::State& state) {
   const auto method = static_cast<std::uint8_t>(state.range(0));
   const auto n = static_cast<std::int32_t>(state.range(1));
   AnalysisStore& store = CapturedStore(n);
+  store.AcceptEveryMethod();
   store.DistType = method;
   for (auto _ : state) {
     store.PrepareWholeRun();

@@ -95,6 +95,44 @@ namespace {
 
 constexpr std::size_t kPrefetchDistance = 16;
 
+constexpr std::int32_t kNoId = std::numeric_limits<std::int32_t>::max();
+
+// The new row's least pair as one part of a pass found it: the least value,
+// then the least id.
+struct Least {
+  Real value = std::numeric_limits<Real>::infinity();
+  std::int32_t id = kNoId;
+};
+
+// Runs a merge's pass over `count` rows, shared with the helper when there
+// is one: the caller starts at once and the helper a moment later, so the
+// caller takes a little more than half.
+template <typename Pass>
+void RunPass(HelperThread* helper, std::size_t count, Pass& pass) {
+  if (helper != nullptr) {
+    helper->Run(count, count * 11 / 20, pass);
+  } else {
+    pass(0, count, HelperThread::kFirstPart);
+  }
+}
+
+// After a pass: the new row's candidate is the better of the two parts'
+// least pairs, and the candidate tree learns of every row either part
+// lowered.
+void SettleCandidates(CandidateTree& candidates, const std::vector<std::int32_t> (&lowered)[2],
+                      const Least (&least)[2], std::int32_t lowRow, std::int32_t newId) {
+  const bool second = least[1].value < least[0].value || (least[1].value == least[0].value && least[1].id < least[0].id);
+  const Least& best = least[second ? 1 : 0];
+  if (best.id != kNoId) {
+    candidates.Set(lowRow, best.value, newId, best.id, best.id);
+  } else {
+    candidates.Clear(lowRow);
+  }
+  for (const std::vector<std::int32_t>& rowsLowered : lowered) {
+    for (const std::int32_t row : rowsLowered) candidates.Refresh(row);
+  }
+}
+
 // Every stored value is finite (the set-up rejects the rest and every merge
 // is checked), so an update's first failure is always an overflow: a
 // product or sum of finite numbers can neither be invalid nor divide by
@@ -115,7 +153,7 @@ bool AnalysisStore::Agglomerate() {
 }
 
 bool AnalysisStore::AgglomerateSteps(std::int32_t merges) {
-  if (!IsKnownMethod(DistType)) return false;
+  if (!AcceptsMethod(DistType)) return false;
   method_ = DistType;
   if (finished_) return true;
   // With fewer than two clusters there is no pair to merge: the pair-list
@@ -158,8 +196,8 @@ void AnalysisStore::ApplySingleLinkagePlan() {
   const SingleLinkageMerge& last = merges.back();
   std::fill(inTable_.begin(), inTable_.end(), 0);
   inTable_[last.left] = inTable_[last.right] = inTable_[nextClusterId_] = 1;
-  // The last pair's value, where SeekD finds it: rows 1 and 2 of whole
-  // values.
+  // The last pair, as SeekD finds it: in rows 1 and 2, its value kept
+  // aside (there are no working values).
   std::fill(rowOf_.begin(), rowOf_.end(), 0);
   rowOf_[last.left] = 1;
   rowOf_[last.right] = 2;
@@ -167,8 +205,8 @@ void AnalysisStore::ApplySingleLinkagePlan() {
   idOf_[1] = last.left;
   idOf_[2] = last.right;
   activeRows_ = {1, 2};
-  layout_ = WorkLayout::kWide;
-  WorkCells<WideCells>()[TriangleIndex(2, 1)] = last.height;
+  lastPairOnly_ = true;
+  lastPairValue_ = last.height;
   pairCount_ = 1;
   finished_ = true;
   workPending_ = false;
@@ -440,11 +478,6 @@ void AnalysisStore::UpdateRuns(std::int32_t lowRow, std::int32_t highRow, std::i
   const std::size_t highAt = static_cast<std::size_t>(
       std::lower_bound(activeRows_.begin(), activeRows_.end(), highRow) - activeRows_.begin());
 
-  constexpr std::int32_t kNoId = std::numeric_limits<std::int32_t>::max();
-  struct Least {
-    Real value = std::numeric_limits<Real>::infinity();
-    std::int32_t id = kNoId;
-  };
   Least least[2];
   lowered_[0].clear();
   lowered_[1].clear();
@@ -495,24 +528,8 @@ void AnalysisStore::UpdateRuns(std::int32_t lowRow, std::int32_t highRow, std::i
       offer(row, value);
     }
   };
-  if (HelperThread* const helper = HelperFor(count)) {
-    helper->Run(count, count * 11 / 20, pass);
-  } else {
-    pass(0, count, HelperThread::kFirstPart);
-  }
-
-  const Least& best = least[1].value < least[0].value ||
-                              (least[1].value == least[0].value && least[1].id < least[0].id)
-                          ? least[1]
-                          : least[0];
-  if (best.id != kNoId) {
-    candidates_.Set(lowRow, best.value, newId, best.id, best.id);
-  } else {
-    candidates_.Clear(lowRow);
-  }
-  for (const std::vector<std::int32_t>& rowsLowered : lowered_) {
-    for (const std::int32_t row : rowsLowered) candidates_.Refresh(row);
-  }
+  RunPass(HelperFor(count), count, pass);
+  SettleCandidates(candidates_, lowered_, least, lowRow, newId);
 }
 
 // The pass over the active rows in a square: both merged rows are read
@@ -542,11 +559,6 @@ void AnalysisStore::UpdateSquare(std::int32_t lowRow, std::int32_t highRow, std:
 
   // The new row owns its pairs with the rows below it, keyed (newId, id):
   // its candidate is the least value, then the least id.
-  constexpr std::int32_t kNoId = std::numeric_limits<std::int32_t>::max();
-  struct Least {
-    Real value = std::numeric_limits<Real>::infinity();
-    std::int32_t id = kNoId;
-  };
   Least least[2];
   lowered_[0].clear();
   lowered_[1].clear();
@@ -608,26 +620,8 @@ void AnalysisStore::UpdateSquare(std::int32_t lowRow, std::int32_t highRow, std:
       }
     }
   };
-  if (HelperThread* const helper = HelperFor(count)) {
-    // The caller starts at once and the helper a moment later: the caller
-    // takes a little more than half.
-    helper->Run(count, count * 11 / 20, pass);
-  } else {
-    pass(0, count, HelperThread::kFirstPart);
-  }
-
-  const Least& best = least[1].value < least[0].value ||
-                              (least[1].value == least[0].value && least[1].id < least[0].id)
-                          ? least[1]
-                          : least[0];
-  if (best.id != kNoId) {
-    candidates_.Set(lowRow, best.value, newId, best.id, best.id);
-  } else {
-    candidates_.Clear(lowRow);
-  }
-  for (const std::vector<std::int32_t>& rowsLowered : lowered_) {
-    for (const std::int32_t row : rowsLowered) candidates_.Refresh(row);
-  }
+  RunPass(HelperFor(count), count, pass);
+  SettleCandidates(candidates_, lowered_, least, lowRow, newId);
 }
 
 // The public update rules read the pair list and the cluster table; they

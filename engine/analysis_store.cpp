@@ -98,6 +98,7 @@ Real AnalysisStore::WorkIn(std::int32_t r, std::int32_t s) const {
 }
 
 Real AnalysisStore::Work(std::int32_t r, std::int32_t s) const {
+  if (lastPairOnly_) return lastPairValue_;  // after a whole run of single linkage
   return WithCells([&](auto cells) { return WorkIn<decltype(cells)>(r, s); });
 }
 
@@ -110,7 +111,7 @@ void AnalysisStore::PrepareClusters() {
 void AnalysisStore::PrepareWholeRun() {
   ResetRun();
   const std::int32_t n = preparedCount_;
-  if (DistType == kSingleLinkage && n >= 2) {
+  if (DistType == kSingleLinkage && AcceptsMethod(DistType) && n >= 2) {
     // Single linkage needs no working values: its merges come from one pass
     // over the captured values (engine/single_linkage.h).
     // Values taken as given are read where they lie; roots of squares are
@@ -123,7 +124,7 @@ void AnalysisStore::PrepareWholeRun() {
       return scratch;
     };
     const auto value = [this](std::int32_t i, std::int32_t j) { return SetUpValueFrom(dist_.At(i, j)); };
-    singlePlan_ = SingleLinkageMerges(n, row, value, HelperFor(static_cast<std::size_t>(n)));
+    singlePlan_ = SingleLinkageMerges(n, row, value, HelperFor(static_cast<std::size_t>(n)), mergesMade_);
     if (singlePlan_) {
       workPending_ = true;
       CreateLeaves();
@@ -147,9 +148,10 @@ void AnalysisStore::ResetRun() {
   finished_ = false;
   workPending_ = false;
   singlePlan_.reset();
+  lastPairOnly_ = false;
   if (ObjectCount > maxObjects_) throw ERangeError();
   preparedCount_ = std::max(ObjectCount, 0);
-  setUpValue_ = SetUpValueOf(DistType);
+  setUpValue_ = AcceptsMethod(DistType) ? SetUpValueOf(DistType) : SetUpValue::kSquare;
 }
 
 // The pair values of the prepared objects and every row's candidate.
@@ -273,14 +275,9 @@ HelperThread* AnalysisStore::HelperFor(std::size_t items) {
   constexpr std::size_t kSharedPassItems = 128;
   if (items < kSharedPassItems || helperUnavailable_) return nullptr;
   if (helper_ == nullptr) {
-    if (std::thread::hardware_concurrency() < 2) {
-      helperUnavailable_ = true;
-      return nullptr;
-    }
-    try {
-      helper_ = std::make_unique<HelperThread>();
-    } catch (const std::system_error&) {
-      helperUnavailable_ = true;  // no thread to be had: one thread does it all
+    helper_ = MakeHelperThread();
+    if (helper_ == nullptr) {
+      helperUnavailable_ = true;  // one thread does it all
       return nullptr;
     }
     helper_->SetWaitForHelper(helperTakesEveryPass_);

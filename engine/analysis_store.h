@@ -45,9 +45,10 @@ class AnalysisStore {
  public:
   // The desktop program's capacity.
   static constexpr std::int32_t kDesktopMaxObjects = 1000;
-  // Cluster ids run to 2n - 1 in 32 bits. (Memory, not this, limits a
-  // store in practice: it needs about 28 n^2 bytes.)
-  static constexpr std::int32_t kLargestMaxObjects = 1 << 30;
+  // Cluster ids run to 2n - 1, and twice the largest id must fit 32 bits.
+  // (Memory, not this, limits a store in practice: about 20 n^2 bytes up
+  // to 8192 objects, 14 n^2 beyond.)
+  static constexpr std::int32_t kLargestMaxObjects = (1 << 30) - 1;
   // Up to this capacity the working values are kept as a full square of
   // split cells, above it as a triangle (engine/working_memory.h).
   static constexpr std::int32_t kLargestSquareWork = WorkingMemory::kLargestSquare;
@@ -78,9 +79,17 @@ class AnalysisStore {
 
   // The number of objects; an analysis needs 2 <= ObjectCount <= MaxObjects.
   std::int32_t ObjectCount = 0;
-  // The method: kCentroidMethod (0), kWardMethod (1), or one of the
-  // linkages and the median method (engine/cluster_types.h).
+  // The method: kCentroidMethod (0), kWardMethod (1), or, in a store that
+  // accepts every method, one of the linkages and the median method
+  // (engine/cluster_types.h). A store accepts only the desktop program's
+  // two until AcceptEveryMethod(): any other selector then names no method
+  // (set up as squares, refused by Agglomerate), as the desktop program has
+  // always had it.
   std::uint8_t DistType = kCentroidMethod;
+  void AcceptEveryMethod() { everyMethod_ = true; }
+  bool AcceptsMethod(std::uint8_t method) const {
+    return method == kCentroidMethod || method == kWardMethod || (everyMethod_ && IsKnownMethod(method));
+  }
 
   // Label of object i (code page 932), 1 <= i <= MaxObjects.
   std::string& ObjectNames(std::int32_t i);
@@ -272,6 +281,9 @@ class AnalysisStore {
   bool finished_ = false;                 // the root exists
   bool workPending_ = false;              // prepared for a whole run, no working values yet
   std::optional<std::vector<SingleLinkageMerge>> singlePlan_;  // single linkage's merges, found
+  bool everyMethod_ = false;   // AcceptEveryMethod() was called
+  bool lastPairOnly_ = false;  // a whole run of single linkage left only its last pair
+  Real lastPairValue_ = 0;
   std::vector<std::int32_t> rowOf_;       // id -> row (0: no row)
   std::vector<std::int32_t> idOf_;        // row -> id (0: dead row)
   std::vector<std::int32_t> members_;     // row -> member count

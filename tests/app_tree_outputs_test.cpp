@@ -24,6 +24,7 @@ class Tree {
  public:
   Tree(std::uint8_t method, const std::vector<long double>& lower, std::int32_t n) : store_(n) {
     store_.ObjectCount = n;
+    store_.AcceptEveryMethod();
     store_.DistType = method;
     std::size_t k = 0;
     for (std::int32_t i = 2; i <= n; ++i) {
@@ -113,20 +114,12 @@ TEST(TreeOutputsTest, SciPyHeightsAndTheirRefusal) {
 
 TEST(TreeOutputsTest, CopheneticCorrelationByHand) {
   // Average on A, B, C: pairs (A,B), (A,C), (B,C) have dissimilarities
-  // 2.5, 4, 1.25 and cophenetic heights 3.25, 3.25, 1.25. Means 2.5833...
-  // and 2.5833...; the correlation is 0.838627869377534...
+  // 2.5, 4, 1.25 and cophenetic heights 3.25, 3.25, 1.25. Both means are
+  // 31/12; in twelfths the deviations are (-1, 17, -16) and (8, 8, -16), so
+  // the correlation is 384 / sqrt(546 * 384) = 8 / sqrt(91) =
+  // 0.838627869377534636..., written to 17 significant digits.
   const Tree average(kAverageLinkage, kThree, 3);
-  const double x[] = {2.5, 4, 1.25};
-  const double y[] = {3.25, 3.25, 1.25};
-  const double mx = (x[0] + x[1] + x[2]) / 3;
-  const double my = (y[0] + y[1] + y[2]) / 3;
-  double xy = 0, xx = 0, yy = 0;
-  for (int k = 0; k < 3; ++k) {
-    xy += (x[k] - mx) * (y[k] - my);
-    xx += (x[k] - mx) * (x[k] - mx);
-    yy += (y[k] - my) * (y[k] - my);
-  }
-  EXPECT_NEAR(std::stod(CopheneticText(average.tree())), xy / std::sqrt(xx * yy), 1e-15);
+  EXPECT_EQ(CopheneticText(average.tree()), "0.83862786937753464\n");
 }
 
 // ---- Observation tables -----------------------------------------------------

@@ -139,6 +139,7 @@ TEST_P(AgainstPlainProcedure, SplitCellsInATriangle) {
       AnalysisStore store(std::vector<std::string>(static_cast<std::size_t>(n)), std::move(values),
                           WorkingMemory(n, WorkPages::kOrdinary, WorkingMemory::Shape::kTriangle));
       store.SetHelperTakesEveryPass(true);
+      store.AcceptEveryMethod();
       store.DistType = GetParam();
       store.PrepareClusters();
       oracle::PlainAgglomeration plain(n, lower, GetParam());
@@ -276,6 +277,13 @@ TEST(SingleLinkageWholeRuns, FollowThePairListProcedure) {
   }
   // Every pair equal: one level that joins all.
   compare(40, Lower(40 * 39 / 2, 2.5L), "all equal");
+  // Values far from 1, within and beyond what the pass compares as pairs of
+  // doubles (beyond, the general procedure takes over).
+  for (const long double scale : {1e-300L, 1e-320L, 1e-400L, 1e300L, 1e400L}) {
+    Lower scaled = RandomLower(25, DataKind::kSmallWhole, random);
+    for (long double& value : scaled) value *= scale;
+    compare(25, scaled, "scaled");
+  }
   Lower zeros = RandomLower(30, DataKind::kSmallWhole, random);
   for (std::size_t k = 0; k < zeros.size(); k += 3) zeros[k] = (k % 2 == 0) ? -0.0L : 0.0L;
   compare(30, zeros, "negative zeros");

@@ -43,6 +43,21 @@ TEST(StoreCapacity, DesktopStoreHoldsAThousandObjects) {
   EXPECT_EQ(fresh.ObjectNames(1000), "");
 }
 
+TEST(StoreCapacity, ATriangleReadRowByRowKeepsItsValuesAndStopsAtItsLimit) {
+  LowerTriangle triangle;
+  triangle.LimitGrowthTo(300);
+  for (std::int32_t rows = 2; rows <= 300; ++rows) {
+    triangle.GrowTo(rows);
+    for (std::int32_t j = 1; j < rows; ++j) triangle.At(rows, j) = rows * 1000 + j;
+    ASSERT_GE(triangle.Capacity(), static_cast<std::size_t>(rows) * (rows - 1) / 2);
+  }
+  // Room for exactly the 300 rows of the limit, nothing beyond.
+  EXPECT_EQ(triangle.Capacity(), 300u * 299 / 2);
+  for (std::int32_t i = 2; i <= 300; ++i) {
+    for (std::int32_t j = 1; j < i; ++j) ASSERT_EQ(triangle.At(i, j), i * 1000 + j);
+  }
+}
+
 TEST(StoreCapacity, IndicesOutsideTheDeclaredRangesAreRangeErrors) {
   AnalysisStore store(1000);
   EXPECT_THROW(store.ObjectNames(0), ERangeError);
@@ -128,20 +143,33 @@ TEST(StoreErrors, FewerThanTwoObjectsFailTheLookup) {
 }
 
 TEST(StoreErrors, InvalidMethodIsReportedAndMergesNothing) {
-  AnalysisStore store;
-  // 7 is the first selector that names no method.
-  Capture(store, 4, kLine, kMedianMethod + 1);
-  store.PrepareClusters();
-  EXPECT_FALSE(store.Agglomerate());
+  // The desktop program's store knows two methods: 2 names none there.
+  AnalysisStore desktop;
+  Capture(desktop, 4, kLine, kCentroidMethod);
+  desktop.DistType = kSingleLinkage;
+  // 7 is the first selector that names no method in a store that accepts
+  // every method.
+  AnalysisStore every;
+  Capture(every, 4, kLine, kMedianMethod + 1);
+  for (AnalysisStore* store : {&desktop, &every}) {
+    store->PrepareClusters();
+    EXPECT_FALSE(store->Agglomerate());
+    EXPECT_EQ(store->ClusterCount(), 4);
+    EXPECT_EQ(store->NextClusterId(), 4);
+    EXPECT_EQ(store->PairCount(), 6);
+    EXPECT_EQ(store->LiveNodeCount(), 4);
+    // A selector that names no method sets up squares, not halved ones.
+    EXPECT_EQ(store->PairList(2).Value, 16);
+    store->DistType = 255;
+    EXPECT_FALSE(store->AgglomerateSteps(1));
+  }
   EXPECT_STREQ(AnalysisStore::kInvalidDistTypeMessage, "Invalid value of DistType");
-  EXPECT_EQ(store.ClusterCount(), 4);
-  EXPECT_EQ(store.NextClusterId(), 4);
-  EXPECT_EQ(store.PairCount(), 6);
-  EXPECT_EQ(store.LiveNodeCount(), 4);
-  // A selector that names no method sets up squares, not halved ones.
-  EXPECT_EQ(store.PairList(2).Value, 16);
-  store.DistType = 255;
-  EXPECT_FALSE(store.AgglomerateSteps(1));
+  // The same data, once the store accepts every method, is single linkage's.
+  desktop.AcceptEveryMethod();
+  desktop.DistType = kSingleLinkage;
+  desktop.PrepareClusters();
+  EXPECT_EQ(desktop.PairList(2).Value, 4);
+  EXPECT_TRUE(desktop.Agglomerate());
 }
 
 TEST(StoreErrors, SquareBeyondTheExtendedRangeOverflows) {

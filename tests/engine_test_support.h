@@ -24,8 +24,11 @@ inline Lower LowerFromRows(const std::vector<std::vector<long double>>& rows) {
   return lower;
 }
 
+// Captures the lower triangle; a method beyond the desktop program's two
+// makes the store accept every method, as the batch tool's stores do.
 inline void Capture(AnalysisStore& store, std::int32_t n, const Lower& lower,
                     std::uint8_t method) {
+  if (method != kCentroidMethod && method != kWardMethod) store.AcceptEveryMethod();
   store.ObjectCount = n;
   store.DistType = method;
   std::size_t k = 0;
