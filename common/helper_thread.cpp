@@ -107,15 +107,17 @@ void HelperThread::HelperLoop() {
   }
 }
 
+std::unique_ptr<HelperThread> MakeHelperThread() {
+  if (std::thread::hardware_concurrency() < 2) return nullptr;
+  try {
+    return std::make_unique<HelperThread>();
+  } catch (const std::system_error&) {
+    return nullptr;
+  }
+}
+
 HelperThread* SharedHelperThread() {
-  static const std::unique_ptr<HelperThread> helper = []() -> std::unique_ptr<HelperThread> {
-    if (std::thread::hardware_concurrency() < 2) return nullptr;
-    try {
-      return std::make_unique<HelperThread>();
-    } catch (const std::system_error&) {
-      return nullptr;  // no thread to be had: the caller does it all
-    }
-  }();
+  static const std::unique_ptr<HelperThread> helper = MakeHelperThread();
   return helper.get();
 }
 

@@ -27,6 +27,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <thread>
 
 namespace cluster {
@@ -96,6 +97,10 @@ class HelperThread {
   bool waitForHelper_ = false;
   std::thread helper_;
 };
+
+// A new helper thread, or nothing when there is no second core or no
+// thread to be had (the caller then does all the work itself).
+std::unique_ptr<HelperThread> MakeHelperThread();
 
 // A helper for work outside the engine, made on first use and kept for the
 // process's life; nothing when there is no second core or no thread to be

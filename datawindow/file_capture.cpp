@@ -127,6 +127,7 @@ void ReadAndConvert(std::int32_t n, ReadRow readRow, FileCapture& capture, const
   };
   RowRange rows = TriangleBlockFrom(2, n, kBlockValues);
   if (rows.First > rows.End - 1) return;
+  capture.Values.LimitGrowthTo(n);
   capture.Values.GrowTo(rows.End - 1);
   read(blocks[0], rows);
   for (int current = 0;; current = 1 - current) {
@@ -215,8 +216,15 @@ FileCapture CaptureCsvFile(const std::string& path, std::int32_t maxObjects, con
   std::vector<std::string> fields;
   std::string line;
   ReadLine(file, line);
+  // The labels are counted before any is stored: a header of millions of
+  // fields is weighed (and refused) first.
+  if (watch.beforeReading) {
+    const std::size_t count = SplitCommaText(line, fields, 0);
+    const auto declared = static_cast<std::int32_t>(std::min<std::size_t>(count, 2147483647)) - 1;
+    CheckDeclaredObjectCount(declared, maxObjects);
+    watch.beforeReading(declared);
+  }
   const std::int32_t n = SplitCsvHeader(line, fields, maxObjects);
-  if (watch.beforeReading) watch.beforeReading(n);
 
   FileCapture capture;
   for (std::int32_t i = 1; i <= n; ++i) capture.Labels.push_back(CsvFieldAt(fields, i));

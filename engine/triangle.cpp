@@ -18,7 +18,8 @@ void LowerTriangle::GrowTo(std::int32_t rows) {
   if (needed > capacity_) {
     // Half as much again each time: a file read row by row is copied (or
     // remapped) a bounded number of times per value.
-    const std::size_t capacity = std::max(needed, capacity_ + capacity_ / 2);
+    std::size_t capacity = std::max(needed, capacity_ + capacity_ / 2);
+    if (growthLimit_ >= rows) capacity = std::min(capacity, TriangleSize(growthLimit_));
     auto* grown = static_cast<Real*>(std::realloc(values_.get(), capacity * sizeof(Real)));
     if (grown == nullptr) throw std::bad_alloc();
     values_.release();

@@ -47,6 +47,9 @@ class LowerTriangle {
   // taken in steps that grow with the triangle, so that reading n rows one
   // by one costs O(n^2) in all. std::bad_alloc when there is no memory.
   void GrowTo(std::int32_t rows);
+  // Growth stops at `rows` rows: room is never taken beyond a triangle of
+  // that many (the count a file declares), so the last step is exact.
+  void LimitGrowthTo(std::int32_t rows) noexcept { growthLimit_ = rows; }
 
   // Element [i, j], 1 <= j < i <= Rows(); not checked.
   Real& At(std::int32_t i, std::int32_t j) noexcept { return values_.get()[TriangleIndex(i, j)]; }
@@ -54,6 +57,8 @@ class LowerTriangle {
   // Row i's values [i, 1..i - 1], contiguous.
   const Real* Row(std::int32_t i) const noexcept { return values_.get() + TriangleRowOffset(i); }
   const Real* Values() const noexcept { return values_.get(); }
+  // Values the room taken holds.
+  std::size_t Capacity() const noexcept { return capacity_; }
 
  private:
   struct FreeDeleter {
@@ -62,6 +67,7 @@ class LowerTriangle {
   std::unique_ptr<Real[], FreeDeleter> values_;
   std::int32_t rows_ = 0;
   std::size_t capacity_ = 0;  // elements
+  std::int32_t growthLimit_ = 0;  // 0: none
 };
 
 }  // namespace cluster
