@@ -9,14 +9,17 @@
 #include <sstream>
 
 #include "engine/analysis_store.h"
+#include "engine/cluster_types.h"
+#include "engine/working_memory.h"
 
 namespace cluster {
 
 namespace {
 
 constexpr std::uint64_t kUnlimited = std::numeric_limits<std::uint64_t>::max();
-// The program itself, its libraries and what a run needs beside the data.
-constexpr std::uint64_t kProgramBytes = std::uint64_t{96} << 20;
+// The program itself, its libraries, its threads' memory pools and what a
+// run needs beside the data.
+constexpr std::uint64_t kProgramBytes = std::uint64_t{224} << 20;
 // Per object: its label, its two tree nodes, the engine's indices and its
 // share of the text outputs.
 constexpr std::uint64_t kPerObjectBytes = 512;
@@ -84,13 +87,21 @@ MemoryLimit UsableMemory() {
   return limit;
 }
 
-std::uint64_t MatrixRunBytes(std::int64_t objects) {
-  const auto n = static_cast<std::uint64_t>(std::max<std::int64_t>(objects, 0));
-  const std::uint64_t pairs = n * (n > 0 ? n - 1 : 0) / 2;
-  const std::uint64_t captured = pairs * sizeof(Real);
-  // The split cells' square, or the triangle the store falls back to.
-  const std::uint64_t working = objects <= AnalysisStore::kLargestSquareWork ? std::max(n * n * 12, captured) : captured;
-  return captured + working + n * kPerObjectBytes + kProgramBytes;
+std::uint64_t MatrixRunBytes(std::int64_t objects, std::uint8_t method) {
+  // In long double: a count near the largest store's would overflow 64 bits.
+  const auto n = static_cast<long double>(std::max<std::int64_t>(objects, 0));
+  const long double pairs = n * (n > 0 ? n - 1 : 0) / 2;
+  const long double captured = pairs * sizeof(Real);
+  long double working = 0;
+  if (method == kSingleLinkage) {
+    working = pairs * 12;
+  } else if (objects <= WorkingMemory::kLargestSquare) {
+    working = std::max(n * n * 12, captured);
+  } else {
+    working = captured;
+  }
+  const long double total = captured + working + n * kPerObjectBytes + kProgramBytes;
+  return total >= 1.8e19L ? kUnlimited : static_cast<std::uint64_t>(total);
 }
 
 std::uint64_t CoordinateRunBytes(std::int64_t objects, std::int64_t columns) {

@@ -22,10 +22,12 @@ struct MemoryLimit {
 // The least of the three limits, read now.
 MemoryLimit UsableMemory();
 
-// What the matrix path takes for n objects: the captured dissimilarities
-// and the engine's working values (a square of split cells or a triangle,
-// as the store lays them out), and per object its labels and tree.
-std::uint64_t MatrixRunBytes(std::int64_t objects);
+// What the matrix path takes for n objects by a method: the captured
+// dissimilarities and the engine's working values (a square of split cells
+// or a triangle, as the store lays them out; single linkage's whole run has
+// none, but keeps lists of the pairs at one height, which ties can make as
+// long as the pairs), and per object its labels and tree.
+std::uint64_t MatrixRunBytes(std::int64_t objects, std::uint8_t method);
 
 // What the path that works from coordinates takes for n observations of
 // `columns` coordinates: the table, the clusters' centroids and per object

@@ -42,12 +42,16 @@ struct Keys {
 // Sibson's pointer representation of the single-linkage hierarchy of objects
 // 0..n-1: object j joins, at height lambda[j], a cluster whose last object is
 // pi[j] > j; the last object has no such height (infinity). Every height is
-// one of the given values. Nothing when a value is a negative zero or lies
-// beyond the double range.
-bool PointerRepresentation(std::int32_t n, const RowOfValues& row, HelperThread* helper, std::vector<std::int32_t>& pi,
+// one of the given values. Nothing when a value is a negative zero, is not
+// finite, or lies beyond what two doubles hold exactly.
+bool PointerRepresentation(std::int32_t n, const RowOfValues& row, HelperThread* helper,
+                           std::atomic<std::int64_t>* rowsDone, std::vector<std::int32_t>& pi,
                            std::vector<Real>& lambda) {
   constexpr double kInfinity = std::numeric_limits<double>::infinity();
   constexpr Real kLargest = std::numeric_limits<double>::max();
+  // Below this (2^-1011) the rest no longer fits a double's normal range,
+  // and the two halves would not hold the value exactly.
+  constexpr Real kSmallest = 0x1p-1011L;
   const auto size = static_cast<std::size_t>(n);
   pi.assign(size, 0);
   Keys height(size, kInfinity);
@@ -59,7 +63,8 @@ bool PointerRepresentation(std::int32_t n, const RowOfValues& row, HelperThread*
     const Real* const values = row(i + 1, scratch[buffer].data());
     for (std::int32_t j = 0; j < i; ++j) {
       const Real value = values[j];
-      if ((value == 0 && std::signbit(value)) || !(value >= -kLargest && value <= kLargest)) return false;
+      const Real magnitude = value < 0 ? -value : value;
+      if (value == 0 ? std::signbit(value) : !(magnitude >= kSmallest && magnitude <= kLargest)) return false;
       rows[buffer].Store(j, value);
     }
     return true;
@@ -96,6 +101,7 @@ bool PointerRepresentation(std::int32_t n, const RowOfValues& row, HelperThread*
       step(0, 1, HelperThread::kFirstPart);
       step(1, 2, HelperThread::kSecondPart);
     }
+    if (rowsDone != nullptr) rowsDone->store(i + 1, std::memory_order_relaxed);
   }
   if (!valid) return false;
   lambda.resize(size);
@@ -220,12 +226,13 @@ class LevelMerges {
 }  // namespace
 
 std::optional<std::vector<SingleLinkageMerge>> SingleLinkageMerges(std::int32_t n, const RowOfValues& row,
-                                                                   const PairValue& value, HelperThread* helper) {
+                                                                   const PairValue& value, HelperThread* helper,
+                                                                   std::atomic<std::int64_t>* rowsDone) {
   std::vector<SingleLinkageMerge> merges;
   if (n < 2) return merges;
   std::vector<std::int32_t> pi;
   std::vector<Real> lambda;
-  if (!PointerRepresentation(n, row, helper, pi, lambda)) return std::nullopt;
+  if (!PointerRepresentation(n, row, helper, rowsDone, pi, lambda)) return std::nullopt;
 
   std::vector<std::int32_t> order(static_cast<std::size_t>(n) - 1);
   std::iota(order.begin(), order.end(), 0);
@@ -309,6 +316,9 @@ std::optional<std::vector<SingleLinkageMerge>> SingleLinkageMerges(std::int32_t 
     for (const std::int32_t root : roots) group[root] = root;
     first = end;
   }
+  // Every level joins what it must; fewer merges would mean the values were
+  // not what the pass took them for.
+  if (merges.size() != static_cast<std::size_t>(n) - 1) return std::nullopt;
   return merges;
 }
 

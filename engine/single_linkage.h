@@ -21,10 +21,12 @@
 // The one thing the rule cannot settle from the values alone is the sign of
 // a zero height (-0 and +0 are equal, and the pair-list procedure keeps the
 // one its merges met first): data holding a negative zero are left to the
-// general procedure, as are values beyond the double range (the pass
-// compares values as pairs of doubles).
+// general procedure, as are values that two doubles cannot hold exactly
+// (beyond the double range, or nearer zero than 2^-1011: the pass compares
+// values as pairs of doubles).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -53,13 +55,14 @@ using PairValue = std::function<Real(std::int32_t i, std::int32_t j)>;
 using RowOfValues = std::function<const Real*(std::int32_t i, Real* scratch)>;
 
 // The merges of n objects in the pair-list procedure's order, or nothing
-// when a value is a negative zero, or not finite, or beyond the double
-// range (the general procedure then settles the run, or reports the
-// value).
+// when a value is a negative zero, not finite, or beyond what two doubles
+// hold (the general procedure then settles the run, or reports the value).
 // A helper thread, when given, reads the values of each row while the one
-// before it is merged; `row` is then called on it.
+// before it is merged; `row` is then called on it. `rowsDone`, when given,
+// counts the rows passed.
 std::optional<std::vector<SingleLinkageMerge>> SingleLinkageMerges(std::int32_t n, const RowOfValues& row,
                                                                    const PairValue& value,
-                                                                   HelperThread* helper = nullptr);
+                                                                   HelperThread* helper = nullptr,
+                                                                   std::atomic<std::int64_t>* rowsDone = nullptr);
 
 }  // namespace cluster

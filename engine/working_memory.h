@@ -41,13 +41,15 @@ class WorkingMemory {
   // Room for the values of `objects` objects in either of their layouts
   // (split cells in the given shape, by default a square up to
   // kLargestSquare objects; or the whole values a run may fall back to);
-  // nothing is mapped yet.
+  // nothing is reserved or mapped yet.
   WorkingMemory(std::int32_t objects, WorkPages pages);
   WorkingMemory(std::int32_t objects, WorkPages pages, Shape shape);
 
   std::int32_t Objects() const noexcept { return objects_; }
   bool Square() const noexcept { return shape_ == Shape::kSquare; }
-  Real* Values() const noexcept { return values_.get(); }
+  // The values' memory, reserved on first use (a whole run of single
+  // linkage never uses it). std::bad_alloc when there is none.
+  Real* Values() const;
 
   // Maps the pages that the values of the first `rows` objects lie in, as
   // far as they are not mapped yet. Not to be called once the store uses the
@@ -58,8 +60,9 @@ class WorkingMemory {
   struct FreeDeleter {
     void operator()(Real* p) const noexcept { std::free(p); }
   };
-  std::unique_ptr<Real[], FreeDeleter> values_;
+  std::unique_ptr<Real[], FreeDeleter> mutable values_;
   std::int32_t objects_ = 0;
+  WorkPages pages_ = WorkPages::kOrdinary;
   Shape shape_ = Shape::kSquare;
   std::int32_t mappedRows_ = 0;
 };
