@@ -173,7 +173,10 @@ void TextFile::OpenForWriting() {
   }
   // Opened without truncation first, so that a file another instance is
   // writing is refused before anything of it is lost.
-  const int fd = standardOutput_ ? STDOUT_FILENO : ::open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  // The standard output is written through a descriptor of its own, which
+  // closing closes: the process's own stays for whatever writes next.
+  const int fd = standardOutput_ ? ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0)
+                                 : ::open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) return Fail(CodeForErrno(errno, path_));
   struct stat info {};
   const bool known = ::fstat(fd, &info) == 0;

@@ -110,7 +110,8 @@ class TextFile {
   void BindDevice(TextDevice& device);
   // Binds a closed file to the process's standard output (file-system
   // bytes, CR LF line ends). Opening neither creates nor empties anything;
-  // closing closes the standard output, so that its last failure is seen.
+  // the file writes through a copy of the descriptor, which closing closes
+  // (and checks), leaving the standard output open for the next writer.
   void BindStandardOutput();
 
   // For a disk file of many megabytes written by a tool rather than a
