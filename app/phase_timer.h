@@ -16,6 +16,10 @@ class PhaseTimer {
  public:
   using Clock = std::chrono::steady_clock;
 
+  // Room for every phase a run has, so that recording one (in a destructor,
+  // while a failure may be on its way) never allocates.
+  PhaseTimer() { phases_.reserve(kMostPhases); }
+
   template <typename Work>
   auto Time(const char* phase, Work work) {
     const auto start = Clock::now();
@@ -40,6 +44,7 @@ class PhaseTimer {
                   static_cast<long long>(microseconds % 1000));
     return text;
   }
+  static constexpr std::size_t kMostPhases = 16;
   std::vector<std::pair<const char*, Clock::duration>> phases_;
 };
 

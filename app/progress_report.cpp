@@ -31,10 +31,11 @@ ProgressReport::~ProgressReport() { End(); }
 
 bool ProgressReport::StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
-void ProgressReport::Begin(const std::string& phase, std::int64_t total) {
+void ProgressReport::Begin(const std::string& phase, std::int64_t total, Measure measure) {
   const std::lock_guard<std::mutex> lock(mutex_);
   phase_ = phase;
   total_ = total;
+  measure_ = measure;
   phaseStart_ = Clock::now();
   done_.store(0, std::memory_order_relaxed);
 }
@@ -47,6 +48,31 @@ void ProgressReport::End() {
   }
   wake_.notify_all();
   if (thread_.joinable()) thread_.join();
+}
+
+void ProgressReport::Note(const std::string& message) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  ClearLine();
+  std::fprintf(stderr, "%s\n", message.c_str());
+  std::fflush(stderr);
+}
+
+// Blanks the line shown, if any, and returns to its start. The mutex is held.
+void ProgressReport::ClearLine() {
+  if (shownLength_ == 0) return;
+  std::fprintf(stderr, "\r%s\r", std::string(shownLength_, ' ').c_str());
+  std::fflush(stderr);
+  shownLength_ = 0;
+}
+
+double ProgressReport::ShareOf(std::int64_t done, std::int64_t total, Measure measure) {
+  if (total <= 0) return -1;
+  const double part = std::min(1.0, static_cast<double>(done) / static_cast<double>(total));
+  switch (measure) {
+    case Measure::kTriangleRows: return part * part;
+    case Measure::kMerges: return 1 - (1 - part) * (1 - part);
+    default: return part;
+  }
 }
 
 std::string ProgressReport::Line(const std::string& phase, double share, double elapsed, double left) {
@@ -69,7 +95,7 @@ void ProgressReport::Run() {
     const double elapsed = std::chrono::duration<double>(now - start_).count();
     const double inPhase = std::chrono::duration<double>(now - phaseStart_).count();
     const std::int64_t done = done_.load(std::memory_order_relaxed);
-    const double share = total_ > 0 ? std::min(1.0, static_cast<double>(done) / static_cast<double>(total_)) : -1;
+    const double share = ShareOf(done, total_, measure_);
     // The time left, once enough of the phase is done to tell.
     const double left = share > 0.01 ? inPhase * (1 - share) / share : -1;
     std::string line = Line(phase_, share, elapsed, left);
@@ -80,10 +106,7 @@ void ProgressReport::Run() {
     std::fflush(stderr);
     wake_.wait_for(lock, interval_, [this] { return stop_; });
   }
-  if (shownLength_ > 0) {
-    std::fprintf(stderr, "\r%s\r", std::string(shownLength_, ' ').c_str());
-    std::fflush(stderr);
-  }
+  ClearLine();
 }
 
 }  // namespace cluster

@@ -34,11 +34,22 @@ class ProgressReport {
   // Whether a report is shown by default: standard error is a terminal.
   static bool StandardErrorIsTerminal();
 
+  // How the units of a phase weigh: all alike; rows of a lower triangle (row
+  // i holds i - 1 values); or merges, each costing as many clusters as are
+  // left.
+  enum class Measure { kUnits, kTriangleRows, kMerges };
+
   // Starts a phase of `total` units (0: no share can be told); its counter
   // starts at 0.
-  void Begin(const std::string& phase, std::int64_t total);
+  void Begin(const std::string& phase, std::int64_t total, Measure measure = Measure::kUnits);
+
+  // The share of a phase that `done` of `total` units are.
+  static double ShareOf(std::int64_t done, std::int64_t total, Measure measure);
   // The counter of units done in the current phase.
   std::atomic<std::int64_t>& Done() { return done_; }
+  // Writes a message of its own line on standard error: the progress line,
+  // when shown, is cleared first and comes back below it.
+  void Note(const std::string& message);
   // Clears the line and stops reporting (also done on destruction).
   void End();
 
@@ -48,6 +59,7 @@ class ProgressReport {
 
  private:
   void Run();
+  void ClearLine();
 
   const bool show_;
   const Clock::duration quietStart_;
@@ -58,6 +70,7 @@ class ProgressReport {
   bool stop_ = false;
   std::string phase_;
   std::int64_t total_ = 0;
+  Measure measure_ = Measure::kUnits;
   Clock::time_point phaseStart_ = Clock::now();
   std::atomic<std::int64_t> done_{0};
   std::size_t shownLength_ = 0;

@@ -51,6 +51,17 @@ TEST(ProgressReportTest, TheLineNamesThePhaseTheShareAndTheTimes) {
   EXPECT_EQ(ProgressReport::Line("distances", 1, 0.4, 0), "distances 100%  0:00 elapsed, about 0:00 left");
 }
 
+TEST(ProgressReportTest, SharesWeighWhatTheUnitsCost) {
+  // Half the rows of a triangle hold a quarter of its values; after half
+  // the merges, the clusters left cost a quarter of the pair scans.
+  EXPECT_DOUBLE_EQ(ProgressReport::ShareOf(50, 100, ProgressReport::Measure::kUnits), 0.5);
+  EXPECT_DOUBLE_EQ(ProgressReport::ShareOf(50, 100, ProgressReport::Measure::kTriangleRows), 0.25);
+  EXPECT_DOUBLE_EQ(ProgressReport::ShareOf(50, 100, ProgressReport::Measure::kMerges), 0.75);
+  // No total: no share; a counter past its total: all done.
+  EXPECT_EQ(ProgressReport::ShareOf(5, 0, ProgressReport::Measure::kMerges), -1);
+  EXPECT_EQ(ProgressReport::ShareOf(120, 100, ProgressReport::Measure::kTriangleRows), 1);
+}
+
 TEST(ProgressReportTest, ShownInPlaceAndClearedAtTheEnd) {
   testing::ScratchDir dir;
   CapturedStandardError captured(dir.Path("stderr"));
@@ -68,6 +79,27 @@ TEST(ProgressReportTest, ShownInPlaceAndClearedAtTheEnd) {
   // The last thing written blanks the line and returns to its start.
   EXPECT_EQ(text.back(), '\r');
   EXPECT_EQ(text.substr(text.rfind('\r', text.size() - 2) + 1, 5), "     ");
+}
+
+TEST(ProgressReportTest, ANoteClearsTheLineAndStandsOnItsOwn) {
+  testing::ScratchDir dir;
+  CapturedStandardError captured(dir.Path("stderr"));
+  {
+    ProgressReport report(true, 0ms, 5ms);
+    report.Begin("loading", 0);
+    std::this_thread::sleep_for(40ms);
+    report.Note("a warning");
+    std::this_thread::sleep_for(40ms);
+  }
+  const std::string text = captured.Text();
+  const std::size_t note = text.find("a warning\n");
+  ASSERT_NE(note, std::string::npos) << text;
+  // The line shown before the note was blanked right before it ...
+  ASSERT_GE(note, 2u);
+  EXPECT_EQ(text[note - 1], '\r');
+  EXPECT_EQ(text[note - 2], ' ');
+  // ... and the report goes on after it.
+  EXPECT_NE(text.find("\rloading", note), std::string::npos) << text;
 }
 
 TEST(ProgressReportTest, NothingWhenNotShownOrWhenTheRunIsShort) {
