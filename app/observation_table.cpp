@@ -63,21 +63,9 @@ bool IsNumber(const std::string& text) {
 
 }  // namespace
 
-std::vector<std::string> ObservationTable::Cp932Labels() const {
-  if (!utf8) return labels;
-  std::vector<std::string> converted;
-  converted.reserve(labels.size());
-  for (const std::string& label : labels) converted.push_back(Cp932FromUtf8(label));
-  return converted;
-}
+std::vector<std::string> ObservationTable::Cp932Labels() const { return Cp932Texts(labels, utf8); }
 
-std::vector<std::string> ObservationTable::Utf8Labels() const {
-  if (utf8) return labels;
-  std::vector<std::string> converted;
-  converted.reserve(labels.size());
-  for (const std::string& label : labels) converted.push_back(Utf8FromCp932(label));
-  return converted;
-}
+std::vector<std::string> ObservationTable::Utf8Labels() const { return Utf8Texts(labels, utf8); }
 
 ObservationTable ReadObservationTable(const std::string& path, char separator, std::int32_t maxRows) {
   ObservationTable table;

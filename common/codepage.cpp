@@ -85,8 +85,18 @@ Converter& Utf8Converter() {
   return converter;
 }
 
-// Opens both converters while the program starts.
-[[maybe_unused]] const bool kConvertersOpened = (Cp932Converter(), Utf8Converter(), true);
+// Opens both converters while the program starts. A system without them
+// is not stopped here, before main can say why: the first conversion tries
+// again and raises the failure where it is reported.
+[[maybe_unused]] const bool kConvertersOpened = [] {
+  try {
+    Cp932Converter();
+    Utf8Converter();
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}();
 
 }  // namespace
 
@@ -125,6 +135,22 @@ bool IsValidUtf8(std::string_view text) {
     p += length;
   }
   return true;
+}
+
+std::vector<std::string> Utf8Texts(const std::vector<std::string>& texts, bool utf8) {
+  if (utf8) return texts;
+  std::vector<std::string> converted;
+  converted.reserve(texts.size());
+  for (const std::string& text : texts) converted.push_back(Utf8FromCp932(text));
+  return converted;
+}
+
+std::vector<std::string> Cp932Texts(const std::vector<std::string>& texts, bool utf8) {
+  if (!utf8) return texts;
+  std::vector<std::string> converted;
+  converted.reserve(texts.size());
+  for (const std::string& text : texts) converted.push_back(Cp932FromUtf8(text));
+  return converted;
 }
 
 }  // namespace cluster

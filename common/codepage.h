@@ -9,6 +9,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace cluster {
 
@@ -33,5 +34,12 @@ std::string Utf8FromCp932(std::string_view cp932);
 // True when the text is well-formed UTF-8 (no overlong forms, surrogates or
 // code points beyond U+10FFFF).
 bool IsValidUtf8(std::string_view text);
+
+// A set of texts in UTF-8: as they are when `utf8`, else each converted
+// from code page 932.
+std::vector<std::string> Utf8Texts(const std::vector<std::string>& texts, bool utf8);
+
+// The same in code page 932: converted from UTF-8 when `utf8`.
+std::vector<std::string> Cp932Texts(const std::vector<std::string>& texts, bool utf8);
 
 }  // namespace cluster
