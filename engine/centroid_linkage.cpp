@@ -135,21 +135,27 @@ void CentroidLinkage::Rescan(std::int32_t slot) {
   const std::size_t firstBlock = static_cast<std::size_t>(slot + 1) / kBlockRows;
   const Lanes self = Splat(slot);
   auto scan = [&](std::size_t first, std::size_t last, HelperThread::Part part) {
-    LeastCandidates& found = parts_[part];
-    found.Clear();
+    LeastCandidates::Pass found(parts_[part]);
     for (std::size_t block = firstBlock + first; block < firstBlock + last; ++block) {
       const BlockValues squares = copies.Squares(block, query_.data());
+      const std::size_t firstSlot = block * kBlockRows;
       const BlockValues slots = SlotNumbers(block);
       BlockValues lower;
-      BlockValues upper;
+      LaneMask reached{};
       for (int l = 0; l < kBlockLanes; ++l) {
-        const Lanes penalty = LoadLanes(penalties + block * kBlockRows + static_cast<std::size_t>(l * kLaneWidth));
-        const LaneMask later = slots.lanes[l] > self;
-        lower.lanes[l] = later ? bounds.Lower(squares.lanes[l]) + penalty : Splat(kInfinity);
-        upper.lanes[l] = later ? bounds.Upper(squares.lanes[l]) + penalty : Splat(kInfinity);
+        const Lanes penalty = LoadLanes(penalties + firstSlot + static_cast<std::size_t>(l * kLaneWidth));
+        lower.lanes[l] = bounds.Lower(squares.lanes[l]) + penalty;
+        reached |= (slots.lanes[l] > self) & (lower.lanes[l] <= found.Bound());
       }
-      found.Take(block, lower, upper);
+      if (!AnyLane(reached)) continue;
+      for (int r = 0; r < kBlockRows; ++r) {
+        const std::int32_t other = static_cast<std::int32_t>(firstSlot) + r;
+        if (other > slot && lower[r] <= found.Bound()[0]) {
+          found.Keep(other, lower[r], bounds.Upper(squares[r]) + penalties[other]);
+        }
+      }
     }
+    found.Finish();
   };
   team_.Run(set_.Blocks() - std::min(firstBlock, set_.Blocks()), scan);
   const double least = std::min(parts_[0].Least(), parts_[1].Least());
@@ -182,21 +188,18 @@ void CentroidLinkage::ScanNewCluster(std::int32_t slot) {
   const double* candidateAbove = candidateAbove_.data();
   const Lanes self = Splat(slot);
   auto scan = [&](std::size_t first, std::size_t last, HelperThread::Part part) {
-    LeastCandidates& found = parts_[part];
-    found.Clear();
+    LeastCandidates::Pass found(parts_[part]);
     std::int32_t* lowered = lowered_[part].data();
     std::size_t count = 0;
     for (std::size_t block = first; block < last; ++block) {
       const BlockValues squares = copies.Squares(block, query_.data());
       const BlockValues slots = SlotNumbers(block);
-      BlockValues lower;
-      BlockValues upper;
-      for (int l = 0; l < kBlockLanes; ++l) {
-        const Lanes penalty = LoadLanes(penalties + block * kBlockRows + static_cast<std::size_t>(l * kLaneWidth));
-        lower.lanes[l] = bounds.Lower(squares.lanes[l]) + penalty;
-        upper.lanes[l] = bounds.Upper(squares.lanes[l]) + penalty;
-      }
       const std::int32_t firstSlot = static_cast<std::int32_t>(block * kBlockRows);
+      BlockValues lower;
+      for (int l = 0; l < kBlockLanes; ++l) {
+        const Lanes penalty = LoadLanes(penalties + firstSlot + l * kLaneWidth);
+        lower.lanes[l] = bounds.Lower(squares.lanes[l]) + penalty;
+      }
       if (firstSlot < slot) {
         // The earlier clusters whose pair with the new one may lie below
         // their candidates.
@@ -212,15 +215,23 @@ void CentroidLinkage::ScanNewCluster(std::int32_t slot) {
         }
       }
       if (firstSlot + kBlockRows - 1 > slot) {
+        // The later clusters that may hold the new one's least pair.
+        LaneMask reached{};
         for (int l = 0; l < kBlockLanes; ++l) {
-          const LaneMask later = slots.lanes[l] > self;
-          lower.lanes[l] = later ? lower.lanes[l] : Splat(kInfinity);
-          upper.lanes[l] = later ? upper.lanes[l] : Splat(kInfinity);
+          reached |= (slots.lanes[l] > self) & (lower.lanes[l] <= found.Bound());
         }
-        found.Take(block, lower, upper);
+        if (AnyLane(reached)) {
+          for (int r = 0; r < kBlockRows; ++r) {
+            const std::int32_t other = firstSlot + r;
+            if (other > slot && lower[r] <= found.Bound()[0]) {
+              found.Keep(other, lower[r], bounds.Upper(squares[r]) + penalties[other]);
+            }
+          }
+        }
       }
     }
     loweredCount_[part] = count;
+    found.Finish();
   };
   team_.Run(set_.Blocks(), scan);
   for (int part = 0; part < 2; ++part) {

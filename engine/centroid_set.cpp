@@ -22,7 +22,7 @@ CentroidSet::CentroidSet(const Real* values, std::int32_t n, std::int32_t column
       members_(static_cast<std::size_t>(n), 1),
       copy_(static_cast<std::size_t>(columns)) {
   const std::size_t padded = ApproximateRows::BlocksFor(n) * kBlockRows;
-  memberCounts_.assign(padded, 1.0);
+  inverseCounts_.assign(padded, 1.0);
   penalties_.assign(padded, kInfinity);
   copies_.Reset(columns, n);
   for (std::int32_t slot = 0; slot < n; ++slot) {
@@ -55,7 +55,7 @@ void CentroidSet::Merge(std::int32_t keep, std::int32_t gone, std::int32_t newId
   ids_[keep] = newId;
   slotOf_[newId] = keep;
   members_[keep] = nk + ng;
-  memberCounts_[keep] = nk + ng;
+  inverseCounts_[keep] = 1.0 / (nk + ng);
   ids_[gone] = 0;
   penalties_[gone] = kInfinity;
   --live_;
@@ -72,7 +72,7 @@ bool CentroidSet::CompactIfSparse() {
       std::copy_n(CentroidAt(from), columns_, centroids_.data() + static_cast<std::size_t>(to) * columns_);
       ids_[to] = ids_[from];
       members_[to] = members_[from];
-      memberCounts_[to] = memberCounts_[from];
+      inverseCounts_[to] = inverseCounts_[from];
       penalties_[to] = penalties_[from];
       slotOf_[ids_[to]] = to;
     }
@@ -82,7 +82,7 @@ bool CentroidSet::CompactIfSparse() {
   for (std::int32_t slot = to; slot < slots_; ++slot) {
     ids_[slot] = 0;
     penalties_[slot] = kInfinity;
-    memberCounts_[slot] = 1;
+    inverseCounts_[slot] = 1;
     copies_.Set(slot, copy_.data());
   }
   slots_ = to;

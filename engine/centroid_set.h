@@ -54,9 +54,9 @@ class CentroidSet {
   const ScanBounds& Bounds() const { return bounds_; }
   const ApproximateRows& Copies() const { return copies_; }
   void CopyOf(std::int32_t slot, double* coordinates) const { copies_.Get(slot, coordinates); }
-  // Per slot, padded to whole blocks: member counts as doubles, and
+  // Per slot, padded to whole blocks: 1 / member count as doubles, and
   // penalties (0 for a live slot, infinity for a dead or excluded one).
-  const double* MemberCounts() const { return memberCounts_.data(); }
+  const double* InverseCounts() const { return inverseCounts_.data(); }
   const double* Penalties() const { return penalties_.data(); }
 
   // Leaves a live slot out of the scans, or takes it back.
@@ -82,7 +82,7 @@ class CentroidSet {
   std::vector<std::int32_t> ids_;
   std::vector<std::int32_t> slotOf_;  // by id, 1..2n-1
   std::vector<std::int32_t> members_;
-  std::vector<double> memberCounts_;
+  std::vector<double> inverseCounts_;
   std::vector<double> penalties_;
   std::vector<double> copy_;  // one double copy, for Merge
 };

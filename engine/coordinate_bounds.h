@@ -31,9 +31,11 @@
 // Solving for the 80-bit value gives
 //     low s - allowance <= exact <= high s + allowance,
 // and widening low, high and the allowance by 16u covers the roundings of
-// evaluating the bounds in doubles, and of the Ward weight w = na nb /
-// (na + nb) computed in doubles and multiplied in (a lower bound at or
-// below zero needs no care: every value is at least zero).
+// evaluating the bounds in doubles, and of Ward's weight: the scans divide
+// the bounds by q = 1/na + 1/nb, or compare a lower bound with a bound
+// times q, with 1/n rounded and q summed in doubles, q within 3u of the
+// exact one (a lower bound at or below zero needs no care: every value is
+// at least zero).
 //
 // Centroids are weighted means or midpoints, so they stay within the range
 // of the observations up to 80-bit roundings; Cover() widens M for each new
@@ -68,6 +70,8 @@ class ScanBounds {
   // squared distance of two copies.
   Lanes Lower(Lanes square) const { return square * Splat(low_) - Splat(allowance_); }
   Lanes Upper(Lanes square) const { return square * Splat(high_) + Splat(allowance_); }
+  double Lower(double square) const { return square * low_ - allowance_; }
+  double Upper(double square) const { return square * high_ + allowance_; }
 
   // An exact squared distance (or a multiple of one) in scan units, rounded
   // up or down to a double. Infinity stays infinity.

@@ -3,22 +3,29 @@
 // A scan gives each row a lower and an upper bound of its exact value
 // (engine/coordinate_bounds.h). The least exact value is at or below every
 // upper bound, so only rows whose lower bound reaches the least upper bound
-// can hold it. Take() keeps a running least upper bound in each lane and
-// keeps every row whose lower bound reaches its lane's bound when met; as
-// that bound only falls, the rows kept include every row whose lower bound
+// can hold it. A pass keeps a running bound: every row whose lower bound
+// reaches it when met is kept, and lowers it to the row's upper bound. The
+// bound only falls, so the rows kept include every row whose lower bound
 // reaches the final least, and Least() lets the caller drop the others.
-// Few rows are kept (roughly those that lower a lane's bound), and a block
-// that has none costs a few lane operations.
+//
+// The scans test each row against Bound() with a few lane operations and
+// work out a row's bounds only when the test passes, which is rare: about
+// as often as a row is the nearest so far. A pass may start from a bound
+// already known to be at or above some row's exact value.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <limits>
 #include <vector>
 
 #include "engine/scan_lanes.h"
 
 namespace cluster {
+
+// Above every value in scan units (at most a few times the column count
+// times the object count), yet small enough that multiplying it by 2 stays
+// finite and raises no flag.
+inline constexpr double kNoBound = 1e300;
 
 class LeastCandidates {
  public:
@@ -27,39 +34,33 @@ class LeastCandidates {
     double lower;
   };
 
-  // Room for every row of a scan over `rows` rows, so Take() never allocates.
-  explicit LeastCandidates(std::int32_t rows) : rows_(static_cast<std::size_t>(rows) + kBlockRows) { Clear(); }
-
-  void Clear() noexcept {
-    count_ = 0;
-    // Any finite bound is below this; a row whose bounds are infinite (a
-    // dead or excluded row) is never kept.
-    for (Lanes& least : least_) least = Splat(std::numeric_limits<double>::max());
-  }
-
-  // The bounds of block `block`'s rows.
-  void Take(std::size_t block, const BlockValues& lower, const BlockValues& upper) noexcept {
-    LaneMask reached{};
-    for (int l = 0; l < kBlockLanes; ++l) {
-      least_[l] = LeastOf(least_[l], upper.lanes[l]);
-      reached |= lower.lanes[l] <= least_[l];
+  // One part's pass over its blocks. Its running bound is its own, so the
+  // compiler keeps it in a register and the two threads never write to the
+  // same cache line for every block; Finish() hands it over.
+  class Pass {
+   public:
+    explicit Pass(LeastCandidates& kept, double start = kNoBound) : kept_(kept), bound_(start) {
+      kept_.count_ = 0;
     }
-    if (!AnyLane(reached)) return;
-    for (int r = 0; r < kBlockRows; ++r) {
-      if (lower[r] <= least_[r / kLaneWidth][r % kLaneWidth]) {
-        rows_[count_++] = Row{static_cast<std::int32_t>(block * kBlockRows) + r, lower[r]};
-      }
-    }
-  }
 
-  // The least upper bound taken.
-  double Least() const {
-    double least = std::numeric_limits<double>::max();
-    for (const Lanes& lanes : least_) {
-      for (int i = 0; i < kLaneWidth; ++i) least = lanes[i] < least ? lanes[i] : least;
+    Lanes Bound() const { return Splat(bound_); }
+    // A row whose lower bound reached Bound(), with its bounds.
+    void Keep(std::int32_t slot, double lower, double upper) noexcept {
+      kept_.rows_[kept_.count_++] = Row{slot, lower};
+      if (upper < bound_) bound_ = upper;
     }
-    return least;
-  }
+    void Finish() noexcept { kept_.least_ = bound_; }
+
+   private:
+    LeastCandidates& kept_;
+    double bound_;
+  };
+
+  // Room for every row of a scan over `rows` rows, so a pass never allocates.
+  explicit LeastCandidates(std::int32_t rows) : rows_(static_cast<std::size_t>(rows) + kBlockRows) {}
+
+  // The least upper bound of the last pass (kNoBound when nothing was kept).
+  double Least() const { return least_; }
 
   const Row* begin() const { return rows_.data(); }
   const Row* end() const { return rows_.data() + count_; }
@@ -67,7 +68,7 @@ class LeastCandidates {
  private:
   std::vector<Row> rows_;
   std::size_t count_ = 0;
-  Lanes least_[kBlockLanes];
+  double least_ = kNoBound;
 };
 
 }  // namespace cluster

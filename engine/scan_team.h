@@ -27,8 +27,9 @@ class ScanTeam {
   template <typename Job>
   void Run(std::size_t blocks, Job& job) {
     if (helper_ != nullptr && blocks >= kLeastSharedBlocks) {
-      // The caller starts at once, the helper a moment later.
-      helper_->Run(blocks, blocks * 11 / 20, job);
+      // Halves: between the passes of a run the helper watches for the
+      // next one, so it joins within a moment.
+      helper_->Run(blocks, blocks / 2, job);
       return;
     }
     job(std::size_t{0}, blocks, HelperThread::kFirstPart);

@@ -129,36 +129,42 @@ std::vector<ObjectMerge> SpanningTree::Run(ProgressReport& progress) {
 void SpanningTree::ScanFrom(std::int32_t object) {
   bounds_.Approximate(Row(object), query_.data());
   auto scan = [&](std::size_t first, std::size_t last, HelperThread::Part part) {
-    LeastCandidates& found = parts_[part];
-    found.Clear();
+    LeastCandidates::Pass found(parts_[part]);
     std::int32_t* lowered = lowered_[part].data();
     std::size_t count = 0;
     for (std::size_t block = first; block < last; ++block) {
       const BlockValues squares = copies_.Squares(block, query_.data());
       const std::size_t firstSlot = block * kBlockRows;
       BlockValues below;
-      BlockValues lower;
-      BlockValues upper;
+      LaneMask lowers{};
       LaneMask reached{};
       for (int l = 0; l < kBlockLanes; ++l) {
         const std::size_t at = firstSlot + static_cast<std::size_t>(l * kLaneWidth);
-        const Lanes penalty = LoadLanes(penalties_.data() + at);
-        const Lanes leastAbove = LoadLanes(leastAbove_.data() + at);
-        below.lanes[l] = bounds_.Lower(squares.lanes[l]) + penalty;
+        below.lanes[l] = bounds_.Lower(squares.lanes[l]) + LoadLanes(penalties_.data() + at);
         // Only a distance strictly below an object's least replaces it.
-        reached |= below.lanes[l] < leastAbove;
-        // Bounds of the object's least once this scan has lowered it.
-        lower.lanes[l] = LeastOf(below.lanes[l], LoadLanes(leastBelow_.data() + at));
-        upper.lanes[l] = LeastOf(bounds_.Upper(squares.lanes[l]) + penalty, leastAbove);
+        lowers |= below.lanes[l] < LoadLanes(leastAbove_.data() + at);
+        // The object's least, once this scan has lowered it, may be the
+        // least of all.
+        reached |= LeastOf(below.lanes[l], LoadLanes(leastBelow_.data() + at)) <= found.Bound();
       }
-      if (AnyLane(reached)) {
+      if (AnyLane(lowers)) {
         for (int r = 0; r < kBlockRows; ++r) {
           if (below[r] < leastAbove_[firstSlot + r]) lowered[count++] = static_cast<std::int32_t>(firstSlot) + r;
         }
       }
-      found.Take(block, lower, upper);
+      if (AnyLane(reached)) {
+        for (int r = 0; r < kBlockRows; ++r) {
+          const std::size_t at = firstSlot + static_cast<std::size_t>(r);
+          const double lower = std::min(below[r], leastBelow_[at]);
+          if (lower <= found.Bound()[0]) {
+            const double upper = std::min(bounds_.Upper(squares[r]) + penalties_[at], leastAbove_[at]);
+            found.Keep(static_cast<std::int32_t>(at), lower, upper);
+          }
+        }
+      }
     }
     loweredCount_[part] = count;
+    found.Finish();
   };
   team_.Run(ApproximateRows::BlocksFor(outside_), scan);
   const Real* row = Row(object);

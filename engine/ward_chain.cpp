@@ -17,9 +17,10 @@
 //
 // Each step is one scan over all clusters. The double copies give every
 // cluster a lower and an upper bound of its increase with the chain's last
-// cluster (the weight na nb / (na + nb) computed in doubles), and only the
-// clusters whose lower bound reaches the least upper bound are valued in 80
-// bits: the weight (na nb) / (na + nb), then times the squared distance.
+// cluster, and only the clusters whose lower bound reaches the least upper
+// bound are valued in 80 bits: the weight (na nb) / (na + nb), then times
+// the squared distance. The link that led to the last cluster bounds its
+// nearest neighbour's increase from the start of the scan.
 #include <algorithm>
 #include <vector>
 
@@ -49,7 +50,9 @@ class WardChain {
   std::vector<ObjectMerge> Run(ProgressReport& progress);
 
  private:
-  Neighbour NearestTo(std::int32_t id);
+  // The nearest neighbour of a cluster. `known` is at or above the scan
+  // units of some other cluster's increase with it (kNoBound if none).
+  Neighbour NearestTo(std::int32_t id, double known);
   Real IncreaseOf(std::int32_t slotA, std::int32_t slotB) const {
     const std::int64_t na = set_.MembersAt(slotA);
     const std::int64_t nb = set_.MembersAt(slotB);
@@ -72,18 +75,23 @@ std::vector<ObjectMerge> WardChain::Run(ProgressReport& progress) {
   for (std::int32_t object = 0; object < n_; ++object) objectOf[object + 1] = object;
   std::vector<std::uint8_t> onChain(ids, 0);
   std::vector<std::int32_t> chain;
+  // The increase of each link, chain[i - 1] to chain[i] (none for the first).
+  std::vector<Real> links;
   std::int32_t nextId = n_ + 1;
   while (set_.LiveCount() > 1) {
     if (chain.empty()) {
       std::int32_t slot = 0;
       while (set_.IdAt(slot) == 0) ++slot;
       chain.push_back(set_.IdAt(slot));
+      links.push_back(0);
       onChain[chain.back()] = 1;
     }
     const std::int32_t tip = chain.back();
-    const Neighbour next = NearestTo(tip);
+    // The tip's neighbour is at least as near as the link that led to it.
+    const Neighbour next = NearestTo(tip, chain.size() >= 2 ? set_.Bounds().ScaledAbove(links.back()) : kNoBound);
     if (chain.size() >= 2 && next.id == chain[chain.size() - 2]) {
       chain.resize(chain.size() - 2);
+      links.resize(links.size() - 2);
       onChain[tip] = 0;
       onChain[next.id] = 0;
       merges.push_back({objectOf[tip], objectOf[next.id], next.value});
@@ -98,40 +106,52 @@ std::vector<ObjectMerge> WardChain::Run(ProgressReport& progress) {
       while (chain.back() != next.id) {
         onChain[chain.back()] = 0;
         chain.pop_back();
+        links.pop_back();
       }
     } else {
       chain.push_back(next.id);
+      links.push_back(next.value);
       onChain[next.id] = 1;
     }
   }
   return merges;
 }
 
-Neighbour WardChain::NearestTo(std::int32_t id) {
+Neighbour WardChain::NearestTo(std::int32_t id, double known) {
   const std::int32_t slot = set_.SlotOf(id);
   set_.CopyOf(slot, query_.data());
-  const Lanes size = Splat(set_.MembersAt(slot));
+  const double ownInverse = 1.0 / set_.MembersAt(slot);
+  const Lanes ownInverseLanes = Splat(ownInverse);
   const ScanBounds& bounds = set_.Bounds();
   const ApproximateRows& copies = set_.Copies();
-  const double* counts = set_.MemberCounts();
+  const double* inverses = set_.InverseCounts();
   const double* penalties = set_.Penalties();
+  // The increase is the squared distance divided by q = 1/na + 1/nb, so a
+  // row's lower bound reaches the running bound when its squared distance's
+  // lower bound reaches the bound times q: no division but for kept rows.
   auto scan = [&](std::size_t first, std::size_t last, HelperThread::Part part) {
-    LeastCandidates& found = parts_[part];
-    found.Clear();
+    LeastCandidates::Pass found(parts_[part], known);
     for (std::size_t block = first; block < last; ++block) {
       const BlockValues squares = copies.Squares(block, query_.data());
-      BlockValues lower;
-      BlockValues upper;
+      const std::size_t firstSlot = block * kBlockRows;
+      const Lanes bound = found.Bound();
+      LaneMask reached{};
       for (int l = 0; l < kBlockLanes; ++l) {
-        const std::size_t at = block * kBlockRows + static_cast<std::size_t>(l * kLaneWidth);
-        const Lanes other = LoadLanes(counts + at);
-        const Lanes weight = size * other / (size + other);
-        const Lanes penalty = LoadLanes(penalties + at);
-        lower.lanes[l] = weight * bounds.Lower(squares.lanes[l]) + penalty;
-        upper.lanes[l] = weight * bounds.Upper(squares.lanes[l]) + penalty;
+        const std::size_t at = firstSlot + static_cast<std::size_t>(l * kLaneWidth);
+        const Lanes q = ownInverseLanes + LoadLanes(inverses + at);
+        reached |= bounds.Lower(squares.lanes[l]) + LoadLanes(penalties + at) <= bound * q;
       }
-      found.Take(block, lower, upper);
+      if (!AnyLane(reached)) continue;
+      for (int r = 0; r < kBlockRows; ++r) {
+        const std::size_t at = firstSlot + static_cast<std::size_t>(r);
+        const double q = ownInverse + inverses[at];
+        const double lower = bounds.Lower(squares[r]) + penalties[at];
+        if (lower <= found.Bound()[0] * q) {
+          found.Keep(static_cast<std::int32_t>(at), lower / q, bounds.Upper(squares[r]) / q);
+        }
+      }
     }
+    found.Finish();
   };
   set_.Exclude(slot);
   team_.Run(set_.Blocks(), scan);
