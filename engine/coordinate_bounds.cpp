@@ -63,8 +63,9 @@ std::vector<Real> CentredRows(const Real* values, std::int32_t rows, std::int32_
     }
     // All of one sign and within a factor 2.5: the midpoint m then has
     // m / 2 <= x <= 2 m for every value x.
-    const bool positive = least > 0 && greatest <= least * Real{2.5L};
-    const bool negative = greatest < 0 && least >= greatest * Real{2.5L};
+    // (Dividing rather than multiplying raises no overflow flag.)
+    const bool positive = least > 0 && greatest / Real{2.5L} <= least;
+    const bool negative = greatest < 0 && least / Real{2.5L} >= greatest;
     if (!positive && !negative) continue;
     const Real middle = least / 2 + greatest / 2;
     for (std::int32_t r = 0; r < rows; ++r) centred[static_cast<std::size_t>(r) * columns + k] -= middle;
@@ -87,6 +88,7 @@ ScanBounds::ScanBounds(const Real* values, std::int32_t rows, std::int32_t colum
       greatest = std::max(greatest, x);
     }
     shift_[k] = least / 2 + greatest / 2;
+    if (greatest / 4 - least / 4 > std::ldexp(Real{1}, kGreatestExponent)) throw EOverflow();
     for (std::int32_t r = 0; r < rows; ++r) {
       const Real y = std::fabs(values[static_cast<std::size_t>(r) * columns + k] - shift_[k]);
       largest_[k] = std::max(largest_[k], y);

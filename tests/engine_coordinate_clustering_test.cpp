@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/errors.h"
+#include "common/float_checks.h"
 #include "engine/analysis_store.h"
 #include "engine/cluster_types.h"
 #include "engine/coordinate_clustering.h"
@@ -226,6 +227,23 @@ TEST(CoordinateClustering, RefusesBadInput) {
   EXPECT_THROW(ClusterCoordinates(endless.data(), 3, 1, kSingleLinkage), EOverflow);
   const std::vector<Real> vast = {0, std::ldexp(Real{1}, 9000)};
   EXPECT_THROW(ClusterCoordinates(vast.data(), 2, 1, kWardMethod), EOverflow);
+}
+
+TEST(CoordinateClustering, RaisesNoFloatingPointError) {
+  // Callers read the error flags after a run (common/float_checks.h): the
+  // scans' infinite penalties and bounds must raise none of them.
+  std::mt19937_64 random(11);
+  std::vector<Real> values = RandomObservations(1000, 3, 0, random);
+  for (std::size_t i = 0; i < 300; ++i) values[i] = 4;  // duplicates
+  // Far beyond the double range, where the scans' copies must be scaled.
+  const std::vector<Real> huge = {std::ldexp(Real{1}, 5000), std::ldexp(Real{1}, 5000) * 1.5L,
+                                  std::ldexp(Real{1}, 5000) * 1.25L};
+  for (const std::uint8_t method : kCoordinateMethods) {
+    ClearFloatFlags();
+    ClusterCoordinates(values.data(), 1000, 3, method);
+    ClusterCoordinates(huge.data(), 3, 1, method);
+    EXPECT_NO_THROW(RaiseFloatErrors()) << "method " << int{method};
+  }
 }
 
 TEST(CoordinateClustering, ReportsProgressUpToTheEnd) {
