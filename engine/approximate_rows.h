@@ -33,20 +33,40 @@ class ApproximateRows {
   // Copies row `from` over row `to`.
   void Move(std::int32_t from, std::int32_t to);
 
-  // The double squared distances from `query` (`columns` coordinates) to the
-  // rows of one block, each the sum of squared differences in column order.
-  BlockValues Squares(std::size_t block, const double* query) const {
-    const double* cells = cells_.data() + block * blockSize_;
-    BlockValues sums{};
-    for (std::int32_t k = 0; k < columns_; ++k) {
-      const Lanes q = Splat(query[k]);
-      for (int l = 0; l < kBlockLanes; ++l) {
-        const Lanes difference = LoadLanes(cells + l * kLaneWidth) - q;
-        sums.lanes[l] += difference * difference;
+  // What a scan reads of the rows, small enough for a scanning thread to
+  // keep its own copy (see engine/scan_team.h).
+  class Reader {
+   public:
+    // The double squared distances from `query` (`columns` coordinates) to
+    // the rows of one block, each the sum of squared differences in column
+    // order.
+    BlockValues Squares(std::size_t block, const double* query) const {
+      const double* cells = cells_ + block * blockSize_;
+      BlockValues sums{};
+      for (std::int32_t k = 0; k < columns_; ++k) {
+        const Lanes q = Splat(query[k]);
+        for (int l = 0; l < kBlockLanes; ++l) {
+          const Lanes difference = LoadLanes(cells + l * kLaneWidth) - q;
+          sums.lanes[l] += difference * difference;
+        }
+        cells += kBlockRows;
       }
-      cells += kBlockRows;
+      return sums;
     }
-    return sums;
+
+   private:
+    friend class ApproximateRows;
+    const double* cells_;
+    std::size_t blockSize_;
+    std::int32_t columns_;
+  };
+
+  Reader Scan() const {
+    Reader reader;
+    reader.cells_ = cells_.data();
+    reader.blockSize_ = blockSize_;
+    reader.columns_ = columns_;
+    return reader;
   }
 
  private:
@@ -59,16 +79,5 @@ class ApproximateRows {
   std::size_t blockSize_ = 0;  // doubles per block
   std::vector<double> cells_;
 };
-
-// The slot numbers of a block's rows, as lanes (exact in doubles), for
-// scans that treat the rows before and after a slot differently.
-inline BlockValues SlotNumbers(std::size_t block) {
-  const double first = static_cast<double>(block * kBlockRows);
-  BlockValues slots;
-  for (int l = 0; l < kBlockLanes; ++l) {
-    slots.lanes[l] = Lanes{first + l * kLaneWidth, first + l * kLaneWidth + 1};
-  }
-  return slots;
-}
 
 }  // namespace cluster

@@ -129,35 +129,41 @@ void CentroidLinkage::ClearCandidate(std::int32_t slot) {
 void CentroidLinkage::Rescan(std::int32_t slot) {
   const std::int32_t id = set_.IdAt(slot);
   set_.CopyOf(slot, query_.data());
-  const ScanBounds& bounds = set_.Bounds();
-  const ApproximateRows& copies = set_.Copies();
-  const double* penalties = set_.Penalties();
+  const ApproximateRows::Reader reader = set_.Copies().Scan();
+  const BoundFactors factors = set_.Bounds().Factors();
+  const double* const penaltyData = set_.Penalties();
+  const double* const queryData = query_.data();
   const std::size_t firstBlock = static_cast<std::size_t>(slot + 1) / kBlockRows;
-  const Lanes self = Splat(slot);
-  auto scan = [&](std::size_t first, std::size_t last, HelperThread::Part part) {
+  // The lanes test every row of a block; only rows of the first block can
+  // lie at or before `slot`, and the kept rows are checked one by one.
+  auto scan = [&](BlockRange range, HelperThread::Part part) {
+    const ApproximateRows::Reader rows = reader;
+    const BoundFactors bounds = factors;
+    const double* const penalties = penaltyData;
+    const double* const query = queryData;
+    const std::int32_t own = slot;
     LeastCandidates::Pass found(parts_[part]);
-    for (std::size_t block = firstBlock + first; block < firstBlock + last; ++block) {
-      const BlockValues squares = copies.Squares(block, query_.data());
+    range.ForEach([&](std::size_t block) {
+      const BlockValues squares = rows.Squares(block, query);
       const std::size_t firstSlot = block * kBlockRows;
-      const BlockValues slots = SlotNumbers(block);
       BlockValues lower;
       LaneMask reached{};
       for (int l = 0; l < kBlockLanes; ++l) {
         const Lanes penalty = LoadLanes(penalties + firstSlot + static_cast<std::size_t>(l * kLaneWidth));
         lower.lanes[l] = bounds.Lower(squares.lanes[l]) + penalty;
-        reached |= (slots.lanes[l] > self) & (lower.lanes[l] <= found.Bound());
+        reached |= lower.lanes[l] <= found.Bound();
       }
-      if (!AnyLane(reached)) continue;
+      if (!AnyLane(reached)) return;
       for (int r = 0; r < kBlockRows; ++r) {
         const std::int32_t other = static_cast<std::int32_t>(firstSlot) + r;
-        if (other > slot && lower[r] <= found.Bound()[0]) {
+        if (other > own && lower[r] <= found.Bound()[0]) {
           found.Keep(other, lower[r], bounds.Upper(squares[r]) + penalties[other]);
         }
       }
-    }
+    });
     found.Finish();
   };
-  team_.Run(set_.Blocks() - std::min(firstBlock, set_.Blocks()), scan);
+  team_.Run(std::min(firstBlock, set_.Blocks()), set_.Blocks(), scan);
   const double least = std::min(parts_[0].Least(), parts_[1].Least());
   std::int32_t bestId = 0;
   Real bestValue = 0;
@@ -182,58 +188,62 @@ void CentroidLinkage::Rescan(std::int32_t slot) {
 void CentroidLinkage::ScanNewCluster(std::int32_t slot) {
   const std::int32_t id = set_.IdAt(slot);
   set_.CopyOf(slot, query_.data());
-  const ScanBounds& bounds = set_.Bounds();
-  const ApproximateRows& copies = set_.Copies();
-  const double* penalties = set_.Penalties();
-  const double* candidateAbove = candidateAbove_.data();
-  const Lanes self = Splat(slot);
-  auto scan = [&](std::size_t first, std::size_t last, HelperThread::Part part) {
-    LeastCandidates::Pass found(parts_[part]);
-    std::int32_t* lowered = lowered_[part].data();
+  const ApproximateRows::Reader reader = set_.Copies().Scan();
+  const BoundFactors factors = set_.Bounds().Factors();
+  const double* const penaltyData = set_.Penalties();
+  const double* const aboveData = candidateAbove_.data();
+  const double* const queryData = query_.data();
+  // The lanes test every row of a block; only the block that holds `slot`
+  // has rows on both sides of it, and kept rows are checked one by one.
+  auto scan = [&](BlockRange range, HelperThread::Part part) {
+    const ApproximateRows::Reader rows = reader;
+    const BoundFactors bounds = factors;
+    const double* const penalties = penaltyData;
+    const double* const candidateAbove = aboveData;
+    const double* const query = queryData;
+    const std::int32_t own = slot;
+    std::int32_t* const lowered = lowered_[part].data();
     std::size_t count = 0;
-    for (std::size_t block = first; block < last; ++block) {
-      const BlockValues squares = copies.Squares(block, query_.data());
-      const BlockValues slots = SlotNumbers(block);
+    LeastCandidates::Pass found(parts_[part]);
+    range.ForEach([&](std::size_t block) {
+      const BlockValues squares = rows.Squares(block, query);
       const std::int32_t firstSlot = static_cast<std::int32_t>(block * kBlockRows);
       BlockValues lower;
       for (int l = 0; l < kBlockLanes; ++l) {
         const Lanes penalty = LoadLanes(penalties + firstSlot + l * kLaneWidth);
         lower.lanes[l] = bounds.Lower(squares.lanes[l]) + penalty;
       }
-      if (firstSlot < slot) {
+      if (firstSlot < own) {
         // The earlier clusters whose pair with the new one may lie below
         // their candidates.
         LaneMask reached{};
         for (int l = 0; l < kBlockLanes; ++l) {
-          const Lanes above = LoadLanes(candidateAbove + firstSlot + l * kLaneWidth);
-          reached |= (slots.lanes[l] < self) & (lower.lanes[l] <= above);
+          reached |= lower.lanes[l] <= LoadLanes(candidateAbove + firstSlot + l * kLaneWidth);
         }
         if (AnyLane(reached)) {
-          for (int r = 0; r < kBlockRows && firstSlot + r < slot; ++r) {
+          for (int r = 0; r < kBlockRows && firstSlot + r < own; ++r) {
             if (lower[r] <= candidateAbove[firstSlot + r]) lowered[count++] = firstSlot + r;
           }
         }
       }
-      if (firstSlot + kBlockRows - 1 > slot) {
+      if (firstSlot + kBlockRows - 1 > own) {
         // The later clusters that may hold the new one's least pair.
         LaneMask reached{};
-        for (int l = 0; l < kBlockLanes; ++l) {
-          reached |= (slots.lanes[l] > self) & (lower.lanes[l] <= found.Bound());
-        }
+        for (int l = 0; l < kBlockLanes; ++l) reached |= lower.lanes[l] <= found.Bound();
         if (AnyLane(reached)) {
           for (int r = 0; r < kBlockRows; ++r) {
             const std::int32_t other = firstSlot + r;
-            if (other > slot && lower[r] <= found.Bound()[0]) {
+            if (other > own && lower[r] <= found.Bound()[0]) {
               found.Keep(other, lower[r], bounds.Upper(squares[r]) + penalties[other]);
             }
           }
         }
       }
-    }
+    });
     loweredCount_[part] = count;
     found.Finish();
   };
-  team_.Run(set_.Blocks(), scan);
+  team_.Run(0, set_.Blocks(), scan);
   for (int part = 0; part < 2; ++part) {
     for (std::size_t i = 0; i < loweredCount_[part]; ++i) {
       const std::int32_t earlier = lowered_[part][i];

@@ -147,9 +147,9 @@ void ScanBounds::SetAllowance() {
   const Real allowance =
       (1 + gammaL) * (subnormalSums / (1 - gamma) + fromDifferences) / (1 - t) + subnormalExact;
   const Real widen = 16 * u;
-  high_ = DoubleAbove(high * (1 + widen));
-  low_ = DoubleBelow(low * (1 - widen));
-  allowance_ = DoubleAbove(allowance * (1 + widen));
+  factors_.high = DoubleAbove(high * (1 + widen));
+  factors_.low = DoubleBelow(low * (1 - widen));
+  factors_.allowance = DoubleAbove(allowance * (1 + widen));
 }
 
 double ScanBounds::ScaledAbove(Real exact) const { return DoubleAbove(std::ldexp(exact, -2 * exponent_)); }

@@ -51,6 +51,19 @@
 
 namespace cluster {
 
+// The factors that turn a double squared distance into bounds (see above),
+// small enough for a scanning thread to keep its own copy.
+struct BoundFactors {
+  double low;
+  double high;
+  double allowance;
+
+  Lanes Lower(Lanes square) const { return square * Splat(low) - Splat(allowance); }
+  Lanes Upper(Lanes square) const { return square * Splat(high) + Splat(allowance); }
+  double Lower(double square) const { return square * low - allowance; }
+  double Upper(double square) const { return square * high + allowance; }
+};
+
 class ScanBounds {
  public:
   // For `rows` observations of `columns` coordinates (row-major). Throws
@@ -66,12 +79,9 @@ class ScanBounds {
   // Widens the allowance, where needed, to cover a new centroid.
   void Cover(const Real* row);
 
-  // Bounds of the exact squared distance, in scan units, from the double
-  // squared distance of two copies.
-  Lanes Lower(Lanes square) const { return square * Splat(low_) - Splat(allowance_); }
-  Lanes Upper(Lanes square) const { return square * Splat(high_) + Splat(allowance_); }
-  double Lower(double square) const { return square * low_ - allowance_; }
-  double Upper(double square) const { return square * high_ + allowance_; }
+  // The factors for bounds of the exact squared distance, in scan units,
+  // from the double squared distance of two copies.
+  BoundFactors Factors() const { return factors_; }
 
   // An exact squared distance (or a multiple of one) in scan units, rounded
   // up or down to a double. Infinity stays infinity.
@@ -85,9 +95,7 @@ class ScanBounds {
   int exponent_ = 0;           // scan units: (c - shift) * 2^-exponent
   std::vector<Real> shift_;    // the middle of each column's range
   std::vector<Real> largest_;  // M: the largest |y| of each column, in scan units
-  double low_ = 1;
-  double high_ = 1;
-  double allowance_ = 0;
+  BoundFactors factors_{1, 1, 0};
 };
 
 // Throws EInvalidOp for the first of `count` values that is not a number,

@@ -34,25 +34,29 @@ class LeastCandidates {
     double lower;
   };
 
-  // One part's pass over its blocks. Its running bound is its own, so the
-  // compiler keeps it in a register and the two threads never write to the
-  // same cache line for every block; Finish() hands it over.
+  // One part's pass over its blocks, a local of the thread that runs it:
+  // its running bound and count stay in that thread's registers, and
+  // Finish() hands them over.
   class Pass {
    public:
-    explicit Pass(LeastCandidates& kept, double start = kNoBound) : kept_(kept), bound_(start) {
-      kept_.count_ = 0;
-    }
+    explicit Pass(LeastCandidates& kept, double start = kNoBound)
+        : kept_(kept), rows_(kept.rows_.data()), bound_(start) {}
 
     Lanes Bound() const { return Splat(bound_); }
     // A row whose lower bound reached Bound(), with its bounds.
     void Keep(std::int32_t slot, double lower, double upper) noexcept {
-      kept_.rows_[kept_.count_++] = Row{slot, lower};
+      rows_[count_++] = Row{slot, lower};
       if (upper < bound_) bound_ = upper;
     }
-    void Finish() noexcept { kept_.least_ = bound_; }
+    void Finish() noexcept {
+      kept_.count_ = count_;
+      kept_.least_ = bound_;
+    }
 
    private:
     LeastCandidates& kept_;
+    Row* rows_;
+    std::size_t count_ = 0;
     double bound_;
   };
 

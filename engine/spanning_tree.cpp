@@ -128,45 +128,57 @@ std::vector<ObjectMerge> SpanningTree::Run(ProgressReport& progress) {
 
 void SpanningTree::ScanFrom(std::int32_t object) {
   bounds_.Approximate(Row(object), query_.data());
-  auto scan = [&](std::size_t first, std::size_t last, HelperThread::Part part) {
-    LeastCandidates::Pass found(parts_[part]);
-    std::int32_t* lowered = lowered_[part].data();
+  const ApproximateRows::Reader reader = copies_.Scan();
+  const BoundFactors factors = bounds_.Factors();
+  const double* const penaltyData = penalties_.data();
+  const double* const aboveData = leastAbove_.data();
+  const double* const belowData = leastBelow_.data();
+  const double* const queryData = query_.data();
+  auto scan = [&](BlockRange range, HelperThread::Part part) {
+    const ApproximateRows::Reader rows = reader;
+    const BoundFactors bounds = factors;
+    const double* const penalties = penaltyData;
+    const double* const leastAbove = aboveData;
+    const double* const leastBelow = belowData;
+    const double* const query = queryData;
+    std::int32_t* const lowered = lowered_[part].data();
     std::size_t count = 0;
-    for (std::size_t block = first; block < last; ++block) {
-      const BlockValues squares = copies_.Squares(block, query_.data());
+    LeastCandidates::Pass found(parts_[part]);
+    range.ForEach([&](std::size_t block) {
+      const BlockValues squares = rows.Squares(block, query);
       const std::size_t firstSlot = block * kBlockRows;
       BlockValues below;
       LaneMask lowers{};
       LaneMask reached{};
       for (int l = 0; l < kBlockLanes; ++l) {
         const std::size_t at = firstSlot + static_cast<std::size_t>(l * kLaneWidth);
-        below.lanes[l] = bounds_.Lower(squares.lanes[l]) + LoadLanes(penalties_.data() + at);
+        below.lanes[l] = bounds.Lower(squares.lanes[l]) + LoadLanes(penalties + at);
         // Only a distance strictly below an object's least replaces it.
-        lowers |= below.lanes[l] < LoadLanes(leastAbove_.data() + at);
+        lowers |= below.lanes[l] < LoadLanes(leastAbove + at);
         // The object's least, once this scan has lowered it, may be the
         // least of all.
-        reached |= LeastOf(below.lanes[l], LoadLanes(leastBelow_.data() + at)) <= found.Bound();
+        reached |= LeastOf(below.lanes[l], LoadLanes(leastBelow + at)) <= found.Bound();
       }
       if (AnyLane(lowers)) {
         for (int r = 0; r < kBlockRows; ++r) {
-          if (below[r] < leastAbove_[firstSlot + r]) lowered[count++] = static_cast<std::int32_t>(firstSlot) + r;
+          if (below[r] < leastAbove[firstSlot + r]) lowered[count++] = static_cast<std::int32_t>(firstSlot) + r;
         }
       }
       if (AnyLane(reached)) {
         for (int r = 0; r < kBlockRows; ++r) {
           const std::size_t at = firstSlot + static_cast<std::size_t>(r);
-          const double lower = std::min(below[r], leastBelow_[at]);
+          const double lower = std::min(below[r], leastBelow[at]);
           if (lower <= found.Bound()[0]) {
-            const double upper = std::min(bounds_.Upper(squares[r]) + penalties_[at], leastAbove_[at]);
+            const double upper = std::min(bounds.Upper(squares[r]) + penalties[at], leastAbove[at]);
             found.Keep(static_cast<std::int32_t>(at), lower, upper);
           }
         }
       }
-    }
+    });
     loweredCount_[part] = count;
     found.Finish();
   };
-  team_.Run(ApproximateRows::BlocksFor(outside_), scan);
+  team_.Run(0, ApproximateRows::BlocksFor(outside_), scan);
   const Real* row = Row(object);
   for (int part = 0; part < 2; ++part) {
     for (std::size_t i = 0; i < loweredCount_[part]; ++i) {

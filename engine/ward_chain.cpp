@@ -121,40 +121,46 @@ Neighbour WardChain::NearestTo(std::int32_t id, double known) {
   const std::int32_t slot = set_.SlotOf(id);
   set_.CopyOf(slot, query_.data());
   const double ownInverse = 1.0 / set_.MembersAt(slot);
-  const Lanes ownInverseLanes = Splat(ownInverse);
-  const ScanBounds& bounds = set_.Bounds();
-  const ApproximateRows& copies = set_.Copies();
-  const double* inverses = set_.InverseCounts();
-  const double* penalties = set_.Penalties();
+  const ApproximateRows::Reader reader = set_.Copies().Scan();
+  const BoundFactors factors = set_.Bounds().Factors();
+  const double* const inverseData = set_.InverseCounts();
+  const double* const penaltyData = set_.Penalties();
+  const double* const queryData = query_.data();
   // The increase is the squared distance divided by q = 1/na + 1/nb, so a
   // row's lower bound reaches the running bound when its squared distance's
   // lower bound reaches the bound times q: no division but for kept rows.
-  auto scan = [&](std::size_t first, std::size_t last, HelperThread::Part part) {
+  auto scan = [&](BlockRange range, HelperThread::Part part) {
+    const ApproximateRows::Reader rows = reader;
+    const BoundFactors bounds = factors;
+    const double* const inverses = inverseData;
+    const double* const penalties = penaltyData;
+    const double* const query = queryData;
+    const double inverse = ownInverse;
     LeastCandidates::Pass found(parts_[part], known);
-    for (std::size_t block = first; block < last; ++block) {
-      const BlockValues squares = copies.Squares(block, query_.data());
+    range.ForEach([&](std::size_t block) {
+      const BlockValues squares = rows.Squares(block, query);
       const std::size_t firstSlot = block * kBlockRows;
       const Lanes bound = found.Bound();
       LaneMask reached{};
       for (int l = 0; l < kBlockLanes; ++l) {
         const std::size_t at = firstSlot + static_cast<std::size_t>(l * kLaneWidth);
-        const Lanes q = ownInverseLanes + LoadLanes(inverses + at);
+        const Lanes q = Splat(inverse) + LoadLanes(inverses + at);
         reached |= bounds.Lower(squares.lanes[l]) + LoadLanes(penalties + at) <= bound * q;
       }
-      if (!AnyLane(reached)) continue;
+      if (!AnyLane(reached)) return;
       for (int r = 0; r < kBlockRows; ++r) {
         const std::size_t at = firstSlot + static_cast<std::size_t>(r);
-        const double q = ownInverse + inverses[at];
+        const double q = inverse + inverses[at];
         const double lower = bounds.Lower(squares[r]) + penalties[at];
         if (lower <= found.Bound()[0] * q) {
           found.Keep(static_cast<std::int32_t>(at), lower / q, bounds.Upper(squares[r]) / q);
         }
       }
-    }
+    });
     found.Finish();
   };
   set_.Exclude(slot);
-  team_.Run(set_.Blocks(), scan);
+  team_.Run(0, set_.Blocks(), scan);
   set_.Include(slot);
   const double least = std::min(parts_[0].Least(), parts_[1].Least());
   Neighbour best;
