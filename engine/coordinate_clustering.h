@@ -19,9 +19,11 @@
 //
 // Every value is computed in 80 bits from the coordinates (centroids are
 // kept in 80 bits), and every decision is taken on those values; doubles
-// only rule rows out of the scans (engine/coordinate_bounds.h). So heights
-// agree with the matrix engine's to about 1e-15 relative or better, and on
-// data whose values have no ties within 1e-12 the merges are the same.
+// only rule rows out of the scans (engine/coordinate_bounds.h). Heights
+// agree with the matrix engine's far within 1e-12 relative (its update
+// rules round differently; single linkage's heights are the very same), and
+// where no two values that a decision compares lie within 1e-12 of each
+// other the merges are the same.
 //
 // Output is in the matrix engine's merge order: for ward and single the
 // merges sorted by height (a stable sort), for centroid and median the order
@@ -37,8 +39,9 @@
 // merges of equal height stay in that order. single: the tree grows by the
 // nearest outside object, the lowest-numbered of equal ones, each attached
 // to the first tree object found at its least distance; edges of equal
-// length stay in the order the tree took them. Exact agreement with the
-// matrix engine's merges is promised only where no two values tie.
+// length stay in the order the tree took them. Where values tie, the merges
+// may differ from the matrix engine's (whose values differ in their last
+// bits), but follow the rule above.
 //
 // Time: single O(n^2 d); the others O(n^2 d) in practice. The scans use a
 // second core when there is one (common/helper_thread.h).

@@ -2,18 +2,17 @@
 //
 // Every scan of the coordinate methods computes one value per row from that
 // row alone, so its blocks split into two independent parts
-// (common/helper_thread.h); the parts claim runs of blocks as they go. A short scan is not worth the hand-over and runs
-// on the caller alone; so does every scan when the machine has one core or
-// the set is small. Either way a job is called once for each part, the
-// second part possibly empty, so that results kept per part are always
-// reset by their own call.
+// (common/helper_thread.h), which claim runs of blocks as they go. A short
+// scan is not worth the hand-over and runs on the caller alone; so does
+// every scan when the machine has one core or the set is small. Either way
+// a job is called once for each part, the second part possibly empty, so
+// that results kept per part are always reset by their own call.
 //
 // A job first copies what it reads for every block (pointers, the bound
 // factors, the rows' Reader) into locals of its own. The job and whatever it
 // refers to live with the caller, next to data the caller writes while its
 // own part runs; reading them again for every block would pass those cache
-// lines back and forth between the cores, which once cost the helper half
-// its time.
+// lines back and forth between the cores (it cost the helper half its time).
 #pragma once
 
 #include <atomic>
