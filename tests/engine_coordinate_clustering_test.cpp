@@ -122,6 +122,22 @@ TEST(CoordinateClustering, SameTreesFarFromTheOrigin) {
   ExpectLikeMatrixEngine(values, 90, 2);
 }
 
+TEST(CoordinateClustering, SameTreesOnClusteredObservations) {
+  // Tight groups around scattered centres: many near neighbours, and merges
+  // of large clusters at the end.
+  std::mt19937_64 random(31);
+  std::normal_distribution<double> normal(0, 1);
+  const std::int32_t n = 240;
+  const std::int32_t columns = 3;
+  std::vector<Real> centres(8 * columns);
+  for (Real& centre : centres) centre = 10 * normal(random);
+  std::vector<Real> values(static_cast<std::size_t>(n) * columns);
+  for (std::int32_t i = 0; i < n; ++i) {
+    for (std::int32_t k = 0; k < columns; ++k) values[i * columns + k] = centres[(i % 8) * columns + k] + normal(random) / 4;
+  }
+  ExpectLikeMatrixEngine(values, n, columns);
+}
+
 TEST(CoordinateClustering, SameTreesWhenScansAreSharedAndSlotsCompacted) {
   // Enough rows for the helper thread to take part and for dead slots to be
   // compacted away several times.
@@ -207,6 +223,24 @@ TEST(CoordinateClustering, IdenticalObjectsMergeAtZero) {
   }
 }
 
+TEST(CoordinateClustering, TiesFollowTheDocumentedRule) {
+  // 0, 2, 4: the pairs (1, 2) and (2, 3) tie. The one whose higher id is
+  // lower comes first, so 1 and 2 merge, then 3 joins them.
+  const std::vector<Real> spaced = {0, 2, 4};
+  const Merges centroid = {{1, 2, 4, 4, 2}, {3, 4, 5, 9, 3}};
+  EXPECT_TRUE(SameMerges(ClusterCoordinates(spaced.data(), 3, 1, kCentroidMethod), centroid));
+  EXPECT_TRUE(SameMerges(ClusterCoordinates(spaced.data(), 3, 1, kMedianMethod), centroid));
+  // Ward: 2 is 1's nearest, and 1 (not 3) is 2's.
+  const Merges ward = {{1, 2, 4, 2, 2}, {3, 4, 5, 6, 3}};
+  EXPECT_TRUE(SameMerges(ClusterCoordinates(spaced.data(), 3, 1, kWardMethod), ward));
+  // Single linkage on 0, 1, 2, 3: the tree grows from 1 to 2, 3 and 4, and
+  // the equal edges stay in that order, so 3 joins {1, 2} before 4 does
+  // (the matrix engine would pair 3 with 4 first).
+  const std::vector<Real> even = {0, 1, 2, 3};
+  const Merges single = {{1, 2, 5, 1, 2}, {3, 5, 6, 1, 3}, {4, 6, 7, 1, 4}};
+  EXPECT_TRUE(SameMerges(ClusterCoordinates(even.data(), 4, 1, kSingleLinkage), single));
+}
+
 TEST(CoordinateClustering, TiesStillGiveATree) {
   // Points of a small grid: many equal distances, and duplicates.
   std::mt19937_64 random(3);
@@ -243,6 +277,20 @@ TEST(CoordinateClustering, RaisesNoFloatingPointError) {
     ClusterCoordinates(values.data(), 1000, 3, method);
     ClusterCoordinates(huge.data(), 3, 1, method);
     EXPECT_NO_THROW(RaiseFloatErrors()) << "method " << int{method};
+  }
+}
+
+TEST(CoordinateClustering, AProgressErrorAbandonsTheRun) {
+  // Long enough for the helper thread to share the scans.
+  std::mt19937_64 random(41);
+  const std::vector<Real> values = RandomObservations(1200, 2, 0, random);
+  struct Stop {};
+  for (const std::uint8_t method : kCoordinateMethods) {
+    EXPECT_THROW(ClusterCoordinates(values.data(), 1200, 2, method,
+                                    [](double done) {
+                                      if (done > 0.3) throw Stop();
+                                    }),
+                 Stop);
   }
 }
 
