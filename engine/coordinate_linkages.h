@@ -47,10 +47,10 @@ class ProgressReport {
   double next_ = 0;
 };
 
-// The fraction of a run's work done after `merges` of n - 1 merges, where a
-// merge costs a scan over the clusters still active.
-inline double WorkDone(std::int32_t merges, std::int32_t n) {
-  const double left = static_cast<double>(n - merges) / n;
+// The fraction of a run's work done after `steps` of n - 1 steps, where a
+// step costs a scan over the clusters (or objects) still left.
+inline double WorkDone(std::int32_t steps, std::int32_t n) {
+  const double left = static_cast<double>(n - steps) / n;
   return 1 - left * left;
 }
 
