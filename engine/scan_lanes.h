@@ -34,6 +34,7 @@ inline void StoreLanes(double* to, Lanes lanes) { std::memcpy(to, &lanes, sizeof
 inline Lanes Splat(double value) { return Lanes{value, value}; }
 
 inline Lanes LeastOf(Lanes a, Lanes b) { return a < b ? a : b; }
+inline Lanes LargestOf(Lanes a, Lanes b) { return a > b ? a : b; }
 
 inline bool AnyLane(LaneMask mask) { return (mask[0] | mask[1]) != 0; }
 

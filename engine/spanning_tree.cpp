@@ -152,7 +152,9 @@ void SpanningTree::ScanFrom(std::int32_t object) {
       LaneMask reached{};
       for (int l = 0; l < kBlockLanes; ++l) {
         const std::size_t at = firstSlot + static_cast<std::size_t>(l * kLaneWidth);
-        below.lanes[l] = bounds.Lower(squares.lanes[l]) + LoadLanes(penalties + at);
+        // A squared distance is never below zero, so an object already at
+        // distance zero is never valued again.
+        below.lanes[l] = LargestOf(bounds.Lower(squares.lanes[l]), Splat(0)) + LoadLanes(penalties + at);
         // Only a distance strictly below an object's least replaces it.
         lowers |= below.lanes[l] < LoadLanes(leastAbove + at);
         // The object's least, once this scan has lowered it, may be the
