@@ -64,6 +64,9 @@ class CentroidLinkage {
   // Values the pairs of the new cluster in `slot` (see the opening comment).
   void ScanNewCluster(std::int32_t slot);
   void SetCandidate(std::int32_t slot, Real value, std::int32_t partner);
+  // The least of the pairs the last scan from `slot` kept becomes its
+  // candidate (none: no later pairs).
+  void SetLeastCandidate(std::int32_t slot);
   void ClearCandidate(std::int32_t slot);
   // Rebuilds the candidate tree after the slots were compacted.
   void RebuildCandidates();
@@ -132,7 +135,6 @@ void CentroidLinkage::ClearCandidate(std::int32_t slot) {
 }
 
 void CentroidLinkage::Rescan(std::int32_t slot) {
-  const std::int32_t id = set_.IdAt(slot);
   set_.CopyOf(slot, query_.data());
   const ApproximateRows::Reader reader = set_.Copies().Scan();
   const BoundFactors factors = set_.Bounds().Factors();
@@ -169,25 +171,7 @@ void CentroidLinkage::Rescan(std::int32_t slot) {
     found.Finish();
   };
   team_.Run(std::min(firstBlock, set_.Blocks()), set_.Blocks(), scan);
-  const double least = std::min(parts_[0].Least(), parts_[1].Least());
-  std::int32_t bestId = 0;
-  Real bestValue = 0;
-  for (const LeastCandidates& found : parts_) {
-    for (const LeastCandidates::Row& row : found) {
-      if (row.lower > least) continue;
-      const Real value = set_.SquaredDistanceOf(slot, row.slot);
-      const std::int32_t other = set_.IdAt(row.slot);
-      if (bestId == 0 || PairBefore(value, id, other, bestValue, id, bestId)) {
-        bestId = other;
-        bestValue = value;
-      }
-    }
-  }
-  if (bestId == 0) {
-    ClearCandidate(slot);
-  } else {
-    SetCandidate(slot, bestValue, bestId);
-  }
+  SetLeastCandidate(slot);
 }
 
 void CentroidLinkage::ScanNewCluster(std::int32_t slot) {
@@ -220,14 +204,16 @@ void CentroidLinkage::ScanNewCluster(std::int32_t slot) {
       }
       if (firstSlot < own) {
         // The earlier clusters whose pair with the new one may lie below
-        // their candidates.
+        // their candidates: only a pair strictly below takes a candidate's
+        // place, and none can where its lower bound reaches the double at
+        // or above the candidate's value.
         LaneMask reached{};
         for (int l = 0; l < kBlockLanes; ++l) {
-          reached |= lower.lanes[l] <= LoadLanes(candidateAbove + firstSlot + l * kLaneWidth);
+          reached |= lower.lanes[l] < LoadLanes(candidateAbove + firstSlot + l * kLaneWidth);
         }
         if (AnyLane(reached)) {
           for (int r = 0; r < kBlockRows && firstSlot + r < own; ++r) {
-            if (lower[r] <= candidateAbove[firstSlot + r]) lowered[count++] = firstSlot + r;
+            if (lower[r] < candidateAbove[firstSlot + r]) lowered[count++] = firstSlot + r;
           }
         }
       }
@@ -256,24 +242,17 @@ void CentroidLinkage::ScanNewCluster(std::int32_t slot) {
       if (value < tree_.Value(earlier + 1)) SetCandidate(earlier, value, id);
     }
   }
-  const double least = std::min(parts_[0].Least(), parts_[1].Least());
-  std::int32_t bestId = 0;
-  Real bestValue = 0;
-  for (const LeastCandidates& found : parts_) {
-    for (const LeastCandidates::Row& row : found) {
-      if (row.lower > least) continue;
-      const Real value = set_.SquaredDistanceOf(slot, row.slot);
-      const std::int32_t other = set_.IdAt(row.slot);
-      if (bestId == 0 || PairBefore(value, id, other, bestValue, id, bestId)) {
-        bestId = other;
-        bestValue = value;
-      }
-    }
-  }
-  if (bestId == 0) {
+  SetLeastCandidate(slot);
+}
+
+void CentroidLinkage::SetLeastCandidate(std::int32_t slot) {
+  const LeastPair least = LeastKeptPair(
+      parts_, set_.IdAt(slot), [&](std::int32_t other) { return set_.SquaredDistanceOf(slot, other); },
+      [&](std::int32_t other) { return set_.IdAt(other); });
+  if (least.slot < 0) {
     ClearCandidate(slot);
   } else {
-    SetCandidate(slot, bestValue, bestId);
+    SetCandidate(slot, least.value, least.id);
   }
 }
 

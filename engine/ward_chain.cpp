@@ -162,16 +162,10 @@ Neighbour WardChain::NearestTo(std::int32_t id, double known) {
   set_.Exclude(slot);
   team_.Run(0, set_.Blocks(), scan);
   set_.Include(slot);
-  const double least = std::min(parts_[0].Least(), parts_[1].Least());
-  Neighbour best;
-  for (const LeastCandidates& found : parts_) {
-    for (const LeastCandidates::Row& row : found) {
-      if (row.lower > least) continue;
-      const Real value = IncreaseOf(slot, row.slot);
-      const std::int32_t other = set_.IdAt(row.slot);
-      if (best.id == 0 || PairBefore(value, id, other, best.value, id, best.id)) best = {other, value};
-    }
-  }
+  const LeastPair least = LeastKeptPair(
+      parts_, id, [&](std::int32_t other) { return IncreaseOf(slot, other); },
+      [&](std::int32_t other) { return set_.IdAt(other); });
+  const Neighbour best{least.id, least.value};
   return best;
 }
 
