@@ -208,13 +208,16 @@ bool AnalysisStore::FillWork(std::int32_t n) {
   constexpr std::int32_t kBlockRows = 16;
   if (n < 2) return true;
   bool allFinite[2] = {true, true};
+  // Taken here, on the caller: the values' memory is reserved on first use,
+  // which must not happen on both threads at once.
+  typename Cells::Cell* const work = WorkCells<Cells>();
   // Rows [begin, end) of the set-up (from row 2, the first that owns a
   // pair), block by block.
   auto fill = [&](std::size_t begin, std::size_t end, HelperThread::Part part) {
     for (auto first = static_cast<std::int32_t>(std::max<std::size_t>(begin, 2));
          first < static_cast<std::int32_t>(end); first += kBlockRows) {
       const std::int32_t last = std::min(static_cast<std::int32_t>(end) - 1, first + kBlockRows - 1);
-      if (!FillRows<Cells>(first, last)) allFinite[part] = false;
+      if (!FillRows<Cells>(work, first, last)) allFinite[part] = false;
     }
   };
   const auto rowsEnd = static_cast<std::size_t>(n) + 1;
@@ -233,9 +236,8 @@ bool AnalysisStore::FillWork(std::int32_t n) {
 // Row i's pairs (j, i) come in list order, so a strict less-than keeps the
 // first of equal values, as the tie order demands.
 template <typename Cells>
-bool AnalysisStore::FillRows(std::int32_t first, std::int32_t last) {
+bool AnalysisStore::FillRows(typename Cells::Cell* work, std::int32_t first, std::int32_t last) {
   constexpr Real kLargest = std::numeric_limits<Real>::max();
-  typename Cells::Cell* const work = WorkCells<Cells>();
   bool allFinite = true;
   // A negative zero, which only dissimilarities taken as given can be,
   // cannot be split (its halves add up to +0): it is reported like any

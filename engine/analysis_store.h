@@ -216,7 +216,7 @@ class AnalysisStore {
   template <typename Cells>
   bool FillWork(std::int32_t n);
   template <typename Cells>
-  bool FillRows(std::int32_t first, std::int32_t last);
+  bool FillRows(typename Cells::Cell* work, std::int32_t first, std::int32_t last);
   // A captured value as the set-up values it: a dissimilarity squared,
   // halved or as given; a squared one as it is, halved, or its root.
   Real SetUpValueFrom(Real d) const {

@@ -48,7 +48,8 @@ class WorkingMemory {
   std::int32_t Objects() const noexcept { return objects_; }
   bool Square() const noexcept { return shape_ == Shape::kSquare; }
   // The values' memory, reserved on first use (a whole run of single
-  // linkage never uses it). std::bad_alloc when there is none.
+  // linkage never uses it). std::bad_alloc when there is none. The first
+  // call must come from one thread only.
   Real* Values() const;
 
   // Maps the pages that the values of the first `rows` objects lie in, as
