@@ -62,10 +62,13 @@ std::optional<std::string> OutputConflict(const std::string& dataFile, const std
       return output.option + " " + Quoted(output.path) +
              " is the data file, which writing would destroy; nothing was written";
     }
-    // Two writers on one terminal (or /dev/null) lose nothing.
+    // Two writers on one terminal (or /dev/null) lose nothing, nor do two
+    // outputs on standard output: it is never truncated, so they follow each
+    // other in the order they are written.
     if (!identity.characterDevice) {
       for (std::size_t k = 0; k < identities.size(); ++k) {
-        if (SameFile(identity, identities[k])) {
+        const bool bothStandardOutput = output.path == kStandardOutput && outputs[k].path == kStandardOutput;
+        if (!bothStandardOutput && SameFile(identity, identities[k])) {
           return outputs[k].option + " and " + output.option + " name the same file (" + Quoted(outputs[k].path) +
                  ", " + Quoted(output.path) + "), which would keep only one of them; nothing was written";
         }
