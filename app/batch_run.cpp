@@ -50,19 +50,17 @@ void WritingOutput(const std::string& path, Write write) {
   }
 }
 
-// Labels of a data file in code page 932, or in UTF-8 when every one of
-// them is valid UTF-8 (ASCII labels read the same either way).
+// Labels of a data file in UTF-8: they are taken as UTF-8 when every one
+// of them is valid UTF-8 (ASCII labels read the same either way), else as
+// code page 932.
 std::vector<std::string> Utf8LabelsOf(const std::vector<std::string>& labels) {
   const bool utf8 = std::all_of(labels.begin(), labels.end(), [](const std::string& l) { return IsValidUtf8(l); });
-  if (utf8) return labels;
-  std::vector<std::string> converted;
-  for (const std::string& label : labels) converted.push_back(Utf8FromCp932(label));
-  return converted;
+  return Utf8Texts(labels, utf8);
 }
 
 // Refuses a matrix of `objects` objects that would not fit.
-void CheckMatrixFits(std::int64_t objects, const std::string& extra = "") {
-  const std::uint64_t needed = MatrixRunBytes(objects);
+void CheckMatrixFits(std::int64_t objects, std::uint8_t method, const std::string& extra = "") {
+  const std::uint64_t needed = MatrixRunBytes(objects, method);
   const MemoryLimit usable = UsableMemory();
   if (needed > usable.bytes) {
     throw MemoryFailure{"the dissimilarity matrix of " + std::to_string(objects) + " objects needs about " +
@@ -123,8 +121,9 @@ class BatchRun {
 
  private:
   template <typename Work>
-  auto Phase(const char* timing, const std::string& shown, std::int64_t total, Work work) {
-    progress_.Begin(shown, total);
+  auto Phase(const char* timing, const std::string& shown, std::int64_t total, Work work,
+             ProgressReport::Measure measure = ProgressReport::Measure::kUnits) {
+    progress_.Begin(shown, total, measure);
     return timer_.Time(timing, work);
   }
   int RunOnMatrix(std::vector<std::string> labels, std::vector<std::string> utf8Labels, LowerTriangle values,
@@ -133,7 +132,8 @@ class BatchRun {
   bool WorkFromCoordinates(const ObservationTable& table) const;
   FileCapture LoadMatrixFile(std::optional<WorkingMemory>& memory);
   void WriteOutputs(const FinishedTree& tree, const std::vector<std::string>& utf8Labels);
-  QByteArray DrawPicture(const FinishedTree& tree, const std::vector<std::string>& labels);
+  void WriteEcho(const EchoSource& source);
+  QByteArray DrawPicture(const FinishedTree& tree, const std::vector<std::string>& utf8Labels);
 
   const BatchOptions& options_;
   PhaseTimer timer_;
@@ -141,22 +141,42 @@ class BatchRun {
   ProgressReport progress_;
 };
 
-// The dendrogram as the picture file's bytes. The Qt application object
-// (an offscreen one) must exist.
-QByteArray BatchRun::DrawPicture(const FinishedTree& tree, const std::vector<std::string>& labels) {
+// The dendrogram as the picture file's bytes, its labels in UTF-8 (the
+// picture draws any character, not only code page 932's). The Qt
+// application object (an offscreen one) must exist.
+QByteArray BatchRun::DrawPicture(const FinishedTree& tree, const std::vector<std::string>& utf8Labels) {
   const auto format = PicturePrinterDevice::FormatOf(QStringFromPath(options_.plotFile));
   auto device = std::make_unique<PicturePrinterDevice>(format.value_or(PictureFormat::Png));
   PicturePrinterDevice& picture = *device;
   TPrinter printer(std::move(device));
-  const auto name = [&labels](std::int32_t i) -> const std::string& { return labels.at(static_cast<std::size_t>(i - 1)); };
+  const auto name = [&utf8Labels](std::int32_t i) -> const std::string& {
+    return utf8Labels.at(static_cast<std::size_t>(i - 1));
+  };
   DendrogramPlot plot(printer, name);
   DendrogramSource source;
   source.ObjectCount = tree.objects;
   source.DistType = tree.method;
+  source.Caption = AnyMethodCaption(tree.method);
   source.Root = tree.root;
   source.ObjectName = name;
   plot.Print(source, options_.fontSize);
   return picture.Picture(plot.HeadingBottom());
+}
+
+// The echo of the data in the output text file, when one is named.
+void BatchRun::WriteEcho(const EchoSource& source) {
+  if (options_.outputFile.empty()) return;
+  Phase("echo", "writing", 0, [&] {
+    WritingOutput(options_.outputFile, [&] {
+      TextFile output;
+      BindOutput(output, options_.outputFile);
+      output.OpenForWriting();
+      CheckIo();
+      WriteDistanceEchoInBulk(output, source);
+      output.CloseTextFile();
+      CheckIo();
+    });
+  });
 }
 
 // The outputs of a finished tree: the texts (all made before any is
@@ -166,6 +186,13 @@ void BatchRun::WriteOutputs(const FinishedTree& tree, const std::vector<std::str
   for (const auto& [path, text] : texts) {
     WritingOutput(path, [&] { WriteOutput(path, text); });
   }
+  if (options_.plotFile.empty()) return;
+  Phase("plot", "drawing", 0, [&] {
+    WritingOutput(options_.plotFile, [&] {
+      const QByteArray picture = DrawPicture(tree, utf8Labels);
+      WriteOutput(options_.plotFile, std::string_view(picture.constData(), static_cast<std::size_t>(picture.size())));
+    });
+  });
 }
 
 // Observations are clustered from their coordinates when asked
@@ -174,7 +201,7 @@ void BatchRun::WriteOutputs(const FinishedTree& tree, const std::vector<std::str
 bool BatchRun::WorkFromCoordinates(const ObservationTable& table) const {
   if (options_.memorySaving) return true;
   if (options_.matrix || !MethodScales(options_.methodCode)) return false;
-  return MatrixRunBytes(table.Rows()) > UsableMemory().bytes;
+  return MatrixRunBytes(table.Rows(), options_.methodCode) > UsableMemory().bytes;
 }
 
 int BatchRun::RunOnCoordinates(const ObservationTable& table) {
@@ -185,13 +212,26 @@ int BatchRun::RunOnCoordinates(const ObservationTable& table) {
     throw MemoryFailure{std::to_string(n) + " observations need about " + MemoryText(needed) + " even without their matrix, and " +
                         MemoryText(usable.bytes) + " is what " + usable.what + " leaves"};
   }
+  // The echo comes first, as on the matrix: it shows the data even when
+  // the run goes no further.
+  const auto distance = [&table](std::int32_t i, std::int32_t j) {
+    return std::sqrt(SquaredDistance(table, i - 1, j - 1));
+  };
+  const std::vector<std::string> labels = table.Cp932Labels();
+  EchoSource echo;
+  echo.objects = n;
+  echo.label = [&labels](std::int32_t i) -> const std::string& { return labels[static_cast<std::size_t>(i - 1)]; };
+  echo.dissimilarity = distance;
+  WriteEcho(echo);
+  // Fewer than two observations: the engine's own message, as on the matrix.
+  if (n < 2) throw Exception("Range error in SeekC");
   const std::vector<CoordinateMerge> merges = Phase("agglomerate", "merging", 1000, [&] {
     return ClusterCoordinates(table.values.data(), n, table.columns, options_.methodCode, [this](double done) {
       progress_.Done().store(static_cast<std::int64_t>(done * 1000), std::memory_order_relaxed);
     });
   });
   // The tree of the merges, objects 1..n and merges n + 1..2n - 1 by id.
-  std::vector<TClusterNode> nodes(2 * static_cast<std::size_t>(std::max(n, 1)));
+  std::vector<TClusterNode> nodes(2 * static_cast<std::size_t>(n));
   for (std::int32_t id = 1; id <= n; ++id) nodes[static_cast<std::size_t>(id)].Id = id;
   for (const CoordinateMerge& merge : merges) {
     TClusterNode& node = nodes[static_cast<std::size_t>(merge.id)];
@@ -201,43 +241,12 @@ int BatchRun::RunOnCoordinates(const ObservationTable& table) {
     node.Height = merge.height;
     node.Members = merge.members;
   }
-  const auto distance = [&table](std::int32_t i, std::int32_t j) {
-    return std::sqrt(SquaredDistance(table, i - 1, j - 1));
-  };
   FinishedTree tree;
   tree.method = options_.methodCode;
   tree.objects = n;
-  tree.root = n >= 2 ? &nodes[2 * static_cast<std::size_t>(n) - 1] : nullptr;
+  tree.root = &nodes[2 * static_cast<std::size_t>(n) - 1];
   tree.dissimilarity = distance;
-  const std::vector<std::string> labels = table.Cp932Labels();
-  if (!options_.outputFile.empty()) {
-    Phase("echo", "writing", 0, [&] {
-      WritingOutput(options_.outputFile, [&] {
-        TextFile output;
-        BindOutput(output, options_.outputFile);
-        output.OpenForWriting();
-        CheckIo();
-        EchoSource source;
-        source.objects = n;
-        source.label = [&labels](std::int32_t i) -> const std::string& { return labels[static_cast<std::size_t>(i - 1)]; };
-        source.dissimilarity = distance;
-        WriteDistanceEchoInBulk(output, source);
-        output.CloseTextFile();
-        CheckIo();
-      });
-    });
-  }
-  // Fewer than two observations: the engine's own message, as on the matrix.
-  if (n < 2) throw Exception("Range error in SeekC");
   WriteOutputs(tree, table.Utf8Labels());
-  if (!options_.plotFile.empty()) {
-    Phase("plot", "drawing", 0, [&] {
-      WritingOutput(options_.plotFile, [&] {
-        const QByteArray picture = DrawPicture(tree, labels);
-        WriteOutput(options_.plotFile, std::string_view(picture.constData(), static_cast<std::size_t>(picture.size())));
-      });
-    });
-  }
   return 0;
 }
 
@@ -247,37 +256,20 @@ int BatchRun::RunOnMatrix(std::vector<std::string> labels, std::vector<std::stri
   // The store holds exactly the objects read, and takes their values over.
   AnalysisStore store(std::move(labels), std::move(values),
                       memory ? std::move(*memory) : WorkingMemory(std::max(n, 1), WorkPages::kOrdinary));
+  store.AcceptEveryMethod();
   store.DistType = options_.methodCode;
   store.DistancesAreSquares = squares;
-  if (!options_.outputFile.empty()) {
-    Phase("echo", "writing", 0, [&] {
-      WritingOutput(options_.outputFile, [&] {
-        TextFile output;
-        BindOutput(output, options_.outputFile);
-        output.OpenForWriting();
-        CheckIo();
-        WriteDistanceEchoInBulk(output, store);
-        output.CloseTextFile();
-        CheckIo();
-      });
-    });
-  }
+  WriteEcho(EchoSourceOf(store));
+  // The merges are counted; single linkage's whole run, made in its
+  // set-up, counts the rows of its pass instead.
   store.ReportMergesTo(&progress_.Done());
-  Phase("prepare", "merging", std::max(n - 1, 0), [&] { store.PrepareWholeRun(); });
+  const bool single = options_.methodCode == kSingleLinkage;
+  Phase(
+      "prepare", "merging", single ? n : std::max(n - 1, 0), [&] { store.PrepareWholeRun(); },
+      single ? ProgressReport::Measure::kTriangleRows : ProgressReport::Measure::kMerges);
   timer_.Time("agglomerate", [&] { store.Agglomerate(); });
   store.ReportMergesTo(nullptr);
-  const FinishedTree tree = TreeOf(store);
-  std::vector<std::string> cp932Labels;
-  for (std::int32_t i = 1; i <= n; ++i) cp932Labels.push_back(store.ObjectNames(i));
-  WriteOutputs(tree, utf8Labels);
-  if (!options_.plotFile.empty()) {
-    Phase("plot", "drawing", 0, [&] {
-      WritingOutput(options_.plotFile, [&] {
-        const QByteArray picture = DrawPicture(tree, cp932Labels);
-        WriteOutput(options_.plotFile, std::string_view(picture.constData(), static_cast<std::size_t>(picture.size())));
-      });
-    });
-  }
+  WriteOutputs(TreeOf(store), utf8Labels);
   store.FreeClusterTree();
   return 0;
 }
@@ -299,8 +291,8 @@ FileCapture BatchRun::LoadMatrixFile(std::optional<WorkingMemory>& memory) {
   } stop{loaded, mapper};
   CaptureWatch watch;
   watch.beforeReading = [&](std::int32_t declared) {
-    CheckMatrixFits(declared);
-    progress_.Begin("loading", declared);
+    CheckMatrixFits(declared, options_.methodCode);
+    progress_.Begin("loading", declared, ProgressReport::Measure::kTriangleRows);
     // Single linkage's whole run needs no working values.
     if (declared < 2 || options_.methodCode == kSingleLinkage) return;
     memory.emplace(declared, WorkPages::kOrdinary);
@@ -328,20 +320,22 @@ int BatchRun::Run() {
     });
     if (options_.standardize) {
       for (const std::int32_t column : Standardize(table)) {
-        std::cerr << "cluster-analysis-batch: coordinate column " << column
-                  << " is the same in every row and is left out of the standardized data\n";
+        progress_.Note("cluster-analysis-batch: coordinate column " + std::to_string(column) +
+                       " is the same in every row and is left out of the standardized data");
       }
     }
     CheckAgainstTheData(options_, table.Rows());
     if (WorkFromCoordinates(table)) {
       status = RunOnCoordinates(table);
     } else {
-      CheckMatrixFits(table.Rows(), MethodScales(options_.methodCode) || options_.matrix
+      CheckMatrixFits(table.Rows(), options_.methodCode, MethodScales(options_.methodCode) || options_.matrix
                                         ? ""
                                         : "; only single, median, centroid and ward can work from the "
                                           "coordinates in less");
       LowerTriangle squares =
-          Phase("distances", "distances", table.Rows(), [&] { return SquaredDistances(table, &progress_.Done()); });
+          Phase(
+            "distances", "distances", table.Rows(), [&] { return SquaredDistances(table, &progress_.Done()); },
+            ProgressReport::Measure::kTriangleRows);
       status = RunOnMatrix(table.Cp932Labels(), table.Utf8Labels(), std::move(squares), true);
     }
   } else {

@@ -72,12 +72,16 @@ void WriteDistanceEcho(TextFile& outputFile, const AnalysisStore& store) {
   }
 }
 
-void WriteDistanceEchoInBulk(TextFile& outputFile, const AnalysisStore& store) {
+EchoSource EchoSourceOf(const AnalysisStore& store) {
   EchoSource source;
   source.objects = store.ObjectCount;
   source.label = [&store](std::int32_t i) -> const std::string& { return store.ObjectNames(i); };
   source.dissimilarity = [&store](std::int32_t i, std::int32_t j) { return store.Dissimilarity(i, j); };
-  WriteDistanceEchoInBulk(outputFile, source);
+  return source;
+}
+
+void WriteDistanceEchoInBulk(TextFile& outputFile, const AnalysisStore& store) {
+  WriteDistanceEchoInBulk(outputFile, EchoSourceOf(store));
 }
 
 void WriteDistanceEchoInBulk(TextFile& outputFile, const EchoSource& source) {

@@ -27,6 +27,9 @@ struct EchoSource {
   std::function<Real(std::int32_t, std::int32_t)> dissimilarity;
 };
 
+// The echo's view of a store.
+EchoSource EchoSourceOf(const AnalysisStore& store);
+
 // Writes the echo into an open text file, checking every statement; an
 // I/O failure raises EInOutError and leaves what was written.
 void WriteDistanceEcho(TextFile& outputFile, const AnalysisStore& store);

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/printer_font.h"
+#include "common/codepage.h"
 #include "platform/qt_text.h"
 
 namespace cluster {
@@ -34,6 +35,14 @@ std::string TooLargeForScreenFormats(int width, int height) {
          " pixels, and PNG and SVG pictures are kept within " +
          std::to_string(PicturePrinterDevice::kLargestScreenSide) +
          " pixels a side; draw it as a PDF (--plot NAME.pdf), which splits a tall tree into pages";
+}
+
+// A text as it arrives: UTF-8 when it is valid UTF-8, code page 932
+// otherwise (the plot's own texts are code page 932, which Japanese text
+// almost never is valid UTF-8 as; a label may be either).
+QString UnicodeOf(std::string_view text) {
+  if (IsValidUtf8(text)) return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  return QStringFromCp932(text);
 }
 
 }  // namespace
@@ -98,7 +107,7 @@ const QFontMetrics& PicturePrinterDevice::Metrics() {
 }
 
 std::int32_t PicturePrinterDevice::TextWidth(std::string_view text) {
-  return PrinterTextWidth(Metrics(), text);
+  return text.empty() ? 0 : Metrics().horizontalAdvance(UnicodeOf(text));
 }
 
 std::int32_t PicturePrinterDevice::TextHeight(std::string_view text) {
@@ -113,7 +122,7 @@ void PicturePrinterDevice::DrawLine(std::int32_t x1, std::int32_t y1, std::int32
 }
 
 void PicturePrinterDevice::DrawText(std::int32_t x, std::int32_t y, std::string_view text) {
-  const QString unicode = QStringFromCp932(text);
+  const QString unicode = UnicodeOf(text);
   const QFontMetrics& metrics = Metrics();
   items_.push_back(Item{true, x, y, x + metrics.horizontalAdvance(unicode), y + metrics.height(),
                         metrics.ascent(), font_, unicode});

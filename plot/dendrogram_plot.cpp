@@ -32,6 +32,7 @@ DendrogramSource SourceFromStore(AnalysisStore& store) {
   DendrogramSource source;
   source.ObjectCount = store.ObjectCount;
   source.DistType = store.DistType;
+  source.Caption = MethodCaption(store.DistType);
   source.Root = store.ClusterTable(store.ClusterCount()).Node;
   source.ObjectName = [&store](std::int32_t i) -> const std::string& {
     return std::as_const(store).ObjectNames(i);
@@ -44,6 +45,10 @@ std::int32_t PlotFontSize(std::string_view fontSizeText) {
 }
 
 std::string MethodCaption(std::uint8_t distType) {
+  return distType == kCentroidMethod || distType == kWardMethod ? AnyMethodCaption(distType) : std::string();
+}
+
+std::string AnyMethodCaption(std::uint8_t distType) {
   switch (distType) {
     case kCentroidMethod: return Cp932FromUtf8("重心法");
     case kWardMethod: return Cp932FromUtf8("Ward法");
@@ -180,8 +185,7 @@ void DendrogramPlot::Print(const DendrogramSource& source, std::string_view font
   canvas.DrawTextAt(PlotX(0), PlotY(kAxisLabelPos), "0.0");
   canvas.DrawTextAt(PlotX(rootHeight), PlotY(kAxisLabelPos),
                     RealToText(rootHeight, RealFormat::Fixed, 9, 2));
-  const std::string caption = MethodCaption(source.DistType);
-  if (!caption.empty()) canvas.DrawTextAt(PlotX(0), PlotY(kCaptionPos), caption);
+  if (!source.Caption.empty()) canvas.DrawTextAt(PlotX(0), PlotY(kCaptionPos), source.Caption);
 
   DrawCluster(*source.Root);
   printer_.FinishDocument();

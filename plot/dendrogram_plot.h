@@ -37,6 +37,9 @@ class AnalysisStore;
 struct DendrogramSource {
   std::int32_t ObjectCount = 0;
   std::uint8_t DistType = kCentroidMethod;
+  // The caption above the axis (code page 932); SourceFromStore gives the
+  // method's (MethodCaption).
+  std::string Caption;
   // The root of the merge tree; the plot writes PlotPos into its nodes.
   TClusterNode* Root = nullptr;
   // The label of object i (1-based), code page 932.
@@ -92,9 +95,13 @@ class DendrogramPlot {
 // The printer font size the font-size text stands for: a whole number, else 10.
 std::int32_t PlotFontSize(std::string_view fontSizeText);
 
-// The caption of a method: "重心法" (0), "Ward法" (1), and for the batch
-// tool's other methods their usual Japanese names; empty for no method.
+// The caption of the desktop program's methods: "重心法" (0), "Ward法"
+// (1); empty for any other selector.
 std::string MethodCaption(std::uint8_t distType);
+
+// The caption of every method the engine knows, in its usual Japanese name
+// (the batch tool's pictures); empty for no method.
+std::string AnyMethodCaption(std::uint8_t distType);
 
 // Prints the dendrogram on Printer(): shows the print dialog first (its
 // answer is not consulted; printing goes on, on the printer then current),

@@ -160,13 +160,20 @@ TEST_F(BatchToolTest, TheNumberOfObjectsIsBoundedByMemoryNotByAFixedNumber) {
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(r.err == "Error ===>  Cells[2,1] = \n" || r.err.find("leaves") != std::string::npos) << r.err;
   if (testing::kAddressSanitizer) return;
-  // In 600 MB of address space the matrix of 20,000 objects (6.1 GB) is
+  // In 600 MB of address space the matrix of 20,000 objects (6.2 GB) is
   // refused before anything is read, with both figures.
   Write("huge.txt", "20000\r\n");
   r = Run("--method ward '" + Path("huge.txt") + "'", "ulimit -v 600000; ");
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("20000 objects needs about 6.1 GB"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("20000 objects needs about 6.2 GB"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("is what ulimit -v leaves"), std::string::npos) << r.err;
+  // A CSV file's header is weighed before its labels are kept: twenty
+  // million empty labels (20 MB of commas, far more as kept labels) are
+  // refused the same way.
+  Write("wide.csv", std::string(20000000, ',') + "\r\n");
+  r = Run("--method ward '" + Path("wide.csv") + "'", "ulimit -v 400000; ");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("the dissimilarity matrix of 20000000 objects needs about"), std::string::npos) << r.err;
 }
 
 TEST_F(BatchToolTest, UsageErrorsGiveStatusTwoAndTheUsage) {
@@ -277,6 +284,23 @@ TEST_F(BatchToolTest, OutputsGoThroughPipesAndToStandardOutput) {
   EXPECT_EQ(piped("--output -"), kThreeObjectEcho + "status 0\n");
   EXPECT_EQ(piped("--output /dev/stdout"), kThreeObjectEcho + "status 0\n");
   EXPECT_EQ(piped("--merges -"), "2\t3\t4\t0.78125\t2\n1\t4\t5\t7.15625\t3\nstatus 0\n");
+  // Two outputs on standard output: each writes and closes its own handle,
+  // and the second still reaches it (the linkage gives Ward's heights as
+  // distances: sqrt(2 x 0.78125) = 1.25).
+  EXPECT_EQ(piped("--merges - --linkage -"),
+            "2\t3\t4\t0.78125\t2\n1\t4\t5\t7.15625\t3\n1\t2\t1.25\t2\n0\t3\t3.783186487605389\t3\nstatus 0\n");
+  Result r = Run("--method ward --merges - --linkage - '" + Path("three.txt") + "'", "", "> /dev/null");
+  EXPECT_EQ(r.status, 0) << r.err;
+  // Standard output on a regular file is never truncated: both arrive in turn.
+  const std::string both = "'" + Path("both.txt") + "'";
+  r = Run("--method ward --merges - --linkage -" + data, "", "> " + both);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Read(Path("both.txt")),
+            "2\t3\t4\t0.78125\t2\n1\t4\t5\t7.15625\t3\n1\t2\t1.25\t2\n0\t3\t3.783186487605389\t3\n");
+  // A named output that is where standard output goes would be overwritten.
+  r = Run("--method ward --merges " + both + " --linkage -" + data, "", "> " + both);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("the same file"), std::string::npos) << r.err;
 }
 
 TEST_F(BatchToolTest, AnOutputThatCannotBeWrittenWholeFailsWithItsName) {
@@ -397,6 +421,13 @@ TEST_F(BatchToolTest, MemoryFollowsTheDataNotWhatTheFileClaims) {
   r = Run("--method ward '" + Path("claims.txt") + "'", "ulimit -v 400000; ");
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("is what ulimit -v leaves"), std::string::npos) << r.err;
+  // A CSV file's header is weighed before its labels are kept: twenty
+  // million empty labels (20 MB of commas, far more as kept labels) are
+  // refused the same way.
+  Write("wide.csv", std::string(20000000, ',') + "\r\n");
+  r = Run("--method ward '" + Path("wide.csv") + "'", "ulimit -v 400000; ");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("the dissimilarity matrix of 20000000 objects needs about"), std::string::npos) << r.err;
 }
 
 TEST_F(BatchToolTest, EveryMethodAndEveryOutputOnTheThreeObjects) {
@@ -408,7 +439,7 @@ TEST_F(BatchToolTest, EveryMethodAndEveryOutputOnTheThreeObjects) {
   EXPECT_EQ(Read(Path("l.tsv")), "1\t2\t1.25\t2\n0\t3\t3.25\t3\n");
   EXPECT_EQ(Read(Path("t.nwk")), "(A:3.25,(B:1.25,C:1.25):2);\n");
   EXPECT_EQ(Read(Path("g.tsv")), "A\t1\nB\t2\nC\t2\n");
-  EXPECT_EQ(Read(Path("c.txt")).substr(0, 6), "0.8386");
+  EXPECT_EQ(Read(Path("c.txt")), "0.83862786937753464\n");  // 8 / sqrt(91)
   // Each method's last merge, in SciPy's units: A at 2.5 (single), 4
   // (complete), 3.25 (average, weighted), sqrt(10.734375) (median,
   // centroid: squares 6.25 / 2 + 16 / 2 - 1.5625 / 4) and sqrt(2 * 7.15625)
@@ -445,6 +476,25 @@ TEST_F(BatchToolTest, ObservationsGiveExactSquaresAndLabelsInBothEncodings) {
   r = Run("--method ward --observations '" + Path("bad.csv") + "'");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "line 2, column 3: missing: the rows have 2 coordinates\n");
+}
+
+TEST_F(BatchToolTest, PicturesDrawAnyLabelAndNameEveryMethod) {
+  // "café" has no code page 932 form: the picture draws it from UTF-8. The
+  // caption names the method in Japanese.
+  Write("points.csv", "café,0,0\n東京,1,1\nz,5,5\n");
+  const std::map<std::string, std::string> captions = {
+      {"single", "最短距離法"}, {"complete", "最長距離法"}, {"average", "群平均法"},
+      {"weighted", "重み付き群平均法"}, {"median", "メディアン法"}, {"centroid", "重心法"}, {"ward", "Ward法"}};
+  for (const auto& [method, caption] : captions) {
+    SCOPED_TRACE(method);
+    const Result r =
+        Run("--method " + method + " --observations --plot '" + Path("p.svg") + "' '" + Path("points.csv") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string svg = Read(Path("p.svg"));
+    EXPECT_NE(svg.find(">café</text>"), std::string::npos);
+    EXPECT_NE(svg.find(">東京</text>"), std::string::npos);
+    EXPECT_NE(svg.find(">" + caption + "</text>"), std::string::npos);
+  }
 }
 
 TEST_F(BatchToolTest, StandardizingReportsAConstantColumn) {
@@ -538,6 +588,13 @@ TEST_F(BatchToolTest, BeyondTheMatrixMemoryTheCoordinatesAreUsed) {
   r = Run("--method ward --observations --matrix '" + Path("many.csv") + "'", limit);
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("is what ulimit -v leaves"), std::string::npos) << r.err;
+  // A CSV file's header is weighed before its labels are kept: twenty
+  // million empty labels (20 MB of commas, far more as kept labels) are
+  // refused the same way.
+  Write("wide.csv", std::string(20000000, ',') + "\r\n");
+  r = Run("--method ward '" + Path("wide.csv") + "'", "ulimit -v 400000; ");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("the dissimilarity matrix of 20000000 objects needs about"), std::string::npos) << r.err;
 }
 
 TEST(BatchOptionsTest, CsvByEndingAndRequiredParts) {

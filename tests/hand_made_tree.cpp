@@ -29,6 +29,7 @@ DendrogramSource HandMadeTree::Source(std::uint8_t distType) {
   DendrogramSource source;
   source.ObjectCount = static_cast<std::int32_t>(names_.size()) - 1;
   source.DistType = distType;
+  source.Caption = MethodCaption(distType);
   source.Root = nodes_.back().get();
   source.ObjectName = [this](std::int32_t i) -> const std::string& { return names_.at(i); };
   return source;
