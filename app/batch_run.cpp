@@ -1,14 +1,10 @@
 #include "app/batch_run.h"
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cmath>
-#include <thread>
 #include <functional>
 #include <iostream>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -127,10 +123,10 @@ class BatchRun {
     return timer_.Time(timing, work);
   }
   int RunOnMatrix(std::vector<std::string> labels, std::vector<std::string> utf8Labels, LowerTriangle values,
-                  bool squares, std::optional<WorkingMemory> memory = std::nullopt);
+                  bool squares);
   int RunOnCoordinates(const ObservationTable& table);
   bool WorkFromCoordinates(const ObservationTable& table) const;
-  FileCapture LoadMatrixFile(std::optional<WorkingMemory>& memory);
+  FileCapture LoadMatrixFile();
   void WriteOutputs(const FinishedTree& tree, const std::vector<std::string>& utf8Labels);
   void WriteEcho(const EchoSource& source);
   QByteArray DrawPicture(const FinishedTree& tree, const std::vector<std::string>& utf8Labels);
@@ -183,8 +179,8 @@ void BatchRun::WriteEcho(const EchoSource& source) {
 // written), then the picture.
 void BatchRun::WriteOutputs(const FinishedTree& tree, const std::vector<std::string>& utf8Labels) {
   const auto texts = TextOutputs(options_, tree, utf8Labels);
-  for (const auto& [path, text] : texts) {
-    WritingOutput(path, [&] { WriteOutput(path, text); });
+  for (const auto& output : texts) {
+    WritingOutput(output.first, [&] { WriteOutput(output.first, output.second); });
   }
   if (options_.plotFile.empty()) return;
   Phase("plot", "drawing", 0, [&] {
@@ -251,11 +247,10 @@ int BatchRun::RunOnCoordinates(const ObservationTable& table) {
 }
 
 int BatchRun::RunOnMatrix(std::vector<std::string> labels, std::vector<std::string> utf8Labels, LowerTriangle values,
-                          bool squares, std::optional<WorkingMemory> memory) {
+                          bool squares) {
   const auto n = static_cast<std::int32_t>(labels.size());
   // The store holds exactly the objects read, and takes their values over.
-  AnalysisStore store(std::move(labels), std::move(values),
-                      memory ? std::move(*memory) : WorkingMemory(std::max(n, 1), WorkPages::kOrdinary));
+  AnalysisStore store(std::move(labels), std::move(values), WorkingMemory(std::max(n, 1), WorkPages::kOrdinary));
   store.AcceptEveryMethod();
   store.DistType = options_.methodCode;
   store.DistancesAreSquares = squares;
@@ -274,34 +269,13 @@ int BatchRun::RunOnMatrix(std::vector<std::string> labels, std::vector<std::stri
   return 0;
 }
 
-// Reads a native or CSV file. Once its count is known (and the matrix found
-// to fit), the engine's working memory is made and, on the core the reading
-// leaves idle, mapped in step with the rows read: mapping fresh pages costs
-// as much as the set-up that fills them.
-FileCapture BatchRun::LoadMatrixFile(std::optional<WorkingMemory>& memory) {
-  std::atomic<bool> loaded{false};
-  std::thread mapper;
-  struct MapperStop {
-    std::atomic<bool>& loaded;
-    std::thread& mapper;
-    ~MapperStop() {
-      loaded = true;
-      if (mapper.joinable()) mapper.join();
-    }
-  } stop{loaded, mapper};
+// Reads a native or CSV file, refused at once when its declared count's
+// matrix would not fit.
+FileCapture BatchRun::LoadMatrixFile() {
   CaptureWatch watch;
   watch.beforeReading = [&](std::int32_t declared) {
     CheckMatrixFits(declared, options_.methodCode);
     progress_.Begin("loading", declared, ProgressReport::Measure::kTriangleRows);
-    // Single linkage's whole run needs no working values.
-    if (declared < 2 || options_.methodCode == kSingleLinkage) return;
-    memory.emplace(declared, WorkPages::kOrdinary);
-    mapper = std::thread([&] {
-      while (!loaded.load()) {
-        memory->MapFirstRows(static_cast<std::int32_t>(progress_.Done().load(std::memory_order_relaxed)));
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-      }
-    });
   };
   watch.rowsRead = &progress_.Done();
   return Phase("load", "loading", 0, [&] {
@@ -339,8 +313,7 @@ int BatchRun::Run() {
       status = RunOnMatrix(table.Cp932Labels(), table.Utf8Labels(), std::move(squares), true);
     }
   } else {
-    std::optional<WorkingMemory> memory;
-    FileCapture capture = LoadMatrixFile(memory);
+    FileCapture capture = LoadMatrixFile();
     if (capture.Failure) {
       progress_.End();
       std::cerr << Utf8FromCp932(CaptureFailureMessage(*capture.Failure)) << '\n';
@@ -348,8 +321,7 @@ int BatchRun::Run() {
     }
     CheckAgainstTheData(options_, static_cast<std::int32_t>(capture.Labels.size()));
     std::vector<std::string> utf8Labels = Utf8LabelsOf(capture.Labels);
-    status = RunOnMatrix(std::move(capture.Labels), std::move(utf8Labels), std::move(capture.Values), false,
-                         std::move(memory));
+    status = RunOnMatrix(std::move(capture.Labels), std::move(utf8Labels), std::move(capture.Values), false);
   }
   progress_.End();
   if (options_.timings) timer_.Print(std::cerr, begin_);

@@ -1,14 +1,9 @@
-// The memory of an analysis store's working values, which can be made ready
-// before the store exists.
+// The memory of an analysis store's working values.
 //
 // A store's working values take 12 n^2 bytes (a square of split cells) or 8
-// n^2 (a triangle), and on many systems mapping fresh pages costs as much as
-// the set-up that fills them. A tool that reads the data first can have the
-// pages mapped meanwhile, on the core the reading leaves idle, and hand the
-// memory to the store it makes afterwards (AnalysisStore's constructor). The
-// pages are mapped in step with the rows read: the part of the values that
-// the first r objects use, so what is mapped follows the data, not the
-// count a file claims.
+// n^2 (a triangle). The memory is reserved when the store first uses it, so
+// a whole run of single linkage, which needs no working values, never takes
+// it.
 #pragma once
 
 #include <cstddef>
@@ -41,7 +36,7 @@ class WorkingMemory {
   // Room for the values of `objects` objects in either of their layouts
   // (split cells in the given shape, by default a square up to
   // kLargestSquare objects; or the whole values a run may fall back to);
-  // nothing is reserved or mapped yet.
+  // nothing is reserved yet.
   WorkingMemory(std::int32_t objects, WorkPages pages);
   WorkingMemory(std::int32_t objects, WorkPages pages, Shape shape);
 
@@ -52,11 +47,6 @@ class WorkingMemory {
   // call must come from one thread only.
   Real* Values() const;
 
-  // Maps the pages that the values of the first `rows` objects lie in, as
-  // far as they are not mapped yet. Not to be called once the store uses the
-  // memory.
-  void MapFirstRows(std::int32_t rows);
-
  private:
   struct FreeDeleter {
     void operator()(Real* p) const noexcept { std::free(p); }
@@ -65,7 +55,6 @@ class WorkingMemory {
   std::int32_t objects_ = 0;
   WorkPages pages_ = WorkPages::kOrdinary;
   Shape shape_ = Shape::kSquare;
-  std::int32_t mappedRows_ = 0;
 };
 
 }  // namespace cluster
