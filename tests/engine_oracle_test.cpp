@@ -38,6 +38,28 @@ class AgainstPlainProcedure : public ::testing::TestWithParam<std::uint8_t> {
     store.FreeClusterTree();
   }
 
+  // Merges one at a time beside the plain procedure, from a store that
+  // holds the data set: for n up to `listsUpTo` the table and the whole
+  // pair list agree at the start and after every merge; the trees always.
+  void CompareMergeByMerge(AnalysisStore& store, std::int32_t n, const Lower& lower, std::int32_t listsUpTo,
+                           const std::string& label) {
+    store.PrepareClusters();
+    oracle::PlainAgglomeration plain(n, lower, GetParam());
+    const bool lists = n <= listsUpTo;
+    if (lists) {
+      ASSERT_TRUE(SameLists(store, plain)) << label << " n=" << n << " at start";
+    }
+    for (std::int32_t merge = 1; merge < n; ++merge) {
+      ASSERT_TRUE(store.AgglomerateSteps(1));
+      plain.Step();
+      if (lists) {
+        ASSERT_TRUE(SameLists(store, plain)) << label << " n=" << n << " after merge " << merge;
+      }
+    }
+    EXPECT_TRUE(SameTree(store, plain, n)) << label << " n=" << n;
+    store.FreeClusterTree();
+  }
+
   // The linkages set up the dissimilarities as given, the other methods
   // their squares. The cases below that aim at magnitudes of the set-up
   // values (beyond the double range, beyond what split cells hold) give the
@@ -67,17 +89,7 @@ TEST_P(AgainstPlainProcedure, SmallSetsMergeByMerge) {
       const auto n = std::uniform_int_distribution<std::int32_t>(2, 16)(random);
       const Lower lower = RandomLower(n, kind, random);
       Capture(store_, n, lower, GetParam());
-      store_.PrepareClusters();
-      oracle::PlainAgglomeration plain(n, lower, GetParam());
-      ASSERT_TRUE(SameLists(store_, plain)) << KindName(kind) << " n=" << n << " at start";
-      for (std::int32_t merge = 1; merge < n; ++merge) {
-        ASSERT_TRUE(store_.AgglomerateSteps(1));
-        plain.Step();
-        ASSERT_TRUE(SameLists(store_, plain))
-            << KindName(kind) << " n=" << n << " after merge " << merge;
-      }
-      EXPECT_TRUE(SameTree(store_, plain, n)) << KindName(kind) << " n=" << n;
-      store_.FreeClusterTree();
+      CompareMergeByMerge(store_, n, lower, n, KindName(kind));
     }
   }
 }
@@ -141,17 +153,7 @@ TEST_P(AgainstPlainProcedure, SplitCellsInATriangle) {
       store.SetHelperTakesEveryPass(true);
       store.AcceptEveryMethod();
       store.DistType = GetParam();
-      store.PrepareClusters();
-      oracle::PlainAgglomeration plain(n, lower, GetParam());
-      for (std::int32_t merge = 1; merge < n; ++merge) {
-        ASSERT_TRUE(store.AgglomerateSteps(1));
-        plain.Step();
-        if (n <= 23) {
-          ASSERT_TRUE(SameLists(store, plain)) << KindName(kind) << " n=" << n << " after merge " << merge;
-        }
-      }
-      EXPECT_TRUE(SameTree(store, plain, n)) << KindName(kind) << " n=" << n;
-      store.FreeClusterTree();
+      CompareMergeByMerge(store, n, lower, 23, KindName(kind));
     }
   }
 }
@@ -168,17 +170,7 @@ TEST_P(AgainstPlainProcedure, ValuesBeyondTheDoubleRange) {
       for (long double& value : lower) value *= 1e200L;
       lower = ForTheMethod(lower);
       Capture(store_, n, lower, GetParam());
-      store_.PrepareClusters();
-      oracle::PlainAgglomeration plain(n, lower, GetParam());
-      for (std::int32_t merge = 1; merge < n; ++merge) {
-        ASSERT_TRUE(store_.AgglomerateSteps(1));
-        plain.Step();
-        if (n <= 30) {
-          ASSERT_TRUE(SameLists(store_, plain)) << KindName(kind) << " n=" << n << " after merge " << merge;
-        }
-      }
-      EXPECT_TRUE(SameTree(store_, plain, n)) << KindName(kind) << " n=" << n;
-      store_.FreeClusterTree();
+      CompareMergeByMerge(store_, n, lower, 30, KindName(kind));
     }
   }
 }
@@ -232,16 +224,7 @@ TEST_P(AgainstPlainProcedure, ValuesBeyondTheSplitRange) {
       rescale(lower, scale);
       lower = ForTheMethod(lower);
       Capture(store_, n, lower, GetParam());
-      store_.PrepareClusters();
-      oracle::PlainAgglomeration plain(n, lower, GetParam());
-      for (std::int32_t merge = 1; merge < n; ++merge) {
-        ASSERT_TRUE(store_.AgglomerateSteps(1));
-        plain.Step();
-        ASSERT_TRUE(SameLists(store_, plain))
-            << "scale " << scale << " n=" << n << " after merge " << merge;
-      }
-      EXPECT_TRUE(SameTree(store_, plain, n)) << "scale " << scale << " n=" << n;
-      store_.FreeClusterTree();
+      CompareMergeByMerge(store_, n, lower, n, "scale " + std::to_string(static_cast<double>(scale)));
     }
     Lower lower = RandomLower(200, DataKind::kEuclidean, random);
     rescale(lower, scale);
