@@ -298,8 +298,8 @@ bool TextFile::CanRead() {
 }
 
 // Reads from the file until at least `count` unread bytes are buffered or
-// the end is reached. The end is the file's last byte or its first Ctrl-Z,
-// whichever is earlier.
+// the end is reached. The end is the file's last byte or, unless told
+// otherwise, its first Ctrl-Z, whichever is earlier.
 bool TextFile::ReadMore(std::size_t count) {
   while (readBuffer_.size() - readPos_ < count && !readEnded_) {
     if (device_ != nullptr || fd_ < 0) {
@@ -319,7 +319,8 @@ bool TextFile::ReadMore(std::size_t count) {
       got = 0;
     }
     readBuffer_.resize(old + static_cast<std::size_t>(got));
-    const void* ctrlZ = std::memchr(readBuffer_.data() + old, kCtrlZ, static_cast<std::size_t>(got));
+    const void* ctrlZ =
+        stopAtCtrlZ_ ? std::memchr(readBuffer_.data() + old, kCtrlZ, static_cast<std::size_t>(got)) : nullptr;
     if (ctrlZ != nullptr) {
       readBuffer_.resize(static_cast<std::size_t>(static_cast<const char*>(ctrlZ) - readBuffer_.data()));
       readEnded_ = true;

@@ -5,7 +5,8 @@
 // files end lines with CR LF; a file bound to a device (the printer text
 // stream) ends them with LF and hands each finished write statement over at
 // once. Reading accepts LF and CR LF, drops a CR that ends nothing, and
-// stops at the first Ctrl-Z byte.
+// stops at the first Ctrl-Z byte (the data files' end-of-file mark), unless
+// told to read every byte.
 //
 // Failures do not throw where they happen: they set the pending
 // IoErrorCode(), and the caller calls CheckIo() after every statement, which
@@ -119,6 +120,11 @@ class TextFile {
   // Takes effect at the next OpenForWriting.
   void SetBulkWriting(bool bulk) noexcept { bulkWriting_ = bulk; }
 
+  // Whether reading ends at the first Ctrl-Z byte (the default) or reads
+  // it as any other byte, up to the file's last. Takes effect at the next
+  // OpenForReading.
+  void SetStopAtCtrlZ(bool stop) noexcept { stopAtCtrlZ_ = stop; }
+
   void OpenForWriting();
   void OpenForReading();
 
@@ -175,6 +181,7 @@ class TextFile {
   std::vector<char> readBuffer_;
   std::size_t readPos_ = 0;
   bool readEnded_ = false;  // the last byte or a Ctrl-Z has been reached
+  bool stopAtCtrlZ_ = true;
 };
 
 }  // namespace cluster

@@ -26,13 +26,15 @@ std::string PadRight(std::string_view text, std::size_t width) {
   return out;
 }
 
-std::size_t SplitCommaText(std::string_view text, std::vector<std::string>& fields, std::size_t maxFields) {
+std::size_t SplitCommaText(std::string_view text, std::vector<std::string>& fields, std::size_t maxFields,
+                           std::size_t* filled) {
   // The strings already in `fields` are refilled rather than made anew: a
   // CSV data file splits one line per object, each a field longer than the
   // last, and their storage is reused from line to line. Fields beyond
   // maxFields are counted in one scratch string and dropped.
   std::size_t count = 0;
   std::size_t kept = 0;
+  std::size_t lastFilled = 0;
   std::string dropped;
   auto nextField = [&]() -> std::string& {
     ++count;
@@ -83,6 +85,7 @@ std::size_t SplitCommaText(std::string_view text, std::vector<std::string>& fiel
       while (p < n && text[p] != ',' && !IsSplitBlank(text[p])) p += charLength(p);
       field.assign(text.substr(first, p - first));
     }
+    if (!field.empty()) lastFilled = count;
     skipBlanks();
     if (p < n && text[p] == ',') {
       if (p + 1 == n) nextField();
@@ -91,6 +94,7 @@ std::size_t SplitCommaText(std::string_view text, std::vector<std::string>& fiel
     }
   }
   fields.resize(kept);
+  if (filled != nullptr) *filled = lastFilled;
   return count;
 }
 

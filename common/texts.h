@@ -26,8 +26,9 @@ std::string PadRight(std::string_view text, std::size_t width);
 //
 // Only the first `maxFields` fields are kept; the rest are counted, not
 // stored, so a line of millions of commas costs no memory. Returns the
-// number of fields the line holds.
+// number of fields the line holds; `filled`, when given, is set to the
+// number up to its last field that is not empty (0 when all are).
 std::size_t SplitCommaText(std::string_view text, std::vector<std::string>& fields,
-                           std::size_t maxFields = static_cast<std::size_t>(-1));
+                           std::size_t maxFields = static_cast<std::size_t>(-1), std::size_t* filled = nullptr);
 
 }  // namespace cluster
