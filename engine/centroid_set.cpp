@@ -40,10 +40,12 @@ void CentroidSet::Merge(std::int32_t keep, std::int32_t gone, std::int32_t newId
   const std::int32_t nk = members_[keep];
   const std::int32_t ng = members_[gone];
   if (rule_ == MergedCentroid::kWeightedMean) {
-    const Real weightKept = nk;
-    const Real weightOther = ng;
-    const Real total = nk + ng;
-    for (std::int32_t k = 0; k < columns_; ++k) kept[k] = (weightKept * kept[k] + weightOther * other[k]) / total;
+    // The kept centroid moved towards the other by the other's share:
+    // clusters at one point merge at that very point, so that identical
+    // observations stay at distance 0 (a weighted sum divided by the
+    // total would round off it: (2x + x) / 3 is not always x).
+    const Real share = static_cast<Real>(ng) / static_cast<Real>(nk + ng);
+    for (std::int32_t k = 0; k < columns_; ++k) kept[k] = kept[k] + (other[k] - kept[k]) * share;
   } else {
     for (std::int32_t k = 0; k < columns_; ++k) kept[k] = (kept[k] + other[k]) / 2;
   }

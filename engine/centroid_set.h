@@ -10,8 +10,9 @@
 // candidates rely on (engine/centroid_linkage.cpp).
 //
 // A merged centroid is computed from the two centroids in 80 bits: the
-// weighted mean (na ca + nb cb) / (na + nb), or for the median method the
-// midpoint (ca + cb) / 2. Centroids are kept in the centred coordinates of
+// weighted mean, as ca + (cb - ca) nb / (na + nb), which is ca itself when
+// the two centroids coincide; or for the median method the midpoint
+// (ca + cb) / 2. Centroids are kept in the centred coordinates of
 // CentredRows (engine/coordinate_bounds.h), which move no distance.
 #pragma once
 

@@ -99,6 +99,20 @@ TEST(CentredRows, ShiftOnlyWhereSubtractingIsExact) {
   EXPECT_EQ(SquaredDistance(&centred[0], &centred[2], 2), SquaredDistance(&values[0], &values[2], 2));
 }
 
+TEST(CentroidSet, ClustersAtOnePointMergeAtThatPoint) {
+  // x uses every bit (as z-scores do): (6x + x) / 7 rounds off it. Seven
+  // copies merged one by one into slot 0 (sizes 1 + 1 up to 6 + 1) and an
+  // eighth copy left alone stay at distance exactly 0. (A point of the
+  // other sign keeps the column where it is: see CentredRows.)
+  const Real x = 0.228941213059775143065L;
+  std::vector<Real> values(8, x);
+  values.push_back(-1);
+  CentroidSet set(values.data(), 9, 1, CentroidSet::MergedCentroid::kWeightedMean);
+  for (std::int32_t slot = 1; slot <= 6; ++slot) set.Merge(0, slot, 9 + slot);
+  EXPECT_EQ(set.MembersAt(0), 7);
+  EXPECT_EQ(set.SquaredDistanceOf(0, 7), 0);
+}
+
 TEST(CentroidSet, MergesIntoTheKeptSlotAndCompactsInOrder) {
   // Objects on a line: 0, 2, 4, ...
   const std::int32_t n = 200;
