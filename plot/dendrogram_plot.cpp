@@ -172,7 +172,15 @@ void DendrogramPlot::Print(const DendrogramSource& source, std::string_view font
   // test uses the whole width, the new unit the width right of the margin.
   const std::int64_t pageWidth = printer_.PageWidth();
   if (pageWidth < (n + 5) * MarginWidth) {
-    UnitWidth = ToInt32((pageWidth - 2 * static_cast<std::int64_t>(MarginWidth)) / (n + 5));
+    const std::int64_t room = pageWidth - 2 * static_cast<std::int64_t>(MarginWidth);
+    if (fractionalUnits_ && room > 0) {
+      ClearFloatFlags();
+      HeightScale = HeightScale * static_cast<Real>((n + 5) * static_cast<std::int64_t>(MarginWidth)) /
+                    static_cast<Real>(room);
+      RaiseFloatErrors();
+    } else {
+      UnitWidth = ToInt32(room / (n + 5));
+    }
   }
   LeafStep = 1;
   LeafCursor = kFirstLeafCursor;

@@ -64,6 +64,14 @@ class DendrogramPlot {
   Real LeafCursor = 2;           // object-axis position of the leaf placed last
   Real LeafStep = 1;             // distance between neighbouring leaves
 
+  // How a page too narrow for whole units narrows the tree. The printed
+  // page takes whole dots per unit (UnitWidth, below); past about
+  // (page width / MarginWidth) objects that rounds down to 0 and every
+  // bracket would stand at the origin. A picture keeps UnitWidth and folds
+  // the exact narrowing into HeightScale instead, so that its height axis
+  // always spans the page's width less the margins, times n / (n + 5).
+  void SetFractionalUnits(bool fractional) { fractionalUnits_ = fractional; }
+
   // x of merge height v: round(v x UnitWidth / HeightScale) + 2 x MarginWidth.
   std::int32_t PlotX(Real v) const;
   // y of object-axis position p: round((p + 2) x CharHeight x 1.2).
@@ -90,6 +98,7 @@ class DendrogramPlot {
 
   TPrinter& printer_;
   std::function<const std::string&(std::int32_t)> objectName_;
+  bool fractionalUnits_ = false;
 };
 
 // The printer font size the font-size text stands for: a whole number, else 10.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
@@ -190,6 +191,34 @@ TEST_F(DendrogramTest, AWiderPageKeepsTheUnitHoweverMuchRoomIsLeft) {
   tree.Merge(1, 2, 6.5L);
   PlotDendrogram(tree.Source(kWardMethod), "", nullptr);
   EXPECT_EQ(Lines()[1], Line(400, 195, 800, 195));
+}
+
+// 1000 objects on a page of 1400 dots: whole units round to 1000 div 1005
+// = 0 and every bracket would stand at the origin. Fractional units (a
+// picture's) spread the axis over 1000 x 1000 / 1005 dots right of it.
+TEST_F(DendrogramTest, FractionalUnitsNeverNarrowTheTreeToNothing) {
+  device_ = &InstallRecordingPrinter(RecordingSettings{1400});
+  constexpr std::int32_t n = 1000;
+  HandMadeTree tree(n);
+  // A chain: leaf k + 1 joins the cluster of the first k at height k.
+  tree.Merge(1, 2, 1);
+  for (std::int32_t k = 2; k < n; ++k) tree.Merge(n + k - 1, k + 1, k);
+  const auto expectedX = [](long double height) {
+    return static_cast<std::int32_t>(400 + std::nearbyintl(height / (n - 1) * n * 1000.0L / 1005));
+  };
+  const DendrogramSource source = tree.Source(kWardMethod);
+  DendrogramPlot plot(Printer(), source.ObjectName);
+  plot.SetFractionalUnits(true);
+  plot.Print(source, "");
+  const std::vector<Drawn> fractional = Lines();
+  ASSERT_GE(fractional.size(), 2u + 3 * (n - 1));
+  EXPECT_EQ(fractional[1], Line(400, 195, expectedX(n - 1), 195));  // the axis, 0 to the root
+  // Each bracket's vertical line stands at its merge's height.
+  for (const std::int32_t k : {1, 250, 500, 998, 999}) {
+    const Drawn& vertical = fractional[3 + 3 * static_cast<std::size_t>(k - 1) + 1];
+    EXPECT_EQ(vertical.x1, expectedX(k)) << "merge at " << k;
+    EXPECT_EQ(vertical.x2, vertical.x1);
+  }
 }
 
 TEST_F(DendrogramTest, FontSizeComesFromTheTextOrIsTen) {
