@@ -58,12 +58,17 @@ int main(int argc, char* argv[]) {
     std::cerr << "cluster-analysis-batch: " << error << "\n\n" << BatchUsage();
     return kExitUsage;
   }
-  if (options->help) {
-    std::cout << BatchUsage();
-    return 0;
-  }
-  if (options->version) {
-    std::cout << "cluster-analysis-batch " CLUSTER_ANALYSIS_VERSION "\n";
+  if (options->help || options->version) {
+    // Written and checked as every output is: a full disk or a closed pipe
+    // is a failure, not a silent success.
+    std::signal(SIGPIPE, SIG_IGN);
+    try {
+      WriteOutput("-", options->help ? std::string(BatchUsage())
+                                     : std::string("cluster-analysis-batch " CLUSTER_ANALYSIS_VERSION "\n"));
+    } catch (const Exception& failure) {
+      std::cerr << "standard output: " << Utf8FromCp932(FailureMessage(failure)) << '\n';
+      return kExitFailure;
+    }
     return 0;
   }
   if (const auto conflict = OutputConflict(options->dataFile, OutputsOf(*options))) {
@@ -86,10 +91,12 @@ int main(int argc, char* argv[]) {
     return RunBatch(*options);
   } catch (const MemoryFailure& failure) {
     std::cerr << "cluster-analysis-batch: " << failure.message << '\n';
+  } catch (const DataFailure& failure) {
+    std::cerr << "cluster-analysis-batch: " << failure.message << '\n';
   } catch (const UsageFailure& failure) {
     std::cerr << "cluster-analysis-batch: " << failure.message << "\n\n" << BatchUsage();
     return kExitUsage;
-  } catch (const OutputFailure& failure) {
+  } catch (const FileFailure& failure) {
     std::cerr << failure.name << ": " << Utf8FromCp932(failure.message) << '\n';
   } catch (const Exception& failure) {
     std::cerr << Utf8FromCp932(failure.Message()) << '\n';

@@ -105,6 +105,9 @@ const char* BatchUsage() {
          "  --matrix                never do so: always work on the matrix\n"
          "  --plot FILE             draw the dendrogram as PDF, SVG or PNG (by the ending)\n"
          "  --font-size POINTS      font size of the dendrogram, 1 to 200 (default 12)\n"
+         "  --units own|scipy       heights of --merges, --newick, --cut-height and the\n"
+         "                          picture's axis in the method's own units (default)\n"
+         "                          or in SciPy's, as --linkage writes them\n"
          "  --progress              show progress on standard error, even when it is\n"
          "                          not a terminal\n"
          "  --quiet                 never show progress\n"
@@ -140,6 +143,7 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
   BatchOptions options;
   std::vector<std::string> positional;
   std::string cutText;
+  std::string unitsText = "own";
   bool cutGiven = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -149,6 +153,12 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
         return false;
       }
       target = args[++i];
+      // An empty name (an unset shell variable, most likely) would ask for
+      // nothing without a word.
+      if (target.empty()) {
+        error = arg + " needs a value, not an empty text";
+        return false;
+      }
       return true;
     };
     const std::map<std::string, std::string*> valued = {
@@ -156,7 +166,8 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
         {"--merges", &options.mergesFile},     {"--linkage", &options.linkageFile},
         {"--newick", &options.newickFile},     {"--groups", &options.groupsFile},
         {"--cophenetic", &options.copheneticFile}, {"--plot", &options.plotFile},
-        {"--font-size", &options.fontSize},    {"--cut", &cutText}};
+        {"--font-size", &options.fontSize},    {"--cut", &cutText},
+        {"--units", &unitsText}};
     const std::map<std::string, bool*> flags = {
         {"--csv", &options.csv},         {"--observations", &options.observations},
         {"--tsv", &options.tsv},         {"--standardize", &options.standardize},
@@ -201,6 +212,15 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
     return std::nullopt;
   }
   options.dataFile = positional.front();
+  if (options.dataFile.empty()) {
+    error = "DATA_FILE is an empty name";
+    return std::nullopt;
+  }
+  if (unitsText != "own" && unitsText != "scipy") {
+    error = "--units takes own or scipy, not '" + unitsText + "'";
+    return std::nullopt;
+  }
+  options.scipyUnits = unitsText == "scipy";
   if (options.observations) {
     if (EndsWithEitherCase(options.dataFile, ".tsv")) options.tsv = true;
   } else if (EndsWithEitherCase(options.dataFile, ".csv")) {

@@ -36,6 +36,7 @@ struct BatchOptions {
   std::optional<std::string> cutHeight;   // --cut-height H, read by the program's number rules
   std::string plotFile;          // --plot: .pdf, .svg or .png
   std::string fontSize = "12";
+  bool scipyUnits = false;       // --units scipy: heights in SciPy's units everywhere
   bool memorySaving = false;     // --memory-saving: work from the coordinates
   bool matrix = false;           // --matrix: never work from the coordinates
   bool progress = false;         // --progress: show progress even off a terminal

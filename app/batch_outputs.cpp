@@ -22,10 +22,34 @@ struct FileIdentity {
   std::string name;  // a file not yet made
 };
 
-FileIdentity IdentityOf(const std::string& path) {
+// The file a path ends at: symbolic links followed, even one that points
+// at no file yet (writing through it makes its target). At most 40 links,
+// as the system follows.
+std::string LinkTarget(std::string path) {
+  for (int links = 0; links < 40; ++links) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+    std::string target(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 4096) + 1, '\0');
+    const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
+    if (length <= 0 || static_cast<std::size_t>(length) >= target.size()) return path;
+    target.resize(static_cast<std::size_t>(length));
+    if (target.front() != '/') {
+      const auto slash = path.find_last_of('/');
+      if (slash != std::string::npos) target = path.substr(0, slash + 1) + target;
+    }
+    path = std::move(target);
+  }
+  return path;
+}
+
+// `standardOutput`: whether "-" stands for the standard output (an output)
+// or for the file of that name (the data).
+FileIdentity IdentityOf(const std::string& given, bool standardOutput) {
   FileIdentity identity;
   struct stat info {};
-  const bool found = path == kStandardOutput ? ::fstat(STDOUT_FILENO, &info) == 0 : ::stat(path.c_str(), &info) == 0;
+  const bool toStandardOutput = standardOutput && given == kStandardOutput;
+  const std::string path = toStandardOutput ? given : LinkTarget(given);
+  const bool found = toStandardOutput ? ::fstat(STDOUT_FILENO, &info) == 0 : ::stat(path.c_str(), &info) == 0;
   if (found) {
     identity.known = identity.exists = true;
     identity.characterDevice = S_ISCHR(info.st_mode);
@@ -54,10 +78,10 @@ std::string Quoted(const std::string& path) { return path == kStandardOutput ? "
 }  // namespace
 
 std::optional<std::string> OutputConflict(const std::string& dataFile, const std::vector<NamedOutput>& outputs) {
-  const FileIdentity data = IdentityOf(dataFile);
+  const FileIdentity data = IdentityOf(dataFile, false);
   std::vector<FileIdentity> identities;
   for (const NamedOutput& output : outputs) {
-    const FileIdentity identity = IdentityOf(output.path);
+    const FileIdentity identity = IdentityOf(output.path, true);
     if (data.exists && SameFile(identity, data)) {
       return output.option + " " + Quoted(output.path) +
              " is the data file, which writing would destroy; nothing was written";
@@ -77,6 +101,12 @@ std::optional<std::string> OutputConflict(const std::string& dataFile, const std
     identities.push_back(identity);
   }
   return std::nullopt;
+}
+
+std::string FailureMessage(const Exception& failure) {
+  const auto* io = dynamic_cast<const EInOutError*>(&failure);
+  if (io != nullptr && io->ErrorCode() == io_error::kNoSpace) return failure.Message() + ": the disk is full";
+  return failure.Message();
 }
 
 std::string OutputName(const std::string& path) { return path == kStandardOutput ? "standard output" : path; }

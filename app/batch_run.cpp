@@ -42,7 +42,34 @@ void WritingOutput(const std::string& path, Write write) {
   try {
     write();
   } catch (const Exception& failure) {
-    throw OutputFailure{OutputName(path), failure.Message()};
+    throw FileFailure{OutputName(path), FailureMessage(failure)};
+  }
+}
+
+// Reads the data file; a failure of the file itself (missing, unreadable)
+// is reported with its name.
+template <typename Read>
+auto ReadingData(const std::string& path, Read read) {
+  try {
+    return read();
+  } catch (const EInOutError& failure) {
+    throw FileFailure{path, FailureMessage(failure)};
+  }
+}
+
+// Fewer than two objects leave no pair to merge: refused before any output.
+void CheckSomethingToCluster(std::int64_t objects, const char* what) {
+  if (objects >= 2) return;
+  throw DataFailure{"nothing to cluster: the data hold " + std::to_string(objects) + " " + what +
+                    (objects == 1 ? "" : "s") + ", and clustering needs at least 2"};
+}
+
+// Refuses a table's values that would not fit as they grow.
+void WeighTableGrowth(std::uint64_t bytes) {
+  const MemoryLimit usable = UsableMemory();
+  if (bytes > usable.bytes) {
+    throw MemoryFailure{"the table's values need another " + MemoryText(bytes) + " as it is read, and " +
+                        MemoryText(usable.bytes) + " is what " + usable.what + " leaves"};
   }
 }
 
@@ -83,15 +110,17 @@ Real CutHeightOf(const BatchOptions& options) {
 
 // Every text output, made before any is written: an output that cannot be
 // made (a height with no root in SciPy's units) leaves all of them unwritten.
+// `pairsDone` counts the rows of the cophenetic correlation's pairs.
 std::vector<std::pair<std::string, std::string>> TextOutputs(const BatchOptions& options, const FinishedTree& tree,
-                                                             const std::vector<std::string>& labels) {
+                                                             const std::vector<std::string>& labels,
+                                                             std::atomic<std::int64_t>* pairsDone) {
   std::vector<std::pair<std::string, std::string>> outputs;
   const auto add = [&](const std::string& path, auto make) {
     if (path.empty()) return;
     try {
       outputs.emplace_back(path, make());
     } catch (const ENoSciPyHeight& failure) {
-      throw OutputFailure{OutputName(path), failure.Message()};
+      throw FileFailure{OutputName(path), failure.Message()};
     }
   };
   add(options.mergesFile, [&] { return MergeListText(tree); });
@@ -102,7 +131,7 @@ std::vector<std::pair<std::string, std::string>> TextOutputs(const BatchOptions&
         options.cutGroups ? GroupsOfCut(tree, *options.cutGroups) : GroupsBelowHeight(tree, CutHeightOf(options));
     return GroupsText(labels, groups);
   });
-  add(options.copheneticFile, [&] { return CopheneticText(tree); });
+  add(options.copheneticFile, [&] { return CopheneticText(tree, pairsDone); });
   return outputs;
 }
 
@@ -127,7 +156,7 @@ class BatchRun {
   int RunOnCoordinates(const ObservationTable& table);
   bool WorkFromCoordinates(const ObservationTable& table) const;
   FileCapture LoadMatrixFile();
-  void WriteOutputs(const FinishedTree& tree, const std::vector<std::string>& utf8Labels);
+  void WriteOutputs(FinishedTree tree, const std::vector<std::string>& utf8Labels);
   void WriteEcho(const EchoSource& source);
   QByteArray DrawPicture(const FinishedTree& tree, const std::vector<std::string>& utf8Labels);
 
@@ -149,10 +178,11 @@ QByteArray BatchRun::DrawPicture(const FinishedTree& tree, const std::vector<std
     return utf8Labels.at(static_cast<std::size_t>(i - 1));
   };
   DendrogramPlot plot(printer, name);
+  plot.SetFractionalUnits(true);
   DendrogramSource source;
   source.ObjectCount = tree.objects;
   source.DistType = tree.method;
-  source.Caption = AnyMethodCaption(tree.method);
+  source.Caption = AnyMethodCaption(tree.method) + (tree.scipyUnits ? " (SciPy units)" : "");
   source.Root = tree.root;
   source.ObjectName = name;
   plot.Print(source, options_.fontSize);
@@ -177,8 +207,15 @@ void BatchRun::WriteEcho(const EchoSource& source) {
 
 // The outputs of a finished tree: the texts (all made before any is
 // written), then the picture.
-void BatchRun::WriteOutputs(const FinishedTree& tree, const std::vector<std::string>& utf8Labels) {
-  const auto texts = TextOutputs(options_, tree, utf8Labels);
+void BatchRun::WriteOutputs(FinishedTree tree, const std::vector<std::string>& utf8Labels) {
+  const std::int32_t n = tree.objects;
+  const auto texts = Phase(
+      "outputs", "writing", n,
+      [&] {
+        if (options_.scipyUnits) ToSciPyUnits(tree);
+        return TextOutputs(options_, tree, utf8Labels, &progress_.Done());
+      },
+      ProgressReport::Measure::kTriangleRows);
   for (const auto& output : texts) {
     WritingOutput(output.first, [&] { WriteOutput(output.first, output.second); });
   }
@@ -219,8 +256,6 @@ int BatchRun::RunOnCoordinates(const ObservationTable& table) {
   echo.label = [&labels](std::int32_t i) -> const std::string& { return labels[static_cast<std::size_t>(i - 1)]; };
   echo.dissimilarity = distance;
   WriteEcho(echo);
-  // Fewer than two observations: the engine's own message, as on the matrix.
-  if (n < 2) throw Exception("Range error in SeekC");
   const std::vector<CoordinateMerge> merges = Phase("agglomerate", "merging", 1000, [&] {
     return ClusterCoordinates(table.values.data(), n, table.columns, options_.methodCode, [this](double done) {
       progress_.Done().store(static_cast<std::int64_t>(done * 1000), std::memory_order_relaxed);
@@ -279,8 +314,11 @@ FileCapture BatchRun::LoadMatrixFile() {
   };
   watch.rowsRead = &progress_.Done();
   return Phase("load", "loading", 0, [&] {
-    return options_.csv ? CaptureCsvFile(options_.dataFile, AnalysisStore::kLargestMaxObjects, watch)
-                        : CaptureNativeFile(options_.dataFile, AnalysisStore::kLargestMaxObjects, watch);
+    return ReadingData(options_.dataFile, [&] {
+      return options_.csv ? CaptureCsvFile(options_.dataFile, AnalysisStore::kLargestMaxObjects, watch,
+                                           CsvRows::kLowerTriangleOnly)
+                          : CaptureNativeFile(options_.dataFile, AnalysisStore::kLargestMaxObjects, watch);
+    });
   });
 }
 
@@ -290,12 +328,20 @@ int BatchRun::Run() {
   int status = 0;
   if (options_.observations) {
     ObservationTable table = Phase("load", "loading", 0, [&] {
-      return ReadObservationTable(options_.dataFile, options_.tsv ? '\t' : ',', AnalysisStore::kLargestMaxObjects);
+      return ReadingData(options_.dataFile, [&] {
+        return ReadObservationTable(options_.dataFile, options_.tsv ? '\t' : ',', AnalysisStore::kLargestMaxObjects,
+                                    WeighTableGrowth);
+      });
     });
+    CheckSomethingToCluster(table.Rows(), "observation");
     if (options_.standardize) {
       for (const std::int32_t column : Standardize(table)) {
         progress_.Note("cluster-analysis-batch: coordinate column " + std::to_string(column) +
                        " is the same in every row and is left out of the standardized data");
+      }
+      if (table.columns == 0) {
+        throw DataFailure{"every coordinate column is the same in every row: standardized, no coordinate is left "
+                          "to cluster by"};
       }
     }
     CheckAgainstTheData(options_, table.Rows());
@@ -319,6 +365,7 @@ int BatchRun::Run() {
       std::cerr << Utf8FromCp932(CaptureFailureMessage(*capture.Failure)) << '\n';
       return kExitFailure;
     }
+    CheckSomethingToCluster(static_cast<std::int64_t>(capture.Labels.size()), "object");
     CheckAgainstTheData(options_, static_cast<std::int32_t>(capture.Labels.size()));
     std::vector<std::string> utf8Labels = Utf8LabelsOf(capture.Labels);
     status = RunOnMatrix(std::move(capture.Labels), std::move(utf8Labels), std::move(capture.Values), false);

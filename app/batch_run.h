@@ -6,7 +6,7 @@
 // every output asked for, each checked to its last byte and its close. A
 // progress line shows where a long run stands (progress_report.h).
 // Failures leave the run as exceptions: the program's own (cluster::
-// Exception) and the three kinds below.
+// Exception) and the four kinds below.
 #pragma once
 
 #include <string>
@@ -15,10 +15,16 @@
 
 namespace cluster {
 
-// A failure of one output file, reported with the file's name.
-struct OutputFailure {
+// A failure of one file, an output or the data, reported with its name.
+struct FileFailure {
   std::string name;     // UTF-8
   std::string message;  // code page 932
+};
+
+// Data that leave nothing to cluster (fewer than two objects, or no
+// coordinate once standardized), refused before any output is written.
+struct DataFailure {
+  std::string message;
 };
 
 // A usage error found once the data are read (a cut into more groups than

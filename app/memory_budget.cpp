@@ -7,6 +7,7 @@
 #include <fstream>
 #include <limits>
 #include <sstream>
+#include <vector>
 
 #include "engine/analysis_store.h"
 #include "engine/cluster_types.h"
@@ -50,23 +51,59 @@ std::uint64_t NumberIn(const std::string& path) {
   }
 }
 
-// The process's control group's limit less its usage (cgroup v2, else v1).
-std::uint64_t ControlGroupRoom() {
-  std::ifstream self("/proc/self/cgroup");
-  std::string group;
-  for (std::string line; std::getline(self, line);) {
-    if (line.compare(0, 3, "0::") == 0) group = line.substr(3);
+// The folders from a control group up to its hierarchy's root: "/a/b"
+// gives "/a/b", "/a" and "".
+std::vector<std::string> GroupAndAncestors(std::string group) {
+  std::vector<std::string> paths;
+  while (!group.empty() && group.back() == '/') group.pop_back();
+  for (;;) {
+    paths.push_back(group);
+    if (group.empty()) return paths;
+    const auto slash = group.find_last_of('/');
+    group.erase(slash == std::string::npos ? 0 : slash);
   }
-  std::uint64_t limit = NumberIn("/sys/fs/cgroup" + group + "/memory.max");
-  std::uint64_t usage = NumberIn("/sys/fs/cgroup" + group + "/memory.current");
-  if (limit == kUnlimited) {
-    limit = NumberIn("/sys/fs/cgroup/memory/memory.limit_in_bytes");
-    usage = NumberIn("/sys/fs/cgroup/memory/memory.usage_in_bytes");
-  }
-  // v1 reports "no limit" as a huge number.
-  if (limit == kUnlimited || limit >= (std::uint64_t{1} << 60)) return kUnlimited;
-  return usage == kUnlimited || usage >= limit ? 0 : limit - usage;
 }
+
+// The least room (limit less usage) along the path of `group` in one
+// hierarchy mounted at `mount`. A level whose files are missing (a group
+// named from outside a container, whose mount shows only its own) has no
+// say. Limits of 2^60 or more are v1's way of saying none.
+std::uint64_t LeastRoomAlong(const std::string& mount, const std::string& group, const char* limitFile,
+                             const char* usageFile) {
+  std::uint64_t least = kUnlimited;
+  for (const std::string& level : GroupAndAncestors(group)) {
+    const std::uint64_t limit = NumberIn(mount + level + "/" + limitFile);
+    if (limit == kUnlimited || limit >= (std::uint64_t{1} << 60)) continue;
+    const std::uint64_t usage = NumberIn(mount + level + "/" + usageFile);
+    least = std::min(least, usage == kUnlimited || usage >= limit ? 0 : limit - usage);
+  }
+  return least;
+}
+
+}  // namespace
+
+std::uint64_t ControlGroupRoom(const std::string& root) {
+  std::ifstream self(root + "/proc/self/cgroup");
+  std::uint64_t least = kUnlimited;
+  // Each line is "id:controllers:path": v2's single hierarchy has id 0 and
+  // no controllers; v1 names "memory" among a hierarchy's controllers.
+  for (std::string line; std::getline(self, line);) {
+    const auto first = line.find(':');
+    const auto second = first == std::string::npos ? std::string::npos : line.find(':', first + 1);
+    if (second == std::string::npos) continue;
+    const std::string controllers = "," + line.substr(first + 1, second - first - 1) + ",";
+    const std::string group = line.substr(second + 1);
+    if (line.compare(0, first, "0") == 0 && controllers == ",,") {
+      least = std::min(least, LeastRoomAlong(root + "/sys/fs/cgroup", group, "memory.max", "memory.current"));
+    } else if (controllers.find(",memory,") != std::string::npos) {
+      least = std::min(least, LeastRoomAlong(root + "/sys/fs/cgroup/memory", group, "memory.limit_in_bytes",
+                                             "memory.usage_in_bytes"));
+    }
+  }
+  return least;
+}
+
+namespace {
 
 std::uint64_t AddressSpaceRoom() {
   struct rlimit limit {};
@@ -80,7 +117,7 @@ std::uint64_t AddressSpaceRoom() {
 
 MemoryLimit UsableMemory() {
   MemoryLimit limit{KilobytesField("/proc/meminfo", "MemAvailable:"), "available memory"};
-  const std::uint64_t group = ControlGroupRoom();
+  const std::uint64_t group = ControlGroupRoom("");
   if (group < limit.bytes) limit = {group, "the control group's limit"};
   const std::uint64_t address = AddressSpaceRoom();
   if (address < limit.bytes) limit = {address, "ulimit -v"};

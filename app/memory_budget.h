@@ -3,7 +3,7 @@
 // A run that cannot fit must be refused before it allocates anything large,
 // never killed half way by the system. What the process may use is the
 // least of three: the system's available memory (MemAvailable), the limit
-// of its control group less what the group uses, and the address space
+// of its control groups less what they use, and the address space
 // `ulimit -v` leaves beside what the process has already mapped. The
 // estimates count what the large parts of a run take; they are upper
 // bounds for the data and leave room for the program itself.
@@ -21,6 +21,14 @@ struct MemoryLimit {
 
 // The least of the three limits, read now.
 MemoryLimit UsableMemory();
+
+// The room the process's control groups leave: for each hierarchy that
+// limits memory (cgroup v2's, or v1's memory controller), the least of limit
+// less usage over the process's group and every group above it, as read
+// from /proc/self/cgroup and /sys/fs/cgroup under `root` ("" for the
+// system's own; tests give a folder of their own). The largest number
+// when nothing limits it.
+std::uint64_t ControlGroupRoom(const std::string& root);
 
 // What the matrix path takes for n objects by a method: the captured
 // dissimilarities and the engine's working values (a square of split cells

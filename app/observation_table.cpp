@@ -1,6 +1,9 @@
 #include "app/observation_table.h"
 
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <limits>
 
 #include "common/codepage.h"
 #include "common/helper_thread.h"
@@ -20,37 +23,52 @@ std::string Shown(const std::string& text) {
   return "'" + (IsValidUtf8(text) ? Cp932FromUtf8(text) : text) + "'";
 }
 
-[[noreturn]] void Refuse(std::int32_t line, std::size_t column, const std::string& what) {
+[[noreturn]] void Refuse(std::int64_t line, std::int64_t column, const std::string& what) {
   throw EObservationTable("line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + what);
 }
 
-// Splits a line at `separator`; a field that starts with a double quote
-// runs to the next quote that is not doubled, each doubled quote giving one.
-void SplitFields(std::string_view line, char separator, std::vector<std::string>& fields) {
-  fields.clear();
-  std::size_t p = 0;
-  for (;;) {
-    std::string field;
-    if (p < line.size() && line[p] == '"') {
-      for (++p; p < line.size(); ++p) {
-        if (line[p] == '"') {
-          if (p + 1 < line.size() && line[p + 1] == '"') {
+// The fields of one line, one at a time, each into a string the caller
+// reuses: a line of millions of fields never holds them all at once. A
+// field that starts with a double quote runs to the next quote that is not
+// doubled, each doubled quote giving one; what follows up to the separator
+// belongs to it too.
+class FieldCursor {
+ public:
+  FieldCursor(std::string_view line, char separator) : line_(line), separator_(separator) {}
+  // The next field into `field`; false when the line has none left.
+  bool Next(std::string& field) {
+    if (done_) return false;
+    field.clear();
+    std::size_t p = at_;
+    if (p < line_.size() && line_[p] == '"') {
+      for (++p; p < line_.size(); ++p) {
+        if (line_[p] == '"') {
+          if (p + 1 < line_.size() && line_[p + 1] == '"') {
             ++p;
           } else {
             ++p;
             break;
           }
         }
-        field += line[p];
+        field += line_[p];
       }
     }
-    const std::size_t end = line.find(separator, p);
-    field.append(line.substr(p, end == std::string_view::npos ? std::string_view::npos : end - p));
-    fields.push_back(std::move(field));
-    if (end == std::string_view::npos) return;
-    p = end + 1;
+    const std::size_t end = line_.find(separator_, p);
+    field.append(line_.substr(p, end == std::string_view::npos ? std::string_view::npos : end - p));
+    if (end == std::string_view::npos) {
+      done_ = true;
+    } else {
+      at_ = end + 1;
+    }
+    return true;
   }
-}
+
+ private:
+  std::string_view line_;
+  char separator_;
+  std::size_t at_ = 0;
+  bool done_ = false;
+};
 
 bool IsNumber(const std::string& text) {
   try {
@@ -67,15 +85,68 @@ std::vector<std::string> ObservationTable::Cp932Labels() const { return Cp932Tex
 
 std::vector<std::string> ObservationTable::Utf8Labels() const { return Utf8Texts(labels, utf8); }
 
-ObservationTable ReadObservationTable(const std::string& path, char separator, std::int32_t maxRows) {
+namespace {
+
+// The table's values, grown by half again when full; each growth is
+// weighed first, so that a table too large for the memory is refused
+// before it takes it.
+class ValueStore {
+ public:
+  ValueStore(std::vector<Real>& values, const std::function<void(std::uint64_t)>& beforeGrowing)
+      : values_(values), beforeGrowing_(beforeGrowing) {}
+  void Add(Real value) {
+    if (values_.size() == values_.capacity()) Grow(values_.capacity() + values_.capacity() / 2);
+    values_.push_back(value);
+  }
+  // Room for `count` values at once, as estimated once the first row is
+  // read: a table whose rows are alike then never moves its values, which
+  // would hold them twice for a moment.
+  void Expect(std::size_t count) {
+    if (count > values_.capacity()) Grow(count);
+  }
+
+ private:
+  void Grow(std::size_t capacity) {
+    capacity = std::max<std::size_t>(1024, capacity);
+    if (beforeGrowing_) beforeGrowing_(static_cast<std::uint64_t>(capacity) * sizeof(Real));
+    values_.reserve(capacity);
+  }
+  std::vector<Real>& values_;
+  const std::function<void(std::uint64_t)>& beforeGrowing_;
+};
+
+// Makes room for the values of a file whose rows are like its first,
+// `line`: as many rows as the file holds lines this long, and never more
+// values than it holds pairs of bytes (a digit and a separator).
+void ExpectRowsLike(const std::string& path, std::string_view line, char separator, std::int32_t maxRows,
+                    ValueStore& values) {
+  std::error_code error;
+  const std::uintmax_t bytes = std::filesystem::file_size(path, error);
+  if (error) return;  // not a plain file: the values grow as they come
+  FieldCursor fields(line, separator);
+  std::string field;
+  std::uintmax_t coordinates = 0;
+  for (fields.Next(field); fields.Next(field);) ++coordinates;
+  const std::uintmax_t rows = std::min<std::uintmax_t>(bytes / (line.size() + 1) + 1, maxRows);
+  values.Expect(static_cast<std::size_t>(std::min<std::uintmax_t>(rows * coordinates, bytes / 2 + 1)));
+}
+
+}  // namespace
+
+ObservationTable ReadObservationTable(const std::string& path, char separator, std::int32_t maxRows,
+                                      const std::function<void(std::uint64_t)>& beforeGrowing) {
   ObservationTable table;
   TextFile file;
+  // A Ctrl-Z ends a data file of the desktop program, never a table: it is
+  // read as the byte it is, and a field holding it is not a number.
+  file.SetStopAtCtrlZ(false);
   OpenToRead(file, path);
+  ValueStore values(table.values, beforeGrowing);
   std::string line;
-  std::vector<std::string> fields;
+  std::string field;
   bool allUtf8 = true;
   bool firstLine = true;
-  for (std::int32_t lineNumber = 1; !file.AtEnd(); ++lineNumber) {
+  for (std::int64_t lineNumber = 1; !file.AtEnd(); ++lineNumber) {
     file.ReadLineText(line);
     CheckIo();
     file.SkipLine();
@@ -84,42 +155,60 @@ ObservationTable ReadObservationTable(const std::string& path, char separator, s
       line.erase(0, kUtf8ByteOrderMark.size());
     }
     if (TrimBlanks(line).empty()) continue;
-    SplitFields(line, separator, fields);
-    const auto coordinates = static_cast<std::int32_t>(fields.size()) - 1;
     if (firstLine) {
       firstLine = false;
+      // Column names when no coordinate field is a number: they fix how
+      // many coordinates a row has.
+      FieldCursor names(line, separator);
+      names.Next(field);
+      bool utf8 = IsValidUtf8(field);
+      std::int32_t count = 0;
       bool anyNumber = false;
-      for (std::size_t k = 1; k < fields.size() && !anyNumber; ++k) anyNumber = IsNumber(fields[k]);
-      if (coordinates >= 1 && !anyNumber) {
-        // Column names: they fix how many coordinates a row has.
-        table.columns = coordinates;
-        for (const std::string& name : fields) allUtf8 = allUtf8 && IsValidUtf8(name);
+      while (!anyNumber && names.Next(field)) {
+        anyNumber = IsNumber(field);
+        utf8 = utf8 && IsValidUtf8(field);
+        if (count == std::numeric_limits<std::int32_t>::max()) Refuse(lineNumber, 2, "too many columns");
+        ++count;
+      }
+      if (count >= 1 && !anyNumber) {
+        table.columns = count;
+        allUtf8 = utf8;
         continue;
       }
     }
-    if (table.columns == 0) {
+    if (table.Rows() >= maxRows) CheckDeclaredObjectCount(table.Rows() + 1, maxRows);
+    if (table.Rows() == 0) ExpectRowsLike(path, line, separator, maxRows, values);
+    FieldCursor fields(line, separator);
+    std::string label;
+    fields.Next(label);
+    const bool firstRow = table.columns == 0;
+    std::int32_t coordinates = 0;
+    while (fields.Next(field)) {
+      const std::int64_t column = static_cast<std::int64_t>(coordinates) + 2;
+      if (!firstRow && coordinates == table.columns) {
+        Refuse(lineNumber, column,
+               Shown(field) + " is one coordinate too many (the rows have " + std::to_string(table.columns) + ")");
+      }
+      if (firstRow && coordinates == std::numeric_limits<std::int32_t>::max()) {
+        Refuse(lineNumber, column, "too many columns");
+      }
+      if (TrimBlanks(field).empty()) Refuse(lineNumber, column, "empty: a coordinate is a number");
+      try {
+        values.Add(TextToReal(field));
+      } catch (const EConvertError&) {
+        Refuse(lineNumber, column, Shown(field) + " is not a number");
+      }
+      ++coordinates;
+    }
+    if (firstRow) {
       if (coordinates == 0) Refuse(lineNumber, 2, "missing: a row holds a label and at least one coordinate");
       table.columns = coordinates;
     }
     if (coordinates < table.columns) {
-      Refuse(lineNumber, fields.size() + 1,
+      Refuse(lineNumber, static_cast<std::int64_t>(coordinates) + 2,
              "missing: the rows have " + std::to_string(table.columns) + " coordinates");
     }
-    if (coordinates > table.columns) {
-      Refuse(lineNumber, static_cast<std::size_t>(table.columns) + 2,
-             Shown(fields[static_cast<std::size_t>(table.columns) + 1]) + " is one coordinate too many (the rows have " +
-                 std::to_string(table.columns) + ")");
-    }
-    if (table.Rows() >= maxRows) CheckDeclaredObjectCount(table.Rows() + 1, maxRows);
-    for (std::size_t k = 1; k < fields.size(); ++k) {
-      if (TrimBlanks(fields[k]).empty()) Refuse(lineNumber, k + 1, "empty: a coordinate is a number");
-      try {
-        table.values.push_back(TextToReal(fields[k]));
-      } catch (const EConvertError&) {
-        Refuse(lineNumber, k + 1, Shown(fields[k]) + " is not a number");
-      }
-    }
-    std::string label = TrimBlanks(fields[0]);
+    label = TrimBlanks(label);
     allUtf8 = allUtf8 && IsValidUtf8(label);
     table.labels.push_back(std::move(label));
   }

@@ -23,6 +23,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -55,7 +56,14 @@ struct ObservationTable {
 // Reads a table with `separator` (',' or '\t') between fields; at most
 // `maxRows` rows (ETooManyObjects beyond). Throws EObservationTable for a
 // malformed table and the text file's errors for a file that cannot be read.
-ObservationTable ReadObservationTable(const std::string& path, char separator, std::int32_t maxRows);
+// A Ctrl-Z is a byte like any other (a field holding it is no number).
+//
+// Memory follows the values, not the text: a line is split one field at a
+// time, and the values take 16 bytes each, grown by half again when full.
+// `beforeGrowing`, when given, is told the bytes of each growth before it
+// is made, and may refuse it by throwing.
+ObservationTable ReadObservationTable(const std::string& path, char separator, std::int32_t maxRows,
+                                      const std::function<void(std::uint64_t bytes)>& beforeGrowing = {});
 
 // Turns each column into z-scores (mean 0, standard deviation 1 with the
 // n - 1 divisor). A column whose values are all equal has no such scores:

@@ -9,6 +9,8 @@
 #include <locale.h>
 
 #include "common/codepage.h"
+#include "common/helper_thread.h"
+#include "common/numbers.h"
 #include "engine/analysis_store.h"
 
 namespace cluster {
@@ -100,7 +102,12 @@ std::vector<std::int32_t> GroupRoots(const FinishedTree& tree, Keep keep) {
 
 std::string ShortestText(Real value) {
   char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(value));
+  const double narrow = static_cast<double>(value);
+  const bool doubleHoldsIt =
+      value == 0 || !std::isfinite(value) ||
+      (std::isfinite(narrow) && std::fabs(narrow) >= std::numeric_limits<double>::min());
+  const auto result = doubleHoldsIt ? std::to_chars(buffer, buffer + sizeof buffer, narrow)
+                                    : std::to_chars(buffer, buffer + sizeof buffer, value);
   return std::string(buffer, result.ptr);
 }
 
@@ -112,6 +119,18 @@ Real SciPyHeight(std::uint8_t method, Real height, std::int32_t merge) {
                          ", which has no square root in SciPy's units (the data are not Euclidean)");
   }
   return std::sqrt(square);
+}
+
+void ToSciPyUnits(FinishedTree& tree) {
+  if (tree.scipyUnits) return;
+  const std::vector<const TClusterNode*> merges = MergesInOrder(tree);
+  std::vector<Real> heights;
+  heights.reserve(merges.size());
+  for (std::size_t k = 0; k < merges.size(); ++k) {
+    heights.push_back(SciPyHeight(tree.method, merges[k]->Height, static_cast<std::int32_t>(k) + 1));
+  }
+  for (std::size_t k = 0; k < merges.size(); ++k) const_cast<TClusterNode*>(merges[k])->Height = heights[k];
+  tree.scipyUnits = true;
 }
 
 FinishedTree TreeOf(const AnalysisStore& store) {
@@ -137,7 +156,12 @@ std::string LinkageText(const FinishedTree& tree) {
   std::string text;
   std::int32_t merge = 0;
   for (const TClusterNode* node : MergesInOrder(tree)) {
-    const Real height = SciPyHeight(tree.method, node->Height, ++merge);
+    ++merge;
+    const Real height = tree.scipyUnits ? node->Height : SciPyHeight(tree.method, node->Height, merge);
+    if (!std::isfinite(static_cast<double>(height))) {
+      throw ENoSciPyHeight("merge " + std::to_string(merge) + " is at " + CText("%.21Lg", height) +
+                           " in SciPy's units, beyond the largest number its linkage matrix (of doubles) holds");
+    }
     text += std::to_string(node->Left->Id - 1) + '\t' + std::to_string(node->Right->Id - 1) + '\t' +
             ShortestText(height) + '\t' + std::to_string(node->Members) + '\n';
   }
@@ -223,25 +247,58 @@ std::vector<std::int32_t> GroupsBelowHeight(const FinishedTree& tree, Real heigh
                             highest[static_cast<std::size_t>(node->Right->Id)]});
   }
   return NumberedByFirstObject(GroupRoots(tree, [&highest, height](const TClusterNode& node) {
-    return node.Left == nullptr || highest[static_cast<std::size_t>(node.Id)] <= height;
+    return node.Left == nullptr || AtOrBelowCut(highest[static_cast<std::size_t>(node.Id)], height);
   }));
+}
+
+bool AtOrBelowCut(Real height, Real cut) {
+  if (height <= cut) return true;
+  // A printed text read back as the cut is: by the program's number rules,
+  // with the user's decimal separator.
+  const auto readBack = [](std::string text) {
+    std::replace(text.begin(), text.end(), '.', DecimalSeparator());
+    try {
+      return TextToReal(text);
+    } catch (const EConvertError&) {
+      return std::numeric_limits<Real>::quiet_NaN();
+    }
+  };
+  return readBack(ShortestText(height)) == cut || readBack(CText("%.15Lg", height)) == cut;
+}
+
+std::string TabField(const std::string& label) {
+  std::string field;
+  field.reserve(label.size());
+  for (const char c : label) {
+    switch (c) {
+      case '\\': field += "\\\\"; break;
+      case '\t': field += "\\t"; break;
+      case '\r': field += "\\r"; break;
+      case '\n': field += "\\n"; break;
+      default: field += c;
+    }
+  }
+  return field;
 }
 
 std::string GroupsText(const std::vector<std::string>& labels, const std::vector<std::int32_t>& groups) {
   std::string text;
-  for (std::size_t k = 0; k < groups.size(); ++k) text += labels.at(k) + '\t' + std::to_string(groups[k]) + '\n';
+  for (std::size_t k = 0; k < groups.size(); ++k) {
+    text += TabField(labels.at(k)) + '\t' + std::to_string(groups[k]) + '\n';
+  }
   return text;
 }
 
-std::string CopheneticText(const FinishedTree& tree) {
+std::string CopheneticText(const FinishedTree& tree, std::atomic<std::int64_t>* rowsDone) {
   const std::vector<const TClusterNode*> nodes = NodesById(tree);
   const std::int32_t n = tree.objects;
   if (n < 2 || tree.root == nullptr) return "nan\n";
   // The leaves in the tree's order: every subtree's leaves are one stretch
-  // of it, so the pairs a merge joins are its left stretch by its right.
+  // of it. And each node's parent (0 for the root).
   std::vector<std::int32_t> order;
   std::vector<std::size_t> first(nodes.size(), 0);
   std::vector<std::size_t> last(nodes.size(), 0);
+  std::vector<std::int32_t> parent(nodes.size(), 0);
   {
     std::vector<std::pair<const TClusterNode*, bool>> pending{{tree.root, false}};
     while (!pending.empty()) {
@@ -256,47 +313,100 @@ std::string CopheneticText(const FinishedTree& tree) {
         first[id] = first[static_cast<std::size_t>(node->Left->Id)];
         last[id] = last[static_cast<std::size_t>(node->Right->Id)];
       } else {
+        parent[static_cast<std::size_t>(node->Left->Id)] = parent[static_cast<std::size_t>(node->Right->Id)] =
+            node->Id;
         pending.push_back({node, true});
         pending.push_back({node->Right, false});
         pending.push_back({node->Left, false});
       }
     }
   }
-  std::vector<Real> joined(nodes.size(), 0);  // each merge's height in SciPy's units
+  // Each merge's height in SciPy's units; it is the cophenetic height of
+  // the pairs it joins, its left leaves times its right ones.
+  std::vector<Real> joined(nodes.size(), 0);
+  Real sumY = 0;
   for (std::size_t id = static_cast<std::size_t>(n) + 1; id < nodes.size(); ++id) {
-    joined[id] = SciPyHeight(tree.method, nodes[id]->Height, static_cast<std::int32_t>(id) - n);
+    const TClusterNode& node = *nodes[id];
+    joined[id] = tree.scipyUnits ? node.Height : SciPyHeight(tree.method, node.Height, static_cast<std::int32_t>(id) - n);
+    sumY += joined[id] * static_cast<Real>(node.Left->Members) * static_cast<Real>(node.Right->Members);
   }
-  const auto dissimilarity = [&tree](std::int32_t a, std::int32_t b) {
-    return a > b ? tree.dissimilarity(a, b) : tree.dissimilarity(b, a);
-  };
-  // Visits every pair once with its dissimilarity and cophenetic height.
-  const auto everyPair = [&](auto visit) {
-    for (std::size_t id = static_cast<std::size_t>(n) + 1; id < nodes.size(); ++id) {
-      const TClusterNode& node = *nodes[id];
-      const auto left = static_cast<std::size_t>(node.Left->Id);
-      const auto right = static_cast<std::size_t>(node.Right->Id);
-      for (std::size_t p = first[left]; p < last[left]; ++p) {
-        for (std::size_t q = first[right]; q < last[right]; ++q) visit(dissimilarity(order[p], order[q]), joined[id]);
+  const Real pairs = static_cast<Real>(n) * (n - 1) / 2;
+  const Real meanY = sumY / pairs;
+  // One pass over the dissimilarities, each read once. They are summed as
+  // deviations from a sample's mean, which lies close to theirs, so that
+  // the centred sums below lose next to nothing to cancellation.
+  Real shiftX = 0;
+  {
+    const std::int64_t step = std::max<std::int64_t>(1, static_cast<std::int64_t>(n) / 64);
+    std::int64_t sampled = 0;
+    for (std::int64_t i = 2; i <= n; i += step) {
+      for (std::int64_t j = 1; j < i; j += step, ++sampled) {
+        shiftX += tree.dissimilarity(static_cast<std::int32_t>(i), static_cast<std::int32_t>(j));
       }
     }
+    shiftX /= static_cast<Real>(sampled);
+  }
+  // Object i's cophenetic heights with every other object: walking up from
+  // i, each ancestor joins i with the leaves of its other child. A row
+  // costs n writes into one small array, and the dissimilarities are read
+  // in the order they are held. The heights are kept there as doubles,
+  // which x87 stores and loads several times faster than 80-bit values
+  // (they are SciPy's doubles; the sums stay in 80 bits). Rows are
+  // independent: a long pass is shared with the helper thread, each part
+  // with its own arrays and sums.
+  struct Sums {
+    Real x = 0, y = 0, xy = 0, xx = 0, yy = 0;
   };
-  const Real pairs = static_cast<Real>(n) * (n - 1) / 2;
-  Real sumX = 0;
-  Real sumY = 0;
-  everyPair([&](Real x, Real y) {
-    sumX += x;
-    sumY += y;
-  });
-  const Real meanX = sumX / pairs;
-  const Real meanY = sumY / pairs;
-  Real xy = 0;
-  Real xx = 0;
-  Real yy = 0;
-  everyPair([&](Real x, Real y) {
-    xy += (x - meanX) * (y - meanY);
-    xx += (x - meanX) * (x - meanX);
-    yy += (y - meanY) * (y - meanY);
-  });
+  Sums sums[2];
+  auto rows = [&](std::size_t begin, std::size_t end, HelperThread::Part part) {
+    std::vector<double> with(static_cast<std::size_t>(n) + 1, 0);
+    std::vector<Real> row(static_cast<std::size_t>(n) + 1, 0);
+    Sums mine;
+    for (auto i = static_cast<std::int32_t>(std::max<std::size_t>(begin, 2)); i < static_cast<std::int32_t>(end);
+         ++i) {
+      for (std::int32_t id = i; parent[static_cast<std::size_t>(id)] != 0;
+           id = parent[static_cast<std::size_t>(id)]) {
+        const TClusterNode& up = *nodes[static_cast<std::size_t>(parent[static_cast<std::size_t>(id)])];
+        const auto sibling = static_cast<std::size_t>(up.Left->Id == id ? up.Right->Id : up.Left->Id);
+        const auto height = static_cast<double>(joined[static_cast<std::size_t>(up.Id)]);
+        for (std::size_t p = first[sibling]; p < last[sibling]; ++p) with[static_cast<std::size_t>(order[p])] = height;
+      }
+      // The row's dissimilarities first: no call inside the sums' loop, so
+      // that the sums stay in registers.
+      for (std::int32_t j = 1; j < i; ++j) row[static_cast<std::size_t>(j)] = tree.dissimilarity(i, j);
+      Real sx = 0, sy = 0, sxy = 0, sxx = 0, syy = 0;
+      for (std::int32_t j = 1; j < i; ++j) {
+        const Real x = row[static_cast<std::size_t>(j)] - shiftX;
+        const Real y = with[static_cast<std::size_t>(j)] - meanY;
+        sx += x;
+        sy += y;
+        sxy += x * y;
+        sxx += x * x;
+        syy += y * y;
+      }
+      mine.x += sx;
+      mine.y += sy;
+      mine.xy += sxy;
+      mine.xx += sxx;
+      mine.yy += syy;
+      if (rowsDone != nullptr) rowsDone->fetch_add(1, std::memory_order_relaxed);
+    }
+    sums[part] = mine;
+  };
+  const auto count = static_cast<std::size_t>(n) + 1;
+  if (HelperThread* const helper = n >= 256 ? SharedHelperThread() : nullptr) {
+    helper->Run(count, static_cast<std::size_t>(static_cast<double>(n) * 0.7071), rows);
+  } else {
+    rows(0, count, HelperThread::kFirstPart);
+  }
+  const Real sx = sums[0].x + sums[1].x;
+  const Real sy = sums[0].y + sums[1].y;
+  const Real sxy = sums[0].xy + sums[1].xy;
+  const Real sxx = sums[0].xx + sums[1].xx;
+  const Real syy = sums[0].yy + sums[1].yy;
+  const Real xy = sxy - sx * sy / pairs;
+  const Real xx = sxx - sx * sx / pairs;
+  const Real yy = syy - sy * sy / pairs;
   return CText("%.17g", static_cast<double>(xy / std::sqrt(xx * yy))) + "\n";
 }
 

@@ -210,7 +210,25 @@ FileCapture CaptureNativeFile(const std::string& path, std::int32_t maxObjects, 
   return capture;
 }
 
-FileCapture CaptureCsvFile(const std::string& path, std::int32_t maxObjects, const CaptureWatch& watch) {
+namespace {
+
+// Refuses a CSV line that holds more values than row `row` of a lower
+// triangle: `filled` fields up to its last that is not empty, the label
+// first.
+void CheckLowerTriangleRow(std::int64_t line, std::int32_t row, std::size_t filled) {
+  const std::size_t values = filled == 0 ? 0 : filled - 1;
+  if (values <= static_cast<std::size_t>(row) - 1) return;
+  throw ENotLowerTriangle("line " + std::to_string(line) + ": " + std::to_string(values) + " values where row " +
+                          std::to_string(row) + " of a lower triangle of dissimilarities holds " +
+                          std::to_string(row - 1) +
+                          "; this is not a matrix data file (for a table of observations, give --observations)");
+}
+
+}  // namespace
+
+FileCapture CaptureCsvFile(const std::string& path, std::int32_t maxObjects, const CaptureWatch& watch,
+                           CsvRows rows) {
+  const bool triangleOnly = rows == CsvRows::kLowerTriangleOnly;
   TextFile file;
   OpenToRead(file, path);
   std::vector<std::string> fields;
@@ -228,14 +246,24 @@ FileCapture CaptureCsvFile(const std::string& path, std::int32_t maxObjects, con
 
   FileCapture capture;
   for (std::int32_t i = 1; i <= n; ++i) capture.Labels.push_back(CsvFieldAt(fields, i));
-  file.SkipLine();
-  CheckIo();
+  // Line 2, the first object's, holds no value.
+  if (triangleOnly && n >= 1 && !file.AtEnd()) {
+    ReadLine(file, line);
+    std::size_t filled = 0;
+    SplitCommaText(line, fields, 0, &filled);
+    CheckLowerTriangleRow(2, 1, filled);
+  } else {
+    file.SkipLine();
+    CheckIo();
+  }
   ReadAndConvert(
       n,
-      [&file, &line, &fields](std::int32_t i, TextBlock& block) {
+      [&file, &line, &fields, triangleOnly](std::int32_t i, TextBlock& block) {
         ReadLine(file, line);
         // Row i uses its fields 0..i - 1; the rest are dropped unstored.
-        SplitCommaText(line, fields, static_cast<std::size_t>(i));
+        std::size_t filled = 0;
+        SplitCommaText(line, fields, static_cast<std::size_t>(i), &filled);
+        if (triangleOnly) CheckLowerTriangleRow(static_cast<std::int64_t>(i) + 1, i, filled);
         for (std::int32_t j = 1; j <= i - 1; ++j) block.Add(CsvFieldAt(fields, j));
       },
       capture, watch);

@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "common/errors.h"
 #include "datawindow/data_capture.h"
 #include "engine/triangle.h"
 
@@ -40,6 +41,20 @@ struct CaptureWatch {
   std::atomic<std::int64_t>* rowsRead = nullptr;
 };
 
+// How a CSV file's rows are read: as the grids read them (a row's fields
+// beyond its values are dropped), or as a lower triangle only, where a row
+// that holds more values than its place in the triangle has (other than
+// empty fields at its end) is refused with ENotLowerTriangle: such a file
+// is almost always a table of observations.
+enum class CsvRows { kAsTheGridsRead, kLowerTriangleOnly };
+
+// A CSV row beyond the lower triangle: "line L: ...", saying that a table
+// of observations is read as one (code page 932).
+class ENotLowerTriangle : public Exception {
+ public:
+  using Exception::Exception;
+};
+
 struct FileCapture {
   std::vector<std::string> Labels;  // object i's label at [i - 1]
   LowerTriangle Values;             // every row read, up to a failure
@@ -47,6 +62,7 @@ struct FileCapture {
 };
 
 FileCapture CaptureNativeFile(const std::string& path, std::int32_t maxObjects, const CaptureWatch& watch = {});
-FileCapture CaptureCsvFile(const std::string& path, std::int32_t maxObjects, const CaptureWatch& watch = {});
+FileCapture CaptureCsvFile(const std::string& path, std::int32_t maxObjects, const CaptureWatch& watch = {},
+                           CsvRows rows = CsvRows::kAsTheGridsRead);
 
 }  // namespace cluster

@@ -132,17 +132,17 @@ TEST_F(BatchToolTest, FailuresGiveStatusOneAndTheProgramsMessage) {
 
   r = Run("--method ward '" + Path("missing.txt") + "'");
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "ファイルが見つかりません\n");
+  EXPECT_EQ(r.err, Path("missing.txt") + ": ファイルが見つかりません\n");  // named
 
   Write("count.txt", "three\r\nA\r\n");
   r = Run("--method ward '" + Path("count.txt") + "'");
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "入力値が数値ではありません\n");
+  EXPECT_EQ(r.err, Path("count.txt") + ": 入力値が数値ではありません\n");
 
   Write("one.txt", "1\r\nA\r\n");
   r = Run("--method ward '" + Path("one.txt") + "'");
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "Range error in SeekC\n");
+  EXPECT_EQ(r.err, "cluster-analysis-batch: nothing to cluster: the data hold 1 object, and clustering needs at least 2\n");
 
   WriteThreeObjects();
   // An output's failure names the file.
@@ -185,6 +185,14 @@ TEST_F(BatchToolTest, UsageErrorsGiveStatusTwoAndTheUsage) {
                                           "--method ward --plot out.jpg x.txt",
                                           "--method"};
   for (const std::string& args : wrong) {
+    SCOPED_TRACE(args);
+    const Result r = Run(args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("Usage: cluster-analysis-batch"), std::string::npos);
+  }
+  // An empty name (an unset variable) asks for nothing: refused, not ignored.
+  for (const std::string& args : {"--method ward --merges '' '" + Path("three.txt") + "'",
+                                  "--method ward --plot '' '" + Path("three.txt") + "'", std::string("--method ward ''")}) {
     SCOPED_TRACE(args);
     const Result r = Run(args);
     EXPECT_EQ(r.status, 2);
@@ -245,8 +253,9 @@ TEST_F(BatchToolTest, TimingsNameEachPhaseThatRan) {
     // than one.
     EXPECT_TRUE(std::regex_match(line.substr(line.find('\t') + 1), std::regex("[0-9]+\\.[0-9]{3}"))) << line;
   }
-  // The file is read straight into the store: loading is the capture.
-  EXPECT_EQ(phases, (std::vector<std::string>{"load", "prepare", "agglomerate", "total"}));
+  // The file is read straight into the store: loading is the capture. The
+  // outputs are made in a phase of their own, even when none is asked for.
+  EXPECT_EQ(phases, (std::vector<std::string>{"load", "prepare", "agglomerate", "outputs", "total"}));
 }
 
 TEST_F(BatchToolTest, AnOutputThatIsTheDataFileIsRefusedBeforeAnythingIsWritten) {
@@ -309,6 +318,13 @@ TEST_F(BatchToolTest, AnOutputThatCannotBeWrittenWholeFailsWithItsName) {
   // Standard output full, or closed.
   Result r = Run("--method ward --merges - " + data, "", ">/dev/full");
   EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "standard output: I/O エラー (112): the disk is full\n");
+  // The usage and the version are written and checked the same way.
+  for (const char* asked : {"--help", "--version"}) {
+    r = Run(asked, "", ">/dev/full");
+    EXPECT_EQ(r.status, 1) << asked;
+    EXPECT_EQ(r.err, "standard output: I/O エラー (112): the disk is full\n") << asked;
+  }
   r = Run("--method ward --output - " + data, "", ">&-");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err.rfind("standard output: ", 0), 0u) << r.err;
@@ -602,6 +618,127 @@ TEST(BatchOptionsTest, CsvByEndingAndRequiredParts) {
   ASSERT_TRUE(options);
   EXPECT_TRUE(options->version);
   EXPECT_FALSE(options->help);
+}
+
+TEST_F(BatchToolTest, ATableOfObservationsIsNotReadAsAMatrix) {
+  // As R's write.csv(iris[1:5, 1:4]) writes it.
+  Write("iris.csv",
+        "\"\",\"Sepal.Length\",\"Sepal.Width\",\"Petal.Length\",\"Petal.Width\"\n\"1\",5.1,3.5,1.4,0.2\n"
+        "\"2\",4.9,3,1.4,0.2\n\"3\",4.7,3.2,1.3,0.2\n\"4\",4.6,3.1,1.5,0.2\n\"5\",5,3.6,1.4,0.2\n");
+  Result r = Run("--method average --merges '" + Path("m.tsv") + "' '" + Path("iris.csv") + "'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("line 2: 4 values where row 1"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("--observations"), std::string::npos) << r.err;
+  EXPECT_FALSE(std::ifstream(Path("m.tsv")).good());
+  // The same rows after a first line without values: refused where a row
+  // first holds too many.
+  Write("later.csv", ",A,B,C\nA\nB,2.5,7\nC,4,1.25\n");
+  r = Run("--method average --merges - '" + Path("later.csv") + "'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("line 3: 2 values where row 2"), std::string::npos) << r.err;
+  // Empty fields after a row's values are no values: a spreadsheet's square.
+  Write("padded.csv", ",A,B,C\nA,,,\nB,2.5,,\nC,4,1.25,\n");
+  r = Run("--method average --merges - '" + Path("padded.csv") + "'");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "2\t3\t4\t1.25\t2\n1\t4\t5\t3.25\t3\n");
+}
+
+TEST_F(BatchToolTest, NothingToClusterIsSaidBeforeAnyOutput) {
+  Write("header.csv", "name,x,y\n");
+  Write("one.csv", "a,1,2\n");
+  Write("constant.csv", "a,1,2\nb,1,2\nc,1,2\n");
+  const std::string outputs = " --output '" + Path("out.txt") + "' --merges '" + Path("m.tsv") + "' ";
+  struct Case {
+    std::string args;
+    std::string message;
+  };
+  for (const Case& c : {Case{"--observations '" + Path("header.csv") + "'", "the data hold 0 observations"},
+                        Case{"--observations '" + Path("one.csv") + "'", "the data hold 1 observation,"},
+                        Case{"--observations --standardize '" + Path("constant.csv") + "'",
+                             "every coordinate column is the same in every row"}}) {
+    SCOPED_TRACE(c.args);
+    const Result r = Run("--method ward" + outputs + c.args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    EXPECT_FALSE(std::ifstream(Path("out.txt")).good());
+    EXPECT_FALSE(std::ifstream(Path("m.tsv")).good());
+  }
+}
+
+TEST_F(BatchToolTest, OutputsThroughLinksAndTheDataNamedDash) {
+  WriteThreeObjects();
+  // A link to a file not yet made is that file: two outputs on it would
+  // keep one.
+  ASSERT_EQ(std::system(("ln -s t.tsv '" + Path("d.tsv") + "'").c_str()), 0);
+  Result r = Run("--method ward --merges '" + Path("d.tsv") + "' --linkage '" + Path("t.tsv") + "' '" +
+                 Path("three.txt") + "'");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("the same file"), std::string::npos) << r.err;
+  EXPECT_FALSE(std::ifstream(Path("t.tsv")).good());
+  // A data file named "-" is the file of that name, and no output may be it.
+  ASSERT_EQ(std::system(("cp '" + Path("three.txt") + "' '" + Path("-") + "'").c_str()), 0);
+  r = Run("--method ward --merges ./- -", "cd '" + dir_ + "' && ");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("is the data file"), std::string::npos) << r.err;
+  EXPECT_EQ(Read(Path("-")), Read(Path("three.txt")));
+  r = Run("--method ward --merges - -", "cd '" + dir_ + "' && ");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "2\t3\t4\t0.78125\t2\n1\t4\t5\t7.15625\t3\n");
+}
+
+TEST_F(BatchToolTest, HeightsInSciPyUnitsWhenAsked) {
+  WriteThreeObjects();
+  const std::string data = " '" + Path("three.txt") + "'";
+  // Ward: own heights 0.78125 and 7.15625, SciPy's 1.25 and
+  // sqrt(14.3125) = 3.7831864876053889817...
+  Result r = Run("--method ward --units scipy --merges - --cut-height 1 --groups '" + Path("g.tsv") + "'" + data);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "2\t3\t4\t1.25\t2");
+  EXPECT_EQ(r.out.substr(r.out.find('\n') + 1, 26), "1\t4\t5\t3.783186487605388981");
+  EXPECT_EQ(Read(Path("g.tsv")), "A\t1\nB\t2\nC\t3\n");  // 1.25 lies above 1
+  r = Run("--method ward --cut-height 1 --groups -" + data);
+  EXPECT_EQ(r.out, "A\t1\nB\t2\nC\t2\n");  // 0.78125 does not
+  EXPECT_EQ(Run("--method ward --units metres" + data).status, 2);
+}
+
+TEST_F(BatchToolTest, CoordinatesBeyondADoubleSquaredGiveNoInfinity) {
+  // Ward's own heights here pass 1.8e308; SciPy's (distances) do not.
+  Write("huge.csv", "A,1.3e154,0\nB,2.6e154,0\nC,0,3e154\n");
+  const Result r = Run("--method ward --observations --newick - --linkage - '" + Path("huge.csv") + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.find("inf"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "0\t1\t1.3e+154\t2");
+}
+
+TEST_F(BatchToolTest, LargeTreesAsPicturesSpreadOverThePage) {
+  WriteLine("line.txt", 700);
+  ASSERT_EQ(Run("--method single --plot '" + Path("line.svg") + "' '" + Path("line.txt") + "'").status, 0);
+  // Every merge of a line of 700 objects at 1 stands at one x; the axis runs
+  // from the origin to the root, hundreds of pixels to its right.
+  const std::string svg = Read(Path("line.svg"));
+  std::regex line("<line x1=\"(-?[0-9]+)\" y1=\"(-?[0-9]+)\" x2=\"(-?[0-9]+)\" y2=\"(-?[0-9]+)\"/>");
+  int least = 1 << 30;
+  int most = -(1 << 30);
+  for (auto it = std::sregex_iterator(svg.begin(), svg.end(), line); it != std::sregex_iterator(); ++it) {
+    least = std::min({least, std::stoi((*it)[1]), std::stoi((*it)[3])});
+    most = std::max({most, std::stoi((*it)[1]), std::stoi((*it)[3])});
+  }
+  EXPECT_GT(most - least, 400) << least << " to " << most;
+}
+
+TEST_F(BatchToolTest, ReadingAWideTableIsWeighedAgainstTheMemory) {
+  if (testing::kAddressSanitizer) GTEST_SKIP() << "ulimit -v and the sanitizer's shadow memory do not mix";
+  // Two rows of 12 million coordinates: 48 MB of text, 384 MB of values.
+  std::string row;
+  row.reserve(24 << 20);
+  for (int k = 0; k < 12000000; ++k) row += ",1";
+  Write("wide.csv", "a" + row + "\nb" + row + "\n");
+  const Result r = Run("--method single --observations --merges - '" + Path("wide.csv") + "'", "ulimit -v 300000; ");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("the table's values need another"), std::string::npos) << r.err;
+  const Result fits = Run("--method single --observations --merges - '" + Path("wide.csv") + "'");
+  EXPECT_EQ(fits.status, 0) << fits.err;
+  EXPECT_EQ(fits.out, "1\t2\t3\t0\t2\n");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -112,6 +113,83 @@ TEST(TreeOutputsTest, SciPyHeightsAndTheirRefusal) {
   }
 }
 
+TEST(TreeOutputsTest, HeightsBeyondADoubleAreNeverInfinite) {
+  // Two objects 1e2000 apart: a double holds neither the height nor its
+  // root (1e1000), the 80-bit value holds both.
+  const Tree far(kAverageLinkage, {1e2000L}, 2);
+  EXPECT_EQ(NewickText(far.tree(), {"A", "B"}), "(A:1e+2000,B:1e+2000);\n");
+  EXPECT_THROW(LinkageText(far.tree()), ENoSciPyHeight);
+  // Ward at d = 2e160: the height d^2 / 2 = 2e320 is beyond a double, its
+  // SciPy height sqrt(2 * 2e320) = 2e160 is not.
+  const Tree ward(kWardMethod, {2e160L}, 2);
+  const Real height = ward.tree().root->Height;
+  const std::string newick = NewickText(ward.tree(), {"A", "B"});
+  const std::string length = newick.substr(3, newick.find(',') - 3);
+  EXPECT_EQ(newick, "(A:" + length + ",B:" + length + ");\n");
+  EXPECT_EQ(std::strtold(length.c_str(), nullptr), height) << length;  // every bit, in its shortest text
+  EXPECT_NEAR(static_cast<double>(std::strtold(length.c_str(), nullptr) / 2e320L), 1, 1e-18);
+  EXPECT_EQ(LinkageText(ward.tree()), "0\t1\t2e+160\t2\n");
+  // Below a double's normal range the 80-bit value is written too, not 0.
+  EXPECT_EQ(ShortestText(1e-320L * 1e-100L), "1e-420");
+  EXPECT_EQ(ShortestText(0.0L), "0");
+}
+
+TEST(TreeOutputsTest, SciPyUnitsForEveryOutput) {
+  // Ward on A, B, C: own heights 0.78125 and 7.15625, SciPy's 1.25 and
+  // sqrt(14.3125) = 3.78318648760538898...
+  const Tree ward(kWardMethod, kThree, 3);
+  FinishedTree tree = ward.tree();
+  // At 1: in own units B and C (0.78125) lie below it, in SciPy's (1.25) not.
+  EXPECT_EQ(GroupsBelowHeight(tree, 1), (std::vector<std::int32_t>{1, 2, 2}));
+  ToSciPyUnits(tree);  // the tree's own nodes change
+  EXPECT_EQ(GroupsBelowHeight(tree, 1), (std::vector<std::int32_t>{1, 2, 3}));
+  const std::string merges = MergeListText(tree);
+  EXPECT_EQ(merges.substr(0, merges.find('\n') + 1), "2\t3\t4\t1.25\t2\n");
+  EXPECT_EQ(merges.substr(merges.find('\n') + 1, 26), "1\t4\t5\t3.783186487605388981");
+  EXPECT_EQ(LinkageText(tree), "1\t2\t1.25\t2\n0\t3\t3.783186487605389\t3\n");
+  EXPECT_EQ(NewickText(tree, kThreeLabels), "(A:3.783186487605389,(B:1.25,C:1.25):2.533186487605389);\n");
+  // A height with no root refuses the conversion, naming the merge (the
+  // engine never makes one from squares; a tree by hand can hold one).
+  TClusterNode a{1}, b{2};
+  TClusterNode root{3, &a, &b, 0, -1, 2};
+  FinishedTree negative;
+  negative.method = kCentroidMethod;
+  negative.objects = 2;
+  negative.root = &root;
+  try {
+    ToSciPyUnits(negative);
+    ADD_FAILURE() << "no error";
+  } catch (const ENoSciPyHeight& e) {
+    EXPECT_NE(e.Message().find("merge 1"), std::string::npos) << e.Message();
+    EXPECT_EQ(root.Height, -1);
+  }
+}
+
+TEST(TreeOutputsTest, ACutAtAPrintedHeightKeepsThatMerge) {
+  // sqrt(3) = 1.73205080756887729352...; its double is 1.7320508075688772
+  // (1.73205080756887719317...), below it: the text --linkage writes.
+  const Real root3 = std::sqrt(3.0L);
+  EXPECT_EQ(ShortestText(root3), "1.7320508075688772");
+  EXPECT_TRUE(AtOrBelowCut(root3, TextToReal("1.7320508075688772")));
+  // sqrt(7) = 2.64575131106459059050...: R prints 2.64575131106459.
+  const Real root7 = std::sqrt(7.0L);
+  EXPECT_TRUE(AtOrBelowCut(root7, TextToReal("2.64575131106459")));
+  // Any other value below the height stays below it.
+  EXPECT_FALSE(AtOrBelowCut(root7, TextToReal("2.6457513110645")));
+  EXPECT_FALSE(AtOrBelowCut(root3, TextToReal("1.732050807568877")));
+  // The user's decimal separator reads the printed text as the cut does.
+  SetDecimalSeparator(',');
+  EXPECT_TRUE(AtOrBelowCut(root3, TextToReal("1,7320508075688772")));
+  SetDecimalSeparator('.');
+}
+
+TEST(TreeOutputsTest, LabelsKeepTheirLinesInTabSeparatedOutputs) {
+  EXPECT_EQ(TabField("a\tb\\c\r\nd"), "a\\tb\\\\c\\r\\nd");
+  EXPECT_EQ(TabField("東京"), "東京");
+  const Tree tree(kAverageLinkage, {1}, 2);
+  EXPECT_EQ(GroupsText({"x\ty", "z\n"}, GroupsOfCut(tree.tree(), 2)), "x\\ty\t1\nz\\n\t2\n");
+}
+
 TEST(TreeOutputsTest, CopheneticCorrelationByHand) {
   // Average on A, B, C: pairs (A,B), (A,C), (B,C) have dissimilarities
   // 2.5, 4, 1.25 and cophenetic heights 3.25, 3.25, 1.25. Both means are
@@ -154,6 +232,39 @@ TEST_F(ObservationTableTest, HeaderQuotesSeparatorsAndBlankLines) {
   const ObservationTable tabs = Read("a\t1\t2\nb\t3\t4\n", '\t');
   EXPECT_EQ(tabs.Rows(), 2);
   EXPECT_EQ(tabs.values, (std::vector<Real>{1, 2, 3, 4}));
+}
+
+TEST_F(ObservationTableTest, ACtrlZIsNoEndOfATable) {
+  EXPECT_EQ(ErrorOf("A,0,0\nB,1,1\x1A" "5\nC,3,0\n"), "line 2, column 3: '1\x1A" "5' is not a number");
+  // After the byte the rest of the table is read.
+  EXPECT_EQ(Read("A,0\n\x1A,1\nC,3\n").Rows(), 3);
+}
+
+TEST_F(ObservationTableTest, ValuesAreWeighedBeforeTheyTakeMemory) {
+  // The first row (9002 bytes with its line end) of 19,012: room for 3 such
+  // rows, 3000 values. The 5 rows after it are shorter (2002 bytes), so
+  // the values then grow by half again: 4500, 6750.
+  std::string ones;
+  std::string longer;
+  for (int c = 0; c < 1000; ++c) {
+    ones += ",1";
+    longer += ",1.000001";
+  }
+  std::string text = "r" + longer + "\n";
+  for (int r = 0; r < 5; ++r) text += "s" + ones + "\n";
+  dir.Write("wide", text);
+  std::vector<std::uint64_t> asked;
+  const ObservationTable table =
+      ReadObservationTable(dir.Path("wide"), ',', 10, [&](std::uint64_t bytes) { asked.push_back(bytes); });
+  EXPECT_EQ(table.values.size(), 6000u);
+  EXPECT_EQ(asked, (std::vector<std::uint64_t>{3000 * sizeof(Real), 4500 * sizeof(Real), 6750 * sizeof(Real)}));
+  // A growth refused is the run refused, before it takes the memory.
+  struct Refused {};
+  EXPECT_THROW(ReadObservationTable(dir.Path("wide"), ',', 10,
+                                    [](std::uint64_t bytes) {
+                                      if (bytes > 4000 * sizeof(Real)) throw Refused();
+                                    }),
+               Refused);
 }
 
 TEST_F(ObservationTableTest, WhatIsWrongIsNamedByLineAndColumn) {
