@@ -1,5 +1,5 @@
 // Speed of clustering observations from their coordinates
-// (engine/coordinate_clustering.h): ward, centroid and single at 2,000 and
+// (engine/coordinates/coordinate_clustering.h): ward, centroid and single at 2,000 and
 // 20,000 observations of 10 normal coordinates (fixed seed), and ward and
 // centroid at 50,000 and 100,000. The peer's figures on the same kind of
 // data come from bench/peer_linkage_vector.py (fastcluster's
@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "engine/cluster_types.h"
-#include "engine/coordinate_clustering.h"
+#include "engine/coordinates/coordinate_clustering.h"
 
 namespace {
 

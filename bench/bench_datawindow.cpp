@@ -9,10 +9,10 @@
 
 #include "common/codepage.h"
 #include "common/text_file.h"
-#include "datawindow/csv_file.h"
-#include "datawindow/data_capture.h"
-#include "datawindow/grid_editing.h"
-#include "datawindow/native_file.h"
+#include "desktop/datawindow/csv_file.h"
+#include "desktop/datawindow/data_capture.h"
+#include "desktop/datawindow/grid_editing.h"
+#include "desktop/datawindow/native_file.h"
 #include "engine/cluster_types.h"
 
 namespace cluster {

@@ -17,7 +17,7 @@
 #include <random>
 #include <vector>
 
-#include "engine/analysis_store.h"
+#include "engine/matrix/analysis_store.h"
 #include "tests/engine_oracle.h"
 
 namespace {

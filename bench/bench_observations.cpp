@@ -8,7 +8,7 @@
 #include <random>
 #include <string>
 
-#include "app/observation_table.h"
+#include "datafiles/observation_table.h"
 #include "common/numbers.h"
 
 namespace {

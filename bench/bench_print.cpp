@@ -7,7 +7,7 @@
 #include <random>
 
 #include "common/printer.h"
-#include "engine/analysis_store.h"
+#include "engine/matrix/analysis_store.h"
 #include "platform/printing.h"
 #include "plot/dendrogram_plot.h"
 

@@ -8,13 +8,13 @@
 #include <cmath>
 #include <random>
 
-#include "app/distance_echo.h"
+#include "datafiles/distance_echo.h"
 #include "common/numbers.h"
 #include "common/printer.h"
 #include "common/text_file.h"
-#include "datawindow/data_capture.h"
-#include "datawindow/data_grids.h"
-#include "engine/analysis_store.h"
+#include "desktop/datawindow/data_capture.h"
+#include "desktop/datawindow/data_grids.h"
+#include "engine/matrix/analysis_store.h"
 #include "platform/printing.h"
 #include "plot/dendrogram_plot.h"
 

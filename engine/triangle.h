@@ -4,7 +4,7 @@
 // contiguous and rows follow one another, so the first n rows of a larger
 // triangle are exactly the triangle of n rows. The captured dissimilarities
 // have this layout, and so have the agglomeration's working values when they
-// are kept whole (engine/work_cells.h).
+// are kept whole (engine/matrix/cell_layouts.h).
 #pragma once
 
 #include <cstddef>

@@ -7,7 +7,7 @@
 #include "common/codepage.h"
 #include "common/errors.h"
 #include "common/numbers.h"
-#include "engine/analysis_store.h"
+#include "engine/matrix/analysis_store.h"
 
 namespace cluster {
 

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "datawindow/data_capture.h"
+#include "desktop/datawindow/data_capture.h"
 #include "engine/cluster_types.h"
 #include "tests/datawindow_test_support.h"
 

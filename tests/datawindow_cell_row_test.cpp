@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "datawindow/cell_row.h"
+#include "desktop/datawindow/cell_row.h"
 
 namespace cluster {
 namespace {

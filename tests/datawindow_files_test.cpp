@@ -11,10 +11,10 @@
 #include "common/errors.h"
 #include "common/text_file.h"
 #include "common/texts.h"
-#include "datawindow/csv_file.h"
-#include "datawindow/grid_editing.h"
-#include "datawindow/native_file.h"
-#include "datawindow/object_limit.h"
+#include "desktop/datawindow/csv_file.h"
+#include "desktop/datawindow/grid_editing.h"
+#include "desktop/datawindow/native_file.h"
+#include "datafiles/object_limit.h"
 #include "tests/datawindow_test_support.h"
 
 namespace cluster {

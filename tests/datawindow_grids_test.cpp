@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "common/errors.h"
-#include "datawindow/grid_editing.h"
+#include "desktop/datawindow/grid_editing.h"
 #include "tests/datawindow_test_support.h"
 
 namespace cluster {

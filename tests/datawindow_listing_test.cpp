@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "common/text_file.h"
-#include "datawindow/data_listing.h"
+#include "desktop/datawindow/data_listing.h"
 #include "tests/datawindow_test_support.h"
 
 namespace cluster {

@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "common/codepage.h"
-#include "datawindow/grid_editing.h"
+#include "desktop/datawindow/grid_editing.h"
 #include "tests/file_bytes.h"
 
 namespace cluster::testing {
@@ -50,24 +50,5 @@ void SetUpWithoutObjectRows(DataGrids& grids) {
   grids.Matrix.SetRowCount(1);
   grids.Matrix.SetColCount(1);
 }
-
-ScratchDir::ScratchDir() {
-  char pattern[] = "/tmp/datawindow-XXXXXX";
-  const char* made = mkdtemp(pattern);
-  dir_ = made != nullptr ? made : "/tmp";
-}
-
-ScratchDir::~ScratchDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(dir_, ignored);
-}
-
-void ScratchDir::Write(const std::string& name, const std::string& bytes) const {
-  WriteFileBytes(Path(name), bytes);
-}
-
-std::string ScratchDir::Read(const std::string& name) const { return FileBytes(Path(name)); }
-
-bool ScratchDir::Exists(const std::string& name) const { return std::filesystem::exists(Path(name)); }
 
 }  // namespace cluster::testing

@@ -1,13 +1,14 @@
 // Helpers for the data window's tests: grids built cell by cell (not
 // through the operations under test) or from the opening state, code page
-// 932 literals, and a scratch folder for data files.
+// 932 literals, and a scratch folder for data files (tests/scratch_dir.h).
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "datawindow/data_grids.h"
+#include "desktop/datawindow/data_grids.h"
+#include "tests/scratch_dir.h"
 
 namespace cluster::testing {
 
@@ -26,21 +27,5 @@ void SetUpTwoTypedObjects(DataGrids& grids);
 // The grids of a new window with every object row taken away: only the
 // label grid's heading row and the matrix's heading cell remain.
 void SetUpWithoutObjectRows(DataGrids& grids);
-
-// A fresh folder under /tmp, removed with its files on destruction.
-class ScratchDir {
- public:
-  ScratchDir();
-  ~ScratchDir();
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
-  void Write(const std::string& name, const std::string& bytes) const;
-  std::string Read(const std::string& name) const;
-  bool Exists(const std::string& name) const;
-
- private:
-  std::string dir_;
-};
 
 }  // namespace cluster::testing

@@ -13,8 +13,8 @@
 
 #include "common/printer.h"
 #include "common/text_file.h"
-#include "datawindow/data_window_outcome.h"
-#include "datawindow/tfdist.h"
+#include "desktop/datawindow/data_window_outcome.h"
+#include "desktop/datawindow/tfdist.h"
 #include "tests/qt_application_environment.h"
 #include "platform/file_dialog.h"
 #include "platform/message_box.h"

@@ -1,4 +1,4 @@
-// Clustering from coordinates (engine/coordinate_clustering.h) against the
+// Clustering from coordinates (engine/coordinates/coordinate_clustering.h) against the
 // exact matrix engine fed the same observations' squared distances, against
 // small examples worked by hand, and at its edges.
 #include <gtest/gtest.h>
@@ -11,9 +11,9 @@
 
 #include "common/errors.h"
 #include "common/float_checks.h"
-#include "engine/analysis_store.h"
+#include "engine/matrix/analysis_store.h"
 #include "engine/cluster_types.h"
-#include "engine/coordinate_clustering.h"
+#include "engine/coordinates/coordinate_clustering.h"
 
 namespace cluster::testing {
 namespace {

@@ -1,5 +1,5 @@
 // The parts the coordinate methods are built from: the scans' bounds and
-// centring (engine/coordinate_bounds.h), the centroid set, the sharing of a
+// centring (engine/coordinates/scan_bounds.h), the centroid set, the sharing of a
 // scan between threads, the rows a scan keeps, and the relabelling of merges
 // found out of order.
 #include <gtest/gtest.h>
@@ -9,11 +9,11 @@
 #include <random>
 #include <vector>
 
-#include "engine/centroid_set.h"
-#include "engine/coordinate_bounds.h"
-#include "engine/coordinate_linkages.h"
-#include "engine/least_candidates.h"
-#include "engine/scan_team.h"
+#include "engine/coordinates/centroid_set.h"
+#include "engine/coordinates/scan_bounds.h"
+#include "engine/coordinates/coordinate_linkages.h"
+#include "engine/coordinates/least_candidates.h"
+#include "engine/coordinates/scan_team.h"
 
 namespace cluster::testing {
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/analysis_store.h"
+#include "engine/matrix/analysis_store.h"
 #include "tests/engine_oracle.h"
 
 namespace cluster::testing {

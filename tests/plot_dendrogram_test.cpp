@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "common/codepage.h"
-#include "engine/analysis_store.h"
+#include "engine/matrix/analysis_store.h"
 #include "plot/dendrogram_plot.h"
 #include "tests/error_message.h"
 #include "tests/hand_made_tree.h"

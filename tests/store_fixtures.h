@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/analysis_store.h"
+#include "engine/matrix/analysis_store.h"
 
 namespace cluster::testing {
 

@@ -1,0 +1,161 @@
+#include "batch/memory_budget.h"
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <limits>
+#include <sstream>
+#include <vector>
+
+#include "engine/matrix/analysis_store.h"
+#include "engine/cluster_types.h"
+#include "engine/matrix/working_memory.h"
+
+namespace cluster {
+
+namespace {
+
+constexpr std::uint64_t kUnlimited = std::numeric_limits<std::uint64_t>::max();
+// The program itself, its libraries, its threads' memory pools and what a
+// run needs beside the data.
+constexpr std::uint64_t kProgramBytes = std::uint64_t{224} << 20;
+// Per object: its label, its two tree nodes, the engine's indices and its
+// share of the text outputs.
+constexpr std::uint64_t kPerObjectBytes = 512;
+
+// The number after `key` in a "key: value kB" file (/proc/meminfo,
+// /proc/self/status), in bytes; nothing when absent.
+std::uint64_t KilobytesField(const char* path, const std::string& key) {
+  std::ifstream in(path);
+  for (std::string line; std::getline(in, line);) {
+    if (line.compare(0, key.size(), key) == 0) {
+      std::istringstream fields(line.substr(key.size()));
+      std::uint64_t kilobytes = 0;
+      if (fields >> kilobytes) return kilobytes * 1024;
+    }
+  }
+  return kUnlimited;
+}
+
+// A control-group file holding a number, or "max".
+std::uint64_t NumberIn(const std::string& path) {
+  std::ifstream in(path);
+  std::string text;
+  if (!(in >> text) || text == "max") return kUnlimited;
+  try {
+    return std::stoull(text);
+  } catch (const std::exception&) {
+    return kUnlimited;
+  }
+}
+
+// The folders from a control group up to its hierarchy's root: "/a/b"
+// gives "/a/b", "/a" and "".
+std::vector<std::string> GroupAndAncestors(std::string group) {
+  std::vector<std::string> paths;
+  while (!group.empty() && group.back() == '/') group.pop_back();
+  for (;;) {
+    paths.push_back(group);
+    if (group.empty()) return paths;
+    const auto slash = group.find_last_of('/');
+    group.erase(slash == std::string::npos ? 0 : slash);
+  }
+}
+
+// The least room (limit less usage) along the path of `group` in one
+// hierarchy mounted at `mount`. A level whose files are missing (a group
+// named from outside a container, whose mount shows only its own) has no
+// say. Limits of 2^60 or more are v1's way of saying none.
+std::uint64_t LeastRoomAlong(const std::string& mount, const std::string& group, const char* limitFile,
+                             const char* usageFile) {
+  std::uint64_t least = kUnlimited;
+  for (const std::string& level : GroupAndAncestors(group)) {
+    const std::uint64_t limit = NumberIn(mount + level + "/" + limitFile);
+    if (limit == kUnlimited || limit >= (std::uint64_t{1} << 60)) continue;
+    const std::uint64_t usage = NumberIn(mount + level + "/" + usageFile);
+    least = std::min(least, usage == kUnlimited || usage >= limit ? 0 : limit - usage);
+  }
+  return least;
+}
+
+}  // namespace
+
+std::uint64_t ControlGroupRoom(const std::string& root) {
+  std::ifstream self(root + "/proc/self/cgroup");
+  std::uint64_t least = kUnlimited;
+  // Each line is "id:controllers:path": v2's single hierarchy has id 0 and
+  // no controllers; v1 names "memory" among a hierarchy's controllers.
+  for (std::string line; std::getline(self, line);) {
+    const auto first = line.find(':');
+    const auto second = first == std::string::npos ? std::string::npos : line.find(':', first + 1);
+    if (second == std::string::npos) continue;
+    const std::string controllers = "," + line.substr(first + 1, second - first - 1) + ",";
+    const std::string group = line.substr(second + 1);
+    if (line.compare(0, first, "0") == 0 && controllers == ",,") {
+      least = std::min(least, LeastRoomAlong(root + "/sys/fs/cgroup", group, "memory.max", "memory.current"));
+    } else if (controllers.find(",memory,") != std::string::npos) {
+      least = std::min(least, LeastRoomAlong(root + "/sys/fs/cgroup/memory", group, "memory.limit_in_bytes",
+                                             "memory.usage_in_bytes"));
+    }
+  }
+  return least;
+}
+
+namespace {
+
+std::uint64_t AddressSpaceRoom() {
+  struct rlimit limit {};
+  if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return kUnlimited;
+  const std::uint64_t mapped = KilobytesField("/proc/self/status", "VmSize:");
+  const std::uint64_t allowed = limit.rlim_cur;
+  return mapped == kUnlimited || mapped >= allowed ? 0 : allowed - mapped;
+}
+
+}  // namespace
+
+MemoryLimit UsableMemory() {
+  MemoryLimit limit{KilobytesField("/proc/meminfo", "MemAvailable:"), "available memory"};
+  const std::uint64_t group = ControlGroupRoom("");
+  if (group < limit.bytes) limit = {group, "the control group's limit"};
+  const std::uint64_t address = AddressSpaceRoom();
+  if (address < limit.bytes) limit = {address, "ulimit -v"};
+  return limit;
+}
+
+std::uint64_t MatrixRunBytes(std::int64_t objects, std::uint8_t method) {
+  // In long double: a count near the largest store's would overflow 64 bits.
+  const auto n = static_cast<long double>(std::max<std::int64_t>(objects, 0));
+  const long double pairs = n * (n > 0 ? n - 1 : 0) / 2;
+  const long double captured = pairs * sizeof(Real);
+  long double working = 0;
+  if (method == kSingleLinkage) {
+    working = pairs * 12;
+  } else if (objects <= WorkingMemory::kLargestSquare) {
+    working = std::max(n * n * 12, captured);
+  } else {
+    working = captured;
+  }
+  const long double total = captured + working + n * kPerObjectBytes + kProgramBytes;
+  return total >= 1.8e19L ? kUnlimited : static_cast<std::uint64_t>(total);
+}
+
+std::uint64_t CoordinateRunBytes(std::int64_t objects, std::int64_t columns) {
+  const auto n = static_cast<std::uint64_t>(std::max<std::int64_t>(objects, 0));
+  const auto d = static_cast<std::uint64_t>(std::max<std::int64_t>(columns, 1));
+  return 2 * n * d * sizeof(Real) + n * kPerObjectBytes + kProgramBytes;
+}
+
+std::string MemoryText(std::uint64_t bytes) {
+  char text[32];
+  const double megabytes = static_cast<double>(bytes) / (1 << 20);
+  if (megabytes >= 1024) {
+    std::snprintf(text, sizeof text, "%.1f GB", megabytes / 1024);
+  } else {
+    std::snprintf(text, sizeof text, "%.0f MB", megabytes);
+  }
+  return text;
+}
+
+}  // namespace cluster

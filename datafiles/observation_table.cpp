@@ -1,0 +1,299 @@
+#include "datafiles/observation_table.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <limits>
+
+#include "common/codepage.h"
+#include "common/helper_thread.h"
+#include "common/numbers.h"
+#include "common/text_file.h"
+#include "common/texts.h"
+#include "datafiles/object_limit.h"
+
+namespace cluster {
+
+namespace {
+
+constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+
+// A field's text as a message shows it: messages are code page 932.
+std::string Shown(const std::string& text) {
+  return "'" + (IsValidUtf8(text) ? Cp932FromUtf8(text) : text) + "'";
+}
+
+[[noreturn]] void Refuse(std::int64_t line, std::int64_t column, const std::string& what) {
+  throw EObservationTable("line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + what);
+}
+
+// The fields of one line, one at a time, each into a string the caller
+// reuses: a line of millions of fields never holds them all at once. A
+// field that starts with a double quote runs to the next quote that is not
+// doubled, each doubled quote giving one; what follows up to the separator
+// belongs to it too.
+class FieldCursor {
+ public:
+  FieldCursor(std::string_view line, char separator) : line_(line), separator_(separator) {}
+  // The next field into `field`; false when the line has none left.
+  bool Next(std::string& field) {
+    if (done_) return false;
+    field.clear();
+    std::size_t p = at_;
+    if (p < line_.size() && line_[p] == '"') {
+      for (++p; p < line_.size(); ++p) {
+        if (line_[p] == '"') {
+          if (p + 1 < line_.size() && line_[p + 1] == '"') {
+            ++p;
+          } else {
+            ++p;
+            break;
+          }
+        }
+        field += line_[p];
+      }
+    }
+    const std::size_t end = line_.find(separator_, p);
+    field.append(line_.substr(p, end == std::string_view::npos ? std::string_view::npos : end - p));
+    if (end == std::string_view::npos) {
+      done_ = true;
+    } else {
+      at_ = end + 1;
+    }
+    return true;
+  }
+
+ private:
+  std::string_view line_;
+  char separator_;
+  std::size_t at_ = 0;
+  bool done_ = false;
+};
+
+bool IsNumber(const std::string& text) {
+  try {
+    TextToReal(text);
+    return true;
+  } catch (const EConvertError&) {
+    return false;
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> ObservationTable::Cp932Labels() const { return Cp932Texts(labels, utf8); }
+
+std::vector<std::string> ObservationTable::Utf8Labels() const { return Utf8Texts(labels, utf8); }
+
+namespace {
+
+// The table's values, grown by half again when full; each growth is
+// weighed first, so that a table too large for the memory is refused
+// before it takes it.
+class ValueStore {
+ public:
+  ValueStore(std::vector<Real>& values, const std::function<void(std::uint64_t)>& beforeGrowing)
+      : values_(values), beforeGrowing_(beforeGrowing) {}
+  void Add(Real value) {
+    if (values_.size() == values_.capacity()) Grow(values_.capacity() + values_.capacity() / 2);
+    values_.push_back(value);
+  }
+  // Room for `count` values at once, as estimated once the first row is
+  // read: a table whose rows are alike then never moves its values, which
+  // would hold them twice for a moment.
+  void Expect(std::size_t count) {
+    if (count > values_.capacity()) Grow(count);
+  }
+
+ private:
+  void Grow(std::size_t capacity) {
+    capacity = std::max<std::size_t>(1024, capacity);
+    if (beforeGrowing_) beforeGrowing_(static_cast<std::uint64_t>(capacity) * sizeof(Real));
+    values_.reserve(capacity);
+  }
+  std::vector<Real>& values_;
+  const std::function<void(std::uint64_t)>& beforeGrowing_;
+};
+
+// Makes room for the values of a file whose rows are like its first,
+// `line`: as many rows as the file holds lines this long, and never more
+// values than it holds pairs of bytes (a digit and a separator).
+void ExpectRowsLike(const std::string& path, std::string_view line, char separator, std::int32_t maxRows,
+                    ValueStore& values) {
+  std::error_code error;
+  const std::uintmax_t bytes = std::filesystem::file_size(path, error);
+  if (error) return;  // not a plain file: the values grow as they come
+  FieldCursor fields(line, separator);
+  std::string field;
+  std::uintmax_t coordinates = 0;
+  for (fields.Next(field); fields.Next(field);) ++coordinates;
+  const std::uintmax_t rows = std::min<std::uintmax_t>(bytes / (line.size() + 1) + 1, maxRows);
+  values.Expect(static_cast<std::size_t>(std::min<std::uintmax_t>(rows * coordinates, bytes / 2 + 1)));
+}
+
+}  // namespace
+
+ObservationTable ReadObservationTable(const std::string& path, char separator, std::int32_t maxRows,
+                                      const std::function<void(std::uint64_t)>& beforeGrowing) {
+  ObservationTable table;
+  TextFile file;
+  // A Ctrl-Z ends a data file of the desktop program, never a table: it is
+  // read as the byte it is, and a field holding it is not a number.
+  file.SetStopAtCtrlZ(false);
+  OpenToRead(file, path);
+  ValueStore values(table.values, beforeGrowing);
+  std::string line;
+  std::string field;
+  bool allUtf8 = true;
+  bool firstLine = true;
+  for (std::int64_t lineNumber = 1; !file.AtEnd(); ++lineNumber) {
+    file.ReadLineText(line);
+    CheckIo();
+    file.SkipLine();
+    CheckIo();
+    if (lineNumber == 1 && line.compare(0, kUtf8ByteOrderMark.size(), kUtf8ByteOrderMark) == 0) {
+      line.erase(0, kUtf8ByteOrderMark.size());
+    }
+    if (TrimBlanks(line).empty()) continue;
+    if (firstLine) {
+      firstLine = false;
+      // Column names when no coordinate field is a number: they fix how
+      // many coordinates a row has.
+      FieldCursor names(line, separator);
+      names.Next(field);
+      bool utf8 = IsValidUtf8(field);
+      std::int32_t count = 0;
+      bool anyNumber = false;
+      while (!anyNumber && names.Next(field)) {
+        anyNumber = IsNumber(field);
+        utf8 = utf8 && IsValidUtf8(field);
+        if (count == std::numeric_limits<std::int32_t>::max()) Refuse(lineNumber, 2, "too many columns");
+        ++count;
+      }
+      if (count >= 1 && !anyNumber) {
+        table.columns = count;
+        allUtf8 = utf8;
+        continue;
+      }
+    }
+    if (table.Rows() >= maxRows) CheckDeclaredObjectCount(table.Rows() + 1, maxRows);
+    if (table.Rows() == 0) ExpectRowsLike(path, line, separator, maxRows, values);
+    FieldCursor fields(line, separator);
+    std::string label;
+    fields.Next(label);
+    const bool firstRow = table.columns == 0;
+    std::int32_t coordinates = 0;
+    while (fields.Next(field)) {
+      const std::int64_t column = static_cast<std::int64_t>(coordinates) + 2;
+      if (!firstRow && coordinates == table.columns) {
+        Refuse(lineNumber, column,
+               Shown(field) + " is one coordinate too many (the rows have " + std::to_string(table.columns) + ")");
+      }
+      if (firstRow && coordinates == std::numeric_limits<std::int32_t>::max()) {
+        Refuse(lineNumber, column, "too many columns");
+      }
+      if (TrimBlanks(field).empty()) Refuse(lineNumber, column, "empty: a coordinate is a number");
+      try {
+        values.Add(TextToReal(field));
+      } catch (const EConvertError&) {
+        Refuse(lineNumber, column, Shown(field) + " is not a number");
+      }
+      ++coordinates;
+    }
+    if (firstRow) {
+      if (coordinates == 0) Refuse(lineNumber, 2, "missing: a row holds a label and at least one coordinate");
+      table.columns = coordinates;
+    }
+    if (coordinates < table.columns) {
+      Refuse(lineNumber, static_cast<std::int64_t>(coordinates) + 2,
+             "missing: the rows have " + std::to_string(table.columns) + " coordinates");
+    }
+    label = TrimBlanks(label);
+    allUtf8 = allUtf8 && IsValidUtf8(label);
+    table.labels.push_back(std::move(label));
+  }
+  file.CloseTextFile();
+  CheckIo();
+  table.utf8 = allUtf8;
+  return table;
+}
+
+std::vector<std::int32_t> Standardize(ObservationTable& table) {
+  const std::int32_t n = table.Rows();
+  const std::int32_t columns = table.columns;
+  std::vector<std::int32_t> constant;
+  std::vector<std::int32_t> kept;
+  std::vector<Real> mean(static_cast<std::size_t>(columns), 0);
+  std::vector<Real> deviation(static_cast<std::size_t>(columns), 0);
+  ClearFloatFlags();
+  for (std::int32_t c = 0; c < columns; ++c) {
+    Real sum = 0;
+    for (std::int32_t r = 0; r < n; ++r) sum += table.Row(r)[c];
+    mean[c] = sum / n;
+    Real squares = 0;
+    for (std::int32_t r = 0; r < n; ++r) {
+      const Real d = table.Row(r)[c] - mean[c];
+      squares += d * d;
+    }
+    deviation[c] = n > 1 ? std::sqrt(squares / (n - 1)) : 0;
+    if (deviation[c] > 0) {
+      kept.push_back(c);
+    } else {
+      constant.push_back(c + 1);
+    }
+  }
+  std::vector<Real> scores;
+  scores.reserve(static_cast<std::size_t>(n) * kept.size());
+  for (std::int32_t r = 0; r < n; ++r) {
+    for (const std::int32_t c : kept) scores.push_back((table.Row(r)[c] - mean[c]) / deviation[c]);
+  }
+  RaiseFloatErrors();
+  table.values = std::move(scores);
+  table.columns = static_cast<std::int32_t>(kept.size());
+  return constant;
+}
+
+Real SquaredDistance(const ObservationTable& table, std::int32_t a, std::int32_t b) {
+  const Real* const xa = table.Row(a);
+  const Real* const xb = table.Row(b);
+  Real sum = 0;
+  for (std::int32_t k = 0; k < table.columns; ++k) {
+    const Real d = xa[k] - xb[k];
+    sum = sum + d * d;
+  }
+  return sum;
+}
+
+LowerTriangle SquaredDistances(const ObservationTable& table, std::atomic<std::int64_t>* rowsDone) {
+  const std::int32_t n = table.Rows();
+  LowerTriangle squares(n);
+  const std::int32_t columns = table.columns;
+  // Rows are independent: the second core takes the later ones, which hold
+  // as many pairs as the rows below n / sqrt(2).
+  auto fill = [&](std::size_t begin, std::size_t end, HelperThread::Part) {
+    for (auto i = static_cast<std::int32_t>(std::max<std::size_t>(begin, 2)); i < static_cast<std::int32_t>(end);
+         ++i) {
+      const Real* const xi = table.Row(i - 1);
+      Real* const out = &squares.At(i, 1);
+      for (std::int32_t j = 1; j < i; ++j) {
+        const Real* const xj = table.Row(j - 1);
+        Real sum = 0;
+        for (std::int32_t k = 0; k < columns; ++k) {
+          const Real d = xi[k] - xj[k];
+          sum = sum + d * d;
+        }
+        out[j - 1] = sum;
+      }
+      if (rowsDone != nullptr) rowsDone->fetch_add(1, std::memory_order_relaxed);
+    }
+  };
+  const auto rows = static_cast<std::size_t>(n) + 1;
+  if (HelperThread* const helper = n >= 256 ? SharedHelperThread() : nullptr) {
+    helper->Run(rows, static_cast<std::size_t>(static_cast<double>(n) * 0.7071), fill);
+  } else {
+    fill(0, rows, HelperThread::kFirstPart);
+  }
+  return squares;
+}
+
+}  // namespace cluster

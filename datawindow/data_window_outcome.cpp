@@ -1,7 +1,0 @@
-#include "datawindow/data_window_outcome.h"
-
-namespace cluster {
-
-std::int32_t DataWindowOutcome = kDataWindowWaiting;
-
-}  // namespace cluster

@@ -1,0 +1,7 @@
+#include "desktop/datawindow/data_window_outcome.h"
+
+namespace cluster {
+
+std::int32_t DataWindowOutcome = kDataWindowWaiting;
+
+}  // namespace cluster

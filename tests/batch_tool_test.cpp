@@ -1,0 +1,745 @@
+// cluster-analysis-batch, run as a user runs it: its options, its files, its
+// exit status and messages.
+#include <cstdio>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <random>
+#include <tuple>
+#include <regex>
+#include <spawn.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "tests/sanitizer_build.h"
+#include "batch/batch_options.h"
+#include "common/codepage.h"
+#include "tests/file_bytes.h"
+
+namespace cluster {
+namespace {
+
+using testing::FileBytes;
+using testing::WriteFileBytes;
+
+const std::string kHeader = Cp932FromUtf8("読み込まれた距離...");
+const std::string kThreeObjectEcho =
+    "\r\n" + kHeader + "\r\nA         \r\nB         2.5       \r\nC         4         1.25      \r\n";
+
+struct Result {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+class BatchToolTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/batch-XXXXXX";
+    dir_ = mkdtemp(pattern);
+  }
+  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+
+  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+  void Write(const std::string& name, const std::string& bytes) const { WriteFileBytes(Path(name), bytes); }
+  static std::string Read(const std::string& path) { return FileBytes(path); }
+  // Runs the tool; `prefix` is shell text run before it (a ulimit), and
+  // `toStdout` where its standard output goes instead of a file.
+  Result Run(const std::string& arguments, const std::string& prefix = "", const std::string& toStdout = "") const {
+    const std::string out = toStdout.empty() ? "> '" + Path("stdout") + "'" : toStdout;
+    std::ofstream(Path("stdout"), std::ios::trunc).close();
+    const std::string command = prefix + std::string("env -u DISPLAY LC_ALL=C ") + BATCH_TOOL + " " + arguments +
+                                " " + out + " 2> '" + Path("stderr") + "'";
+    const int raw = std::system(command.c_str());
+    return Result{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Read(Path("stdout")), Read(Path("stderr"))};
+  }
+  static std::string Shell(const std::string& command) {
+    std::string output;
+    FILE* pipe = popen(command.c_str(), "r");
+    char buffer[4096];
+    while (std::size_t got = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, got);
+    pclose(pipe);
+    return output;
+  }
+  void WriteThreeObjects() const {
+    Write("three.txt", "3\r\nA\r\nB\r\nC\r\n2.5\r\n4\r\n1.25\r\n");
+    Write("three.csv", ",A,B,C\r\nA\r\nB,2.5\r\nC,4,1.25\r\n");
+  }
+  // A native file of n objects on a line: d(i, j) = i - j.
+  void WriteLine(const std::string& name, int n) const {
+    std::string text = std::to_string(n) + "\r\n";
+    for (int i = 1; i <= n; ++i) text += "p" + std::to_string(i) + "\r\n";
+    for (int i = 2; i <= n; ++i) {
+      for (int j = 1; j < i; ++j) text += std::to_string(i - j) + "\r\n";
+    }
+    Write(name, text);
+  }
+  // The height of a PNG picture, from its header.
+  static unsigned PngHeight(const std::string& png) {
+    const auto* b = reinterpret_cast<const unsigned char*>(png.data());
+    return png.size() < 24 ? 0 : (b[20] << 24) | (b[21] << 16) | (b[22] << 8) | b[23];
+  }
+  std::string dir_;
+};
+
+TEST_F(BatchToolTest, NativeAndCsvGiveTheSameEchoAndTree) {
+  WriteThreeObjects();
+  // Ward: halved squares 3.125 (A,B), 8 (A,C), 0.78125 (B,C); B and C merge
+  // at 0.78125, then A joins at ((1+1)*3.125 + (1+1)*8 - 1*0.78125) / 3.
+  const std::string merges = "2\t3\t4\t0.78125\t2\n1\t4\t5\t7.15625\t3\n";
+  for (const char* data : {"three.txt", "three.csv"}) {
+    SCOPED_TRACE(data);
+    const Result r = Run("--method ward --output '" + Path("out.txt") + "' --merges - '" + Path(data) + "'");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, merges);
+    EXPECT_EQ(Read(Path("out.txt")), kThreeObjectEcho);
+  }
+  // A CSV file without its ending is read as CSV when asked.
+  std::rename(Path("three.csv").c_str(), Path("three-csv").c_str());
+  EXPECT_EQ(Run("--method ward --csv --merges - '" + Path("three-csv") + "'").out, merges);
+}
+
+TEST_F(BatchToolTest, CentroidMergesAndAFileForTheList) {
+  WriteThreeObjects();
+  // Centroid: squares 6.25, 16, 1.5625; B and C at 1.5625, then A at
+  // 6.25/2 + 16/2 - 1.5625/4 = 10.734375.
+  const Result r = Run("--method centroid --merges '" + Path("m.tsv") + "' '" + Path("three.txt") + "'");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(Read(Path("m.tsv")), "2\t3\t4\t1.5625\t2\n1\t4\t5\t10.734375\t3\n");
+}
+
+TEST_F(BatchToolTest, HeightsCarryEveryBitOfTheExtendedValue) {
+  // 1/3 is not a binary fraction: 21 digits identify the 80-bit value.
+  Write("third.txt", "2\r\nA\r\nB\r\n0.5773502691896257645\r\n");
+  const Result r = Run("--method centroid --merges - '" + Path("third.txt") + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string height = r.out.substr(6, r.out.rfind('\t') - 6);
+  EXPECT_EQ(height.size(), 23u) << height;  // "0." and 21 significant digits
+  const long double parsed = std::strtold(height.c_str(), nullptr);
+  const long double d = 0.5773502691896257645L;
+  EXPECT_EQ(parsed, d * d);
+}
+
+TEST_F(BatchToolTest, FailuresGiveStatusOneAndTheProgramsMessage) {
+  Write("bad.txt", "3\r\nA\r\nB\r\nC\r\n2.5\r\n4\r\nx1\r\n");
+  Result r = Run("--method ward '" + Path("bad.txt") + "'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Error ===>  Cells[3,2] = x1\n");
+
+  r = Run("--method ward '" + Path("missing.txt") + "'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, Path("missing.txt") + ": ファイルが見つかりません\n");  // named
+
+  Write("count.txt", "three\r\nA\r\n");
+  r = Run("--method ward '" + Path("count.txt") + "'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, Path("count.txt") + ": 入力値が数値ではありません\n");
+
+  Write("one.txt", "1\r\nA\r\n");
+  r = Run("--method ward '" + Path("one.txt") + "'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "cluster-analysis-batch: nothing to cluster: the data hold 1 object, and clustering needs at least 2\n");
+
+  WriteThreeObjects();
+  // An output's failure names the file.
+  r = Run("--method ward --output '" + Path("no/such/dir/out.txt") + "' '" + Path("three.txt") + "'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, Path("no/such/dir/out.txt") + ": 不正なファイル名です\n");
+}
+
+TEST_F(BatchToolTest, TheNumberOfObjectsIsBoundedByMemoryNotByAFixedNumber) {
+  // 10,001 objects declared, two labels given: no fixed limit refuses them;
+  // the file fails at its first missing value (or, on a machine without
+  // the 2.8 GB their matrix needs, is refused for memory at once).
+  Write("big.txt", "10001\r\nA\r\nB\r\n");
+  Result r = Run("--method ward '" + Path("big.txt") + "'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(r.err == "Error ===>  Cells[2,1] = \n" || r.err.find("leaves") != std::string::npos) << r.err;
+  if (testing::kAddressSanitizer) return;
+  // In 600 MB of address space the matrix of 20,000 objects (6.2 GB) is
+  // refused before anything is read, with both figures.
+  Write("huge.txt", "20000\r\n");
+  r = Run("--method ward '" + Path("huge.txt") + "'", "ulimit -v 600000; ");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("20000 objects needs about 6.2 GB"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("is what ulimit -v leaves"), std::string::npos) << r.err;
+  // A CSV file's header is weighed before its labels are kept: twenty
+  // million empty labels (20 MB of commas, far more as kept labels) are
+  // refused the same way.
+  Write("wide.csv", std::string(20000000, ',') + "\r\n");
+  r = Run("--method ward '" + Path("wide.csv") + "'", "ulimit -v 400000; ");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("the dissimilarity matrix of 20000000 objects needs about"), std::string::npos) << r.err;
+}
+
+TEST_F(BatchToolTest, UsageErrorsGiveStatusTwoAndTheUsage) {
+  WriteThreeObjects();
+  const std::vector<std::string> wrong = {"--method upgma '" + Path("three.txt") + "'",
+                                          "'" + Path("three.txt") + "'",
+                                          "--method ward",
+                                          "--method ward --bogus x",
+                                          "--method ward --plot out.jpg x.txt",
+                                          "--method"};
+  for (const std::string& args : wrong) {
+    SCOPED_TRACE(args);
+    const Result r = Run(args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("Usage: cluster-analysis-batch"), std::string::npos);
+  }
+  // An empty name (an unset variable) asks for nothing: refused, not ignored.
+  for (const std::string& args : {"--method ward --merges '' '" + Path("three.txt") + "'",
+                                  "--method ward --plot '' '" + Path("three.txt") + "'", std::string("--method ward ''")}) {
+    SCOPED_TRACE(args);
+    const Result r = Run(args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("Usage: cluster-analysis-batch"), std::string::npos);
+  }
+  const Result help = Run("--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind("Usage: cluster-analysis-batch", 0), 0u);
+}
+
+TEST_F(BatchToolTest, VersionPrintsTheNameAndTheProjectsVersion) {
+  const std::string expected = std::string("cluster-analysis-batch ") + PROJECT_VERSION_TEXT + "\n";
+  // It needs no method and no data file, and stops before reading anything.
+  for (const char* args : {"--version", "--method ward --version", "--version missing.txt"}) {
+    SCOPED_TRACE(args);
+    const Result r = Run(args);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, expected);
+    EXPECT_EQ(r.err, "");
+  }
+  EXPECT_NE(Run("--help").out.find("  --version "), std::string::npos);
+}
+
+TEST_F(BatchToolTest, PlotsAPdfPageAndPngsThatGrowWithTheTree) {
+  WriteThreeObjects();
+  Result r = Run("--method ward --plot '" + Path("tree.pdf") + "' '" + Path("three.txt") + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(Shell("pdfinfo '" + Path("tree.pdf") + "'").find("Pages:           1\n"), std::string::npos);
+  const std::string text = Shell("pdftotext '" + Path("tree.pdf") + "' -");
+  EXPECT_NE(text.find("Ward法"), std::string::npos) << text;
+  EXPECT_NE(text.find("7.16"), std::string::npos) << text;
+
+  WriteLine("ten.txt", 10);
+  WriteLine("forty.txt", 40);
+  ASSERT_EQ(Run("--method centroid --plot '" + Path("ten.png") + "' '" + Path("ten.txt") + "'").status, 0);
+  ASSERT_EQ(Run("--method centroid --plot '" + Path("forty.png") + "' '" + Path("forty.txt") + "'").status, 0);
+  const unsigned ten = PngHeight(Read(Path("ten.png")));
+  const unsigned forty = PngHeight(Read(Path("forty.png")));
+  EXPECT_GT(ten, 0u);
+  // Thirty more leaves, each 1.2 character heights further down.
+  EXPECT_GT(forty, ten + 30 * 12);
+
+  ASSERT_EQ(Run("--method centroid --plot '" + Path("ten.svg") + "' '" + Path("ten.txt") + "'").status, 0);
+  const std::string svg = Read(Path("ten.svg"));
+  EXPECT_NE(svg.find("<svg"), std::string::npos);
+  EXPECT_NE(svg.find(">p10</text>"), std::string::npos);
+}
+
+TEST_F(BatchToolTest, TimingsNameEachPhaseThatRan) {
+  WriteThreeObjects();
+  const Result r = Run("--method ward --timings '" + Path("three.txt") + "'");
+  ASSERT_EQ(r.status, 0);
+  std::vector<std::string> phases;
+  std::istringstream lines(r.err);
+  for (std::string line; std::getline(lines, line);) {
+    phases.push_back(line.substr(0, line.find('\t')));
+    // Milliseconds to three decimals: the phases of a small run take less
+    // than one.
+    EXPECT_TRUE(std::regex_match(line.substr(line.find('\t') + 1), std::regex("[0-9]+\\.[0-9]{3}"))) << line;
+  }
+  // The file is read straight into the store: loading is the capture. The
+  // outputs are made in a phase of their own, even when none is asked for.
+  EXPECT_EQ(phases, (std::vector<std::string>{"load", "prepare", "agglomerate", "outputs", "total"}));
+}
+
+TEST_F(BatchToolTest, AnOutputThatIsTheDataFileIsRefusedBeforeAnythingIsWritten) {
+  WriteThreeObjects();
+  const std::string data = Read(Path("three.txt"));
+  ASSERT_EQ(std::system(("mkdir '" + Path("sub") + "' && ln -s three.txt '" + Path("link.png") + "' && ln '" +
+                    Path("three.txt") + "' '" + Path("hard.txt") + "'")
+                       .c_str()),
+            0);
+  for (const std::string& option : {"--output '" + Path("three.txt") + "'",
+                                    "--merges '" + Path("sub/../three.txt") + "'",
+                                    "--plot '" + Path("link.png") + "'", "--output '" + Path("hard.txt") + "'"}) {
+    SCOPED_TRACE(option);
+    const Result r = Run("--method ward " + option + " '" + Path("three.txt") + "'");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("is the data file"), std::string::npos) << r.err;
+    EXPECT_EQ(Read(Path("three.txt")), data);
+  }
+  // Two outputs that are one file, though spelt apart: neither is written.
+  const Result r = Run("--method ward --output '" + Path("out.txt") + "' --merges '" + Path("sub/../out.txt") +
+                       "' '" + Path("three.txt") + "'");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("the same file"), std::string::npos) << r.err;
+  EXPECT_FALSE(std::ifstream(Path("out.txt")).good());
+}
+
+TEST_F(BatchToolTest, OutputsGoThroughPipesAndToStandardOutput) {
+  WriteThreeObjects();
+  const std::string tool = std::string("env -u DISPLAY LC_ALL=C ") + BATCH_TOOL + " --method ward ";
+  const std::string data = " '" + Path("three.txt") + "'";
+  // Piped, with the tool's exit status after the output.
+  const auto piped = [&](const std::string& options) {
+    return Shell("bash -c \"" + tool + options + data + " | cat; echo status \\${PIPESTATUS[0]}\"");
+  };
+  EXPECT_EQ(piped("--output -"), kThreeObjectEcho + "status 0\n");
+  EXPECT_EQ(piped("--output /dev/stdout"), kThreeObjectEcho + "status 0\n");
+  EXPECT_EQ(piped("--merges -"), "2\t3\t4\t0.78125\t2\n1\t4\t5\t7.15625\t3\nstatus 0\n");
+  // Two outputs on standard output: each writes and closes its own handle,
+  // and the second still reaches it (the linkage gives Ward's heights as
+  // distances: sqrt(2 x 0.78125) = 1.25).
+  EXPECT_EQ(piped("--merges - --linkage -"),
+            "2\t3\t4\t0.78125\t2\n1\t4\t5\t7.15625\t3\n1\t2\t1.25\t2\n0\t3\t3.783186487605389\t3\nstatus 0\n");
+  Result r = Run("--method ward --merges - --linkage - '" + Path("three.txt") + "'", "", "> /dev/null");
+  EXPECT_EQ(r.status, 0) << r.err;
+  // Standard output on a regular file is never truncated: both arrive in turn.
+  const std::string both = "'" + Path("both.txt") + "'";
+  r = Run("--method ward --merges - --linkage -" + data, "", "> " + both);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Read(Path("both.txt")),
+            "2\t3\t4\t0.78125\t2\n1\t4\t5\t7.15625\t3\n1\t2\t1.25\t2\n0\t3\t3.783186487605389\t3\n");
+  // A named output that is where standard output goes would be overwritten.
+  r = Run("--method ward --merges " + both + " --linkage -" + data, "", "> " + both);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("the same file"), std::string::npos) << r.err;
+}
+
+TEST_F(BatchToolTest, AnOutputThatCannotBeWrittenWholeFailsWithItsName) {
+  WriteThreeObjects();
+  const std::string data = " '" + Path("three.txt") + "'";
+  // Standard output full, or closed.
+  Result r = Run("--method ward --merges - " + data, "", ">/dev/full");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "standard output: I/O エラー (112): the disk is full\n");
+  // The usage and the version are written and checked the same way.
+  for (const char* asked : {"--help", "--version"}) {
+    r = Run(asked, "", ">/dev/full");
+    EXPECT_EQ(r.status, 1) << asked;
+    EXPECT_EQ(r.err, "standard output: I/O エラー (112): the disk is full\n") << asked;
+  }
+  r = Run("--method ward --output - " + data, "", ">&-");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err.rfind("standard output: ", 0), 0u) << r.err;
+  // Pictures on a full device, by their ending.
+  for (const std::string name : {"full.pdf", "full.png", "full.svg"}) {
+    SCOPED_TRACE(name);
+    ASSERT_EQ(std::system(("ln -sf /dev/full '" + Path(name) + "'").c_str()), 0);
+    r = Run("--method ward --plot '" + Path(name) + "'" + data);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind(Path(name) + ": ", 0), 0u) << r.err;
+  }
+  // A reader that has gone: the write fails instead of ending the tool by
+  // a signal.
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  close(ends[0]);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, ends[1], 1);
+  posix_spawn_file_actions_addclose(&actions, ends[1]);
+  const std::string file = Path("three.txt");
+  const char* argv[] = {BATCH_TOOL, "--method", "ward", "--merges", "-", file.c_str(), nullptr};
+  pid_t child = 0;
+  ASSERT_EQ(posix_spawn(&child, BATCH_TOOL, &actions, nullptr, const_cast<char**>(argv), environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  close(ends[1]);
+  int raw = 0;
+  ASSERT_EQ(waitpid(child, &raw, 0), child);
+  EXPECT_TRUE(WIFEXITED(raw));
+  EXPECT_EQ(WEXITSTATUS(raw), 1);
+}
+
+TEST_F(BatchToolTest, FontSizesAreWholePointsFromOneTo200) {
+  WriteThreeObjects();
+  for (const std::string size : {"0", "201", "1000", "-5", "12x", "1.5", ""}) {
+    SCOPED_TRACE(size);
+    const Result r = Run("--method ward --font-size '" + size + "' '" + Path("three.txt") + "'");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("--font-size"), std::string::npos) << r.err;
+  }
+  const Result r = Run("--method ward --font-size 200 --plot '" + Path("big.png") + "' '" + Path("three.txt") + "'");
+  EXPECT_EQ(r.status, 0) << r.err;
+}
+
+TEST_F(BatchToolTest, PicturesStayWithinWhatViewersOpen) {
+  // 120 objects at 200 points: about 38,000 pixels tall as PNG, 120,000
+  // dots as PDF. The PNG and the SVG are refused; the PDF is split into
+  // pages, each with the heading, and every label is on exactly one page.
+  WriteLine("tall.txt", 120);
+  for (const char* name : {"tall.png", "tall.svg"}) {
+    SCOPED_TRACE(name);
+    const Result r = Run("--method ward --font-size 200 --plot '" + Path(name) + "' '" + Path("tall.txt") + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("PDF"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::ifstream(Path(name)).good());
+  }
+  const Result r = Run("--method ward --font-size 200 --plot '" + Path("tall.pdf") + "' '" + Path("tall.txt") + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string info = Shell("pdfinfo '" + Path("tall.pdf") + "'");
+  const auto pagesAt = info.find("Pages:");
+  ASSERT_NE(pagesAt, std::string::npos);
+  const int pages = std::stoi(info.substr(pagesAt + 6));
+  EXPECT_GE(pages, 2);
+  std::map<std::string, int> seen;
+  for (int page = 1; page <= pages; ++page) {
+    const std::string text = Shell("pdftotext -f " + std::to_string(page) + " -l " + std::to_string(page) + " '" +
+                                   Path("tall.pdf") + "' -");
+    EXPECT_NE(text.find("Ward法"), std::string::npos) << "page " << page;
+    std::istringstream words(text);
+    for (std::string word; words >> word;) {
+      if (word.size() > 1 && word[0] == 'p') ++seen[word];
+    }
+  }
+  EXPECT_EQ(seen.size(), 120u);
+  for (const auto& [label, count] : seen) EXPECT_EQ(count, 1) << label;
+  // Every page within 14,400 points (200 inches) either way.
+  const std::string sizes = Shell("pdfinfo -f 1 -l " + std::to_string(pages) + " '" + Path("tall.pdf") + "'");
+  std::istringstream lines(sizes);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("Page", 0) != 0 || line.find(" size:") == std::string::npos) continue;
+    double width = 0;
+    double height = 0;
+    ASSERT_EQ(std::sscanf(line.substr(line.find("size:") + 5).c_str(), "%lf x %lf", &width, &height), 2) << line;
+    EXPECT_LE(width, 14400);
+    EXPECT_LE(height, 14400);
+  }
+}
+
+TEST_F(BatchToolTest, ThePictureMakesRoomForItsWidestLabel) {
+  Write("wide.txt", "2\r\n" + std::string(60, 'W') + "\r\nB\r\n1\r\n");
+  const Result r = Run("--method ward --plot '" + Path("wide.svg") + "' '" + Path("wide.txt") + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string svg = Read(Path("wide.svg"));
+  for (std::size_t at = svg.find("<text x=\""); at != std::string::npos; at = svg.find("<text x=\"", at + 1)) {
+    EXPECT_GE(std::stoi(svg.substr(at + 9)), 0) << svg.substr(at, 60);
+  }
+  EXPECT_NE(svg.find(">" + std::string(60, 'W') + "</text>"), std::string::npos);
+}
+
+TEST_F(BatchToolTest, MemoryFollowsTheDataNotWhatTheFileClaims) {
+  if (testing::kAddressSanitizer) GTEST_SKIP() << "the address sanitizer needs more address space than any limit";
+  WriteThreeObjects();
+  // Three objects in a small address space; 18 bytes that declare 10,000
+  // objects fail at their first missing value, without a 10,000-object grid.
+  Result r = Run("--method ward --merges - '" + Path("three.txt") + "'", "ulimit -v 400000; ");
+  EXPECT_EQ(r.status, 0) << r.err;
+  // What it claims is weighed against the memory at once: it fails with a
+  // message, never by running out of memory.
+  Write("claims.txt", "10000\r\nA\r\nB\r\n");
+  r = Run("--method ward '" + Path("claims.txt") + "'", "ulimit -v 400000; ");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("is what ulimit -v leaves"), std::string::npos) << r.err;
+}
+
+TEST_F(BatchToolTest, EveryMethodAndEveryOutputOnTheThreeObjects) {
+  WriteThreeObjects();
+  const std::string data = " '" + Path("three.csv") + "'";
+  Result r = Run("--method average --linkage '" + Path("l.tsv") + "' --newick '" + Path("t.nwk") + "' --cut 2 --groups '" +
+                 Path("g.tsv") + "' --cophenetic '" + Path("c.txt") + "'" + data);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Read(Path("l.tsv")), "1\t2\t1.25\t2\n0\t3\t3.25\t3\n");
+  EXPECT_EQ(Read(Path("t.nwk")), "(A:3.25,(B:1.25,C:1.25):2);\n");
+  EXPECT_EQ(Read(Path("g.tsv")), "A\t1\nB\t2\nC\t2\n");
+  EXPECT_EQ(Read(Path("c.txt")), "0.83862786937753464\n");  // 8 / sqrt(91)
+  // Each method's last merge, in SciPy's units: A at 2.5 (single), 4
+  // (complete), 3.25 (average, weighted), sqrt(10.734375) (median,
+  // centroid: squares 6.25 / 2 + 16 / 2 - 1.5625 / 4) and sqrt(2 * 7.15625)
+  // (Ward).
+  const std::vector<std::pair<std::string, std::string>> last = {
+      {"single", "2.5"},    {"complete", "4"},   {"average", "3.25"},          {"weighted", "3.25"},
+      {"median", "3.276335605520289"}, {"centroid", "3.276335605520289"}, {"ward", "3.783186487605389"}};
+  for (const auto& [method, height] : last) {
+    r = Run("--method " + method + " --linkage -" + data);
+    ASSERT_EQ(r.status, 0) << method << r.err;
+    EXPECT_EQ(r.out, "1\t2\t1.25\t2\n0\t3\t" + height + "\t3\n") << method;
+  }
+}
+
+TEST_F(BatchToolTest, ObservationsGiveExactSquaresAndLabelsInBothEncodings) {
+  // (0, 0) and (1, 1) are sqrt(2) apart: the centroid method merges them at
+  // exactly 2, the square itself, not the square of a rounded root; the
+  // echo shows the distance, 1.414214.
+  Write("points.csv", "name,x,y\n東京,0,0\n大阪,1,1\n");
+  Result r = Run("--method centroid --observations --merges - --output '" + Path("echo.txt") + "' --newick '" +
+                 Path("t.nwk") + "' '" + Path("points.csv") + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "1\t2\t3\t2\t2\n");
+  EXPECT_EQ(Read(Path("echo.txt")), "\r\n" + kHeader + "\r\n" + Cp932FromUtf8("東京      ") + "\r\n" +
+                                       Cp932FromUtf8("大阪      ") + "1.414214  \r\n");
+  EXPECT_EQ(Read(Path("t.nwk")), "(東京:2,大阪:2);\n");  // UTF-8, as the file was
+  // The same table in code page 932, with tabs: the same UTF-8 labels.
+  Write("points.tsv", Cp932FromUtf8("東京\t0\t0\n大阪\t1\t1\n"));
+  r = Run("--method single --observations --newick - '" + Path("points.tsv") + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "(東京:1.4142135623730951,大阪:1.4142135623730951);\n");
+  // A malformed table: line and column.
+  Write("bad.csv", "a,1,2\nb,1\n");
+  r = Run("--method ward --observations '" + Path("bad.csv") + "'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "line 2, column 3: missing: the rows have 2 coordinates\n");
+}
+
+TEST_F(BatchToolTest, PicturesDrawAnyLabelAndNameEveryMethod) {
+  // "café" has no code page 932 form: the picture draws it from UTF-8. The
+  // caption names the method in Japanese.
+  Write("points.csv", "café,0,0\n東京,1,1\nz,5,5\n");
+  const std::map<std::string, std::string> captions = {
+      {"single", "最短距離法"}, {"complete", "最長距離法"}, {"average", "群平均法"},
+      {"weighted", "重み付き群平均法"}, {"median", "メディアン法"}, {"centroid", "重心法"}, {"ward", "Ward法"}};
+  for (const auto& [method, caption] : captions) {
+    SCOPED_TRACE(method);
+    const Result r =
+        Run("--method " + method + " --observations --plot '" + Path("p.svg") + "' '" + Path("points.csv") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string svg = Read(Path("p.svg"));
+    EXPECT_NE(svg.find(">café</text>"), std::string::npos);
+    EXPECT_NE(svg.find(">東京</text>"), std::string::npos);
+    EXPECT_NE(svg.find(">" + caption + "</text>"), std::string::npos);
+  }
+}
+
+TEST_F(BatchToolTest, StandardizingReportsAConstantColumn) {
+  Write("points.csv", "a,1,5\nb,2,5\nc,4,5\n");
+  const Result r = Run("--method ward --observations --standardize --merges - '" + Path("points.csv") + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("column 2"), std::string::npos) << r.err;
+  EXPECT_EQ(r.out.substr(0, 6), "1\t2\t4\t");  // a and b are nearest
+}
+
+TEST_F(BatchToolTest, WrongCombinationsAreUsageErrorsAndWriteNothing) {
+  WriteThreeObjects();
+  const std::string data = " '" + Path("three.txt") + "'";
+  const std::string out = " --output '" + Path("out.txt") + "'";
+  for (const std::string& args :
+       {"--method upgma" + data, "--method average --cut 2" + data, "--method average --groups -" + data,
+        "--method average --cut 0 --groups -" + data, "--method average --cut 4 --groups -" + out + data,
+        "--method average --cut 2 --cut-height 1 --groups -" + data, "--method ward --standardize" + data,
+        "--method ward --tsv" + data, "--method average --cut-height x --groups -" + out + data}) {
+    SCOPED_TRACE(args);
+    const Result r = Run(args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("Usage: cluster-analysis-batch"), std::string::npos);
+    EXPECT_FALSE(std::ifstream(Path("out.txt")).good());
+  }
+}
+
+// Random observations without ties: n rows of `columns` normal coordinates.
+std::string RandomTable(int n, int columns, unsigned seed) {
+  std::mt19937 random(seed);
+  std::normal_distribution<double> coordinate(0, 1);
+  std::string table;
+  char number[40];
+  for (int r = 0; r < n; ++r) {
+    table += "o" + std::to_string(r);
+    for (int c = 0; c < columns; ++c) {
+      std::snprintf(number, sizeof number, ",%.17g", coordinate(random));
+      table += number;
+    }
+    table += '\n';
+  }
+  return table;
+}
+
+TEST_F(BatchToolTest, FromCoordinatesTheSameMergesAsFromTheMatrix) {
+  Write("points.csv", RandomTable(300, 4, 15));
+  for (const char* method : {"ward", "centroid", "median", "single"}) {
+    SCOPED_TRACE(method);
+    const Result matrix = Run(std::string("--method ") + method + " --observations --matrix --merges - '" +
+                              Path("points.csv") + "'");
+    const Result coordinates = Run(std::string("--method ") + method + " --observations --memory-saving --merges - '" +
+                                   Path("points.csv") + "'");
+    ASSERT_EQ(matrix.status, 0) << matrix.err;
+    ASSERT_EQ(coordinates.status, 0) << coordinates.err;
+    std::istringstream a(matrix.out);
+    std::istringstream b(coordinates.out);
+    int merges = 0;
+    for (std::string x, y; std::getline(a, x) && std::getline(b, y); ++merges) {
+      int l1, r1, id1, m1, l2, r2, id2, m2;
+      long double h1, h2;
+      ASSERT_EQ(std::sscanf(x.c_str(), "%d\t%d\t%d\t%Lg\t%d", &l1, &r1, &id1, &h1, &m1), 5);
+      ASSERT_EQ(std::sscanf(y.c_str(), "%d\t%d\t%d\t%Lg\t%d", &l2, &r2, &id2, &h2, &m2), 5);
+      ASSERT_EQ(std::make_tuple(l1, r1, id1, m1), std::make_tuple(l2, r2, id2, m2)) << "merge " << merges + 1;
+      EXPECT_LE(std::fabs(h1 - h2), 1e-12L * std::fabs(h1)) << "merge " << merges + 1;
+    }
+    EXPECT_EQ(merges, 299);
+  }
+  // The methods with no such formula are refused it.
+  const Result average = Run("--method average --observations --memory-saving '" + Path("points.csv") + "'");
+  EXPECT_EQ(average.status, 2);
+}
+
+TEST_F(BatchToolTest, BeyondTheMatrixMemoryTheCoordinatesAreUsed) {
+  if (testing::kAddressSanitizer) GTEST_SKIP() << "the address sanitizer needs more address space than any limit";
+  // 5000 observations: their matrix needs about 600 MB, more than 586 MB of
+  // address space leaves; from the coordinates Ward's method needs little.
+  Write("many.csv", RandomTable(5000, 2, 16));
+  const std::string limit = "ulimit -v 600000; ";
+  Result r = Run("--method ward --observations --timings --quiet --cut 3 --groups '" + Path("g.tsv") + "' '" +
+                     Path("many.csv") + "'",
+                 limit);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err.find("distances"), std::string::npos) << "no matrix was made:\n" << r.err;
+  const std::string groups = Read(Path("g.tsv"));
+  EXPECT_EQ(std::count(groups.begin(), groups.end(), '\n'), 5000);
+  // A method that needs the matrix is refused, naming those that would not.
+  r = Run("--method complete --observations '" + Path("many.csv") + "'", limit);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("only single, median, centroid and ward"), std::string::npos) << r.err;
+  // So is the matrix when it is insisted on.
+  r = Run("--method ward --observations --matrix '" + Path("many.csv") + "'", limit);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("is what ulimit -v leaves"), std::string::npos) << r.err;
+}
+
+TEST(BatchOptionsTest, CsvByEndingAndRequiredParts) {
+  std::string error;
+  auto options = ParseBatchOptions({"--method", "centroid", "data.CSV"}, error);
+  ASSERT_TRUE(options);
+  EXPECT_TRUE(options->csv);
+  EXPECT_EQ(options->fontSize, "12");
+  options = ParseBatchOptions({"--font-size", "9", "--method", "ward", "d.txt"}, error);
+  ASSERT_TRUE(options);
+  EXPECT_FALSE(options->csv);
+  EXPECT_EQ(options->fontSize, "9");
+  EXPECT_FALSE(ParseBatchOptions({"--method", "ward", "a", "b"}, error));
+  EXPECT_EQ(error, "more than one DATA_FILE given");
+  EXPECT_FALSE(ParseBatchOptions({"--method", "Ward", "a"}, error));
+  EXPECT_FALSE(ParseBatchOptions({"--output"}, error));
+  EXPECT_EQ(error, "--output needs a value");
+  options = ParseBatchOptions({"--version"}, error);
+  ASSERT_TRUE(options);
+  EXPECT_TRUE(options->version);
+  EXPECT_FALSE(options->help);
+}
+
+TEST_F(BatchToolTest, ATableOfObservationsIsNotReadAsAMatrix) {
+  // As R's write.csv(iris[1:5, 1:4]) writes it.
+  Write("iris.csv",
+        "\"\",\"Sepal.Length\",\"Sepal.Width\",\"Petal.Length\",\"Petal.Width\"\n\"1\",5.1,3.5,1.4,0.2\n"
+        "\"2\",4.9,3,1.4,0.2\n\"3\",4.7,3.2,1.3,0.2\n\"4\",4.6,3.1,1.5,0.2\n\"5\",5,3.6,1.4,0.2\n");
+  Result r = Run("--method average --merges '" + Path("m.tsv") + "' '" + Path("iris.csv") + "'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("line 2: 4 values where row 1"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("--observations"), std::string::npos) << r.err;
+  EXPECT_FALSE(std::ifstream(Path("m.tsv")).good());
+  // The same rows after a first line without values: refused where a row
+  // first holds too many.
+  Write("later.csv", ",A,B,C\nA\nB,2.5,7\nC,4,1.25\n");
+  r = Run("--method average --merges - '" + Path("later.csv") + "'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("line 3: 2 values where row 2"), std::string::npos) << r.err;
+  // Empty fields after a row's values are no values: a spreadsheet's square.
+  Write("padded.csv", ",A,B,C\nA,,,\nB,2.5,,\nC,4,1.25,\n");
+  r = Run("--method average --merges - '" + Path("padded.csv") + "'");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "2\t3\t4\t1.25\t2\n1\t4\t5\t3.25\t3\n");
+}
+
+TEST_F(BatchToolTest, NothingToClusterIsSaidBeforeAnyOutput) {
+  Write("header.csv", "name,x,y\n");
+  Write("one.csv", "a,1,2\n");
+  Write("constant.csv", "a,1,2\nb,1,2\nc,1,2\n");
+  const std::string outputs = " --output '" + Path("out.txt") + "' --merges '" + Path("m.tsv") + "' ";
+  struct Case {
+    std::string args;
+    std::string message;
+  };
+  for (const Case& c : {Case{"--observations '" + Path("header.csv") + "'", "the data hold 0 observations"},
+                        Case{"--observations '" + Path("one.csv") + "'", "the data hold 1 observation,"},
+                        Case{"--observations --standardize '" + Path("constant.csv") + "'",
+                             "every coordinate column is the same in every row"}}) {
+    SCOPED_TRACE(c.args);
+    const Result r = Run("--method ward" + outputs + c.args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    EXPECT_FALSE(std::ifstream(Path("out.txt")).good());
+    EXPECT_FALSE(std::ifstream(Path("m.tsv")).good());
+  }
+}
+
+TEST_F(BatchToolTest, OutputsThroughLinksAndTheDataNamedDash) {
+  WriteThreeObjects();
+  // A link to a file not yet made is that file: two outputs on it would
+  // keep one.
+  ASSERT_EQ(std::system(("ln -s t.tsv '" + Path("d.tsv") + "'").c_str()), 0);
+  Result r = Run("--method ward --merges '" + Path("d.tsv") + "' --linkage '" + Path("t.tsv") + "' '" +
+                 Path("three.txt") + "'");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("the same file"), std::string::npos) << r.err;
+  EXPECT_FALSE(std::ifstream(Path("t.tsv")).good());
+  // A data file named "-" is the file of that name, and no output may be it.
+  ASSERT_EQ(std::system(("cp '" + Path("three.txt") + "' '" + Path("-") + "'").c_str()), 0);
+  r = Run("--method ward --merges ./- -", "cd '" + dir_ + "' && ");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("is the data file"), std::string::npos) << r.err;
+  EXPECT_EQ(Read(Path("-")), Read(Path("three.txt")));
+  r = Run("--method ward --merges - -", "cd '" + dir_ + "' && ");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "2\t3\t4\t0.78125\t2\n1\t4\t5\t7.15625\t3\n");
+}
+
+TEST_F(BatchToolTest, HeightsInSciPyUnitsWhenAsked) {
+  WriteThreeObjects();
+  const std::string data = " '" + Path("three.txt") + "'";
+  // Ward: own heights 0.78125 and 7.15625, SciPy's 1.25 and
+  // sqrt(14.3125) = 3.7831864876053889817...
+  Result r = Run("--method ward --units scipy --merges - --cut-height 1 --groups '" + Path("g.tsv") + "'" + data);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "2\t3\t4\t1.25\t2");
+  EXPECT_EQ(r.out.substr(r.out.find('\n') + 1, 26), "1\t4\t5\t3.783186487605388981");
+  EXPECT_EQ(Read(Path("g.tsv")), "A\t1\nB\t2\nC\t3\n");  // 1.25 lies above 1
+  r = Run("--method ward --cut-height 1 --groups -" + data);
+  EXPECT_EQ(r.out, "A\t1\nB\t2\nC\t2\n");  // 0.78125 does not
+  EXPECT_EQ(Run("--method ward --units metres" + data).status, 2);
+}
+
+TEST_F(BatchToolTest, CoordinatesBeyondADoubleSquaredGiveNoInfinity) {
+  // Ward's own heights here pass 1.8e308; SciPy's (distances) do not.
+  Write("huge.csv", "A,1.3e154,0\nB,2.6e154,0\nC,0,3e154\n");
+  const Result r = Run("--method ward --observations --newick - --linkage - '" + Path("huge.csv") + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.find("inf"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "0\t1\t1.3e+154\t2");
+}
+
+TEST_F(BatchToolTest, LargeTreesAsPicturesSpreadOverThePage) {
+  WriteLine("line.txt", 700);
+  ASSERT_EQ(Run("--method single --plot '" + Path("line.svg") + "' '" + Path("line.txt") + "'").status, 0);
+  // Every merge of a line of 700 objects at 1 stands at one x; the axis runs
+  // from the origin to the root, hundreds of pixels to its right.
+  const std::string svg = Read(Path("line.svg"));
+  std::regex line("<line x1=\"(-?[0-9]+)\" y1=\"(-?[0-9]+)\" x2=\"(-?[0-9]+)\" y2=\"(-?[0-9]+)\"/>");
+  int least = 1 << 30;
+  int most = -(1 << 30);
+  for (auto it = std::sregex_iterator(svg.begin(), svg.end(), line); it != std::sregex_iterator(); ++it) {
+    least = std::min({least, std::stoi((*it)[1]), std::stoi((*it)[3])});
+    most = std::max({most, std::stoi((*it)[1]), std::stoi((*it)[3])});
+  }
+  EXPECT_GT(most - least, 400) << least << " to " << most;
+}
+
+TEST_F(BatchToolTest, ReadingAWideTableIsWeighedAgainstTheMemory) {
+  if (testing::kAddressSanitizer) GTEST_SKIP() << "ulimit -v and the sanitizer's shadow memory do not mix";
+  // Two rows of 12 million coordinates: 48 MB of text, 384 MB of values.
+  std::string row;
+  row.reserve(24 << 20);
+  for (int k = 0; k < 12000000; ++k) row += ",1";
+  Write("wide.csv", "a" + row + "\nb" + row + "\n");
+  const Result r = Run("--method single --observations --merges - '" + Path("wide.csv") + "'", "ulimit -v 300000; ");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("the table's values need another"), std::string::npos) << r.err;
+  const Result fits = Run("--method single --observations --merges - '" + Path("wide.csv") + "'");
+  EXPECT_EQ(fits.status, 0) << fits.err;
+  EXPECT_EQ(fits.out, "1\t2\t3\t0\t2\n");
+}
+
+}  // namespace
+}  // namespace cluster
