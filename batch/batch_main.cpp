@@ -36,12 +36,9 @@ void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& m
 
 std::vector<NamedOutput> OutputsOf(const BatchOptions& options) {
   std::vector<NamedOutput> outputs;
-  const std::pair<const char*, const std::string*> all[] = {
-      {"--output", &options.outputFile},   {"--merges", &options.mergesFile}, {"--linkage", &options.linkageFile},
-      {"--newick", &options.newickFile},   {"--groups", &options.groupsFile}, {"--cophenetic", &options.copheneticFile},
-      {"--plot", &options.plotFile}};
-  for (const auto& [option, path] : all) {
-    if (!path->empty()) outputs.push_back({option, *path});
+  for (const OutputInfo& info : kOutputs) {
+    const std::string& path = options.File(info.output);
+    if (!path.empty()) outputs.push_back({std::string(info.option), path});
   }
   return outputs;
 }
@@ -82,7 +79,7 @@ int main(int argc, char* argv[]) {
     // The picture needs Qt's fonts, never a display; the application object
     // lives exactly as long as the run.
     std::optional<QGuiApplication> application;
-    if (!options->plotFile.empty()) {
+    if (!options->File(Output::kPicture).empty()) {
       qInstallMessageHandler(QuietQtMessages);
       qputenv("QT_QPA_PLATFORM", "offscreen");
       application.emplace(argc, argv);

@@ -2,7 +2,9 @@
 
 #include <map>
 
-#include "engine/cluster_types.h"
+#include <algorithm>
+
+#include "engine/method_table.h"
 
 namespace cluster {
 
@@ -33,22 +35,15 @@ bool HasPlotExtension(const std::string& name) {
   return EndsWithEitherCase(name, ".pdf") || EndsWithEitherCase(name, ".svg") || EndsWithEitherCase(name, ".png");
 }
 
-const std::map<std::string, std::uint8_t>& MethodCodes() {
-  static const std::map<std::string, std::uint8_t> codes = {
-      {"single", kSingleLinkage},   {"complete", kCompleteLinkage}, {"average", kAverageLinkage},
-      {"weighted", kWeightedLinkage}, {"median", kMedianMethod},       {"centroid", kCentroidMethod},
-      {"ward", kWardMethod}};
-  return codes;
-}
-
 // Checks what one option may only be given with another; the first thing
 // wrong, or nothing.
 std::optional<std::string> CombinationError(const BatchOptions& options) {
   if (options.cutGroups && options.cutHeight) return "--cut and --cut-height cannot both be given";
-  if ((options.cutGroups || options.cutHeight) && options.groupsFile.empty()) {
+  const bool groups = !options.File(Output::kGroups).empty();
+  if ((options.cutGroups || options.cutHeight) && !groups) {
     return std::string(options.cutGroups ? "--cut" : "--cut-height") + " needs --groups FILE";
   }
-  if (!options.groupsFile.empty() && !options.cutGroups && !options.cutHeight) {
+  if (groups && !options.cutGroups && !options.cutHeight) {
     return "--groups needs --cut K or --cut-height H";
   }
   if (options.standardize && !options.observations) return "--standardize needs --observations";
@@ -56,30 +51,64 @@ std::optional<std::string> CombinationError(const BatchOptions& options) {
   if (options.observations && options.csv) return "--observations and --csv cannot both be given";
   if (options.memorySaving && options.matrix) return "--memory-saving and --matrix cannot both be given";
   if (options.memorySaving && !options.observations) return "--memory-saving needs --observations";
-  if (options.memorySaving && !MethodScales(options.methodCode)) {
-    return "--memory-saving works for single, median, centroid and ward, not " + options.method;
+  if (options.memorySaving && !FindMethod(options.methodCode)->fromCoordinates) {
+    return "--memory-saving works for " + std::string(CoordinateMethodNamesText()) + ", not " + options.method;
   }
   if (options.progress && options.quiet) return "--progress and --quiet cannot both be given";
-  if (!options.plotFile.empty() && !HasPlotExtension(options.plotFile)) {
+  const std::string& picture = options.File(Output::kPicture);
+  if (!picture.empty() && !HasPlotExtension(picture)) {
     return "--plot FILE must end in .pdf, .svg or .png";
   }
   return std::nullopt;
 }
 
+// The methods by what they work on, one line each, as the table says.
+std::string MethodsByValue() {
+  std::string lines;
+  for (const SetUpValue setUp : {SetUpValue::kAsGiven, SetUpValue::kSquare, SetUpValue::kHalfSquare}) {
+    std::string names;
+    for (const MethodInfo& method : kMethods) {
+      if (method.setUp != setUp) continue;
+      if (!names.empty()) names += ", ";
+      names += method.name;
+    }
+    names.resize(std::max<std::size_t>(names.size(), 37), ' ');
+    lines += "  " + names + (setUp == SetUpValue::kAsGiven ? "on the dissimilarities as given\n"
+                             : setUp == SetUpValue::kSquare ? "on squared dissimilarities\n"
+                                                            : "on halved squared dissimilarities\n");
+  }
+  return lines;
+}
+
+// The outputs' lines of the usage, from their table.
+std::string OutputsUsage() {
+  std::string lines;
+  for (const OutputInfo& info : kOutputs) {
+    std::string option = "  " + std::string(info.option) + " FILE";
+    option.resize(std::max<std::size_t>(option.size() + 1, 26), ' ');
+    std::string_view usage = info.usage;
+    for (bool first = true;; first = false) {
+      const auto end = usage.find('\n');
+      lines += (first ? option : std::string(26, ' ')) + std::string(usage.substr(0, end)) + "\n";
+      if (end == std::string_view::npos) break;
+      usage.remove_prefix(end + 1);
+    }
+  }
+  return lines;
+}
+
 }  // namespace
 
-const char* BatchUsage() {
-  return "Usage: cluster-analysis-batch --method METHOD [options] DATA_FILE\n"
+const std::string& BatchUsage() {
+  static const std::string usage = std::string(
+         "Usage: cluster-analysis-batch --method METHOD [options] DATA_FILE\n"
          "\n"
          "Runs one hierarchical cluster analysis without windows.\n"
          "DATA_FILE is a native data file of dissimilarities, a CSV data file when\n"
          "--csv is given or its name ends in .csv or .CSV, or with --observations a\n"
          "table of observations (label, then coordinates).\n"
          "\n"
-         "Methods:\n"
-         "  single, complete, average, weighted  on the dissimilarities as given\n"
-         "  median, centroid                     on squared dissimilarities\n"
-         "  ward                                 on halved squared dissimilarities\n"
+         "Methods:\n") + MethodsByValue() + 
          "\n"
          "Options:\n"
          "  --method METHOD         the agglomeration method (required)\n"
@@ -89,21 +118,13 @@ const char* BatchUsage() {
          "  --tsv                   the table's fields are separated by tabs (also for a\n"
          "                          name ending in .tsv), else by commas\n"
          "  --standardize           turn each coordinate column into z-scores first\n"
-         "  --output FILE           write the output text file (the echo of the data)\n"
-         "  --merges FILE           write one line per merge: left, right, id, height,\n"
-         "                          members, separated by tabs\n"
-         "  --linkage FILE          write the merges as SciPy's linkage matrix\n"
-         "  --newick FILE           write the tree in Newick format\n"
          "  --cut K                 cut the tree into K groups, or\n"
-         "  --cut-height H          cut it where merge heights exceed H, and\n"
-         "  --groups FILE           write each object's label and group\n"
-         "  --cophenetic FILE       write the cophenetic correlation coefficient\n"
+         "  --cut-height H          cut it where merge heights exceed H\n"
          "  --memory-saving         cluster observations from their coordinates, in\n"
          "                          memory that grows with n (single, median,\n"
          "                          centroid, ward); the default when the matrix\n"
          "                          would not fit the memory available\n"
          "  --matrix                never do so: always work on the matrix\n"
-         "  --plot FILE             draw the dendrogram as PDF, SVG or PNG (by the ending)\n"
          "  --font-size POINTS      font size of the dendrogram, 1 to 200 (default 12)\n"
          "  --units own|scipy       heights of --merges, --newick, --cut-height and the\n"
          "                          picture's axis in the method's own units (default)\n"
@@ -116,26 +137,12 @@ const char* BatchUsage() {
          "  --help                  print this text\n"
          "  --version               print the version\n"
          "\n"
+         "Outputs:\n" + OutputsUsage() +
+         "\n"
          "FILE - is the standard output. No output may be the data file, and no two\n"
          "outputs the same file.\n"
          "Exit status: 0 success, 1 the data or a file failed, 2 usage error.\n";
-}
-
-bool MethodScales(std::uint8_t methodCode) {
-  return methodCode == kSingleLinkage || methodCode == kMedianMethod || methodCode == kCentroidMethod ||
-         methodCode == kWardMethod;
-}
-
-const std::vector<std::string>& BatchMethodNames() {
-  static const std::vector<std::string> names = {"single", "complete", "average", "weighted",
-                                                 "median", "centroid", "ward"};
-  return names;
-}
-
-std::optional<std::uint8_t> MethodCodeOf(const std::string& name) {
-  const auto found = MethodCodes().find(name);
-  if (found == MethodCodes().end()) return std::nullopt;
-  return found->second;
+  return usage;
 }
 
 std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& args,
@@ -161,13 +168,11 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
       }
       return true;
     };
-    const std::map<std::string, std::string*> valued = {
-        {"--method", &options.method},         {"--output", &options.outputFile},
-        {"--merges", &options.mergesFile},     {"--linkage", &options.linkageFile},
-        {"--newick", &options.newickFile},     {"--groups", &options.groupsFile},
-        {"--cophenetic", &options.copheneticFile}, {"--plot", &options.plotFile},
-        {"--font-size", &options.fontSize},    {"--cut", &cutText},
-        {"--units", &unitsText}};
+    std::map<std::string, std::string*> valued = {{"--method", &options.method},
+                                                  {"--font-size", &options.fontSize},
+                                                  {"--cut", &cutText},
+                                                  {"--units", &unitsText}};
+    for (const OutputInfo& info : kOutputs) valued.emplace(info.option, &options.outputs[info.output]);
     const std::map<std::string, bool*> flags = {
         {"--csv", &options.csv},         {"--observations", &options.observations},
         {"--tsv", &options.tsv},         {"--standardize", &options.standardize},
@@ -196,17 +201,18 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
       positional.push_back(arg);
     }
   }
+  // Only the outputs given stay (the loop above made a place for each).
+  std::erase_if(options.outputs, [](const auto& output) { return output.second.empty(); });
   if (options.method.empty()) {
     error = "--method METHOD is required";
     return std::nullopt;
   }
-  const auto code = MethodCodeOf(options.method);
-  if (!code) {
-    error = "unknown method '" + options.method +
-            "' (single, complete, average, weighted, median, centroid or ward)";
+  const MethodInfo* method = FindMethod(std::string_view(options.method));
+  if (method == nullptr) {
+    error = "unknown method '" + options.method + "' (" + std::string(MethodNamesText()) + ")";
     return std::nullopt;
   }
-  options.methodCode = *code;
+  options.methodCode = method->code;
   if (positional.size() != 1) {
     error = positional.empty() ? "no DATA_FILE given" : "more than one DATA_FILE given";
     return std::nullopt;

@@ -9,9 +9,12 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "batch/output_table.h"
 
 namespace cluster {
 
@@ -26,15 +29,17 @@ struct BatchOptions {
   bool observations = false;     // --observations: a table of coordinates
   bool tsv = false;              // --tsv, or a ".tsv" name: tabs between fields
   bool standardize = false;      // --standardize: z-scores of each column
-  std::string outputFile;        // --output: the output text file ("-" for standard output)
-  std::string mergesFile;        // --merges, and the outputs below: "-" for standard output
-  std::string linkageFile;       // --linkage: SciPy's linkage matrix
-  std::string newickFile;        // --newick: the tree in Newick format
-  std::string groupsFile;        // --groups: label and group of each object
-  std::string copheneticFile;    // --cophenetic: the cophenetic correlation
+  // The file of each output asked for (batch/output_table.h); "-" for
+  // standard output.
+  std::map<Output, std::string> outputs;
+  // The file of an output, empty when it is not asked for.
+  const std::string& File(Output output) const {
+    static const std::string none;
+    const auto found = outputs.find(output);
+    return found == outputs.end() ? none : found->second;
+  }
   std::optional<std::int32_t> cutGroups;  // --cut K
   std::optional<std::string> cutHeight;   // --cut-height H, read by the program's number rules
-  std::string plotFile;          // --plot: .pdf, .svg or .png
   std::string fontSize = "12";
   bool scipyUnits = false;       // --units scipy: heights in SciPy's units everywhere
   bool memorySaving = false;     // --memory-saving: work from the coordinates
@@ -47,15 +52,7 @@ struct BatchOptions {
 };
 
 // The usage text printed by --help and after a usage error.
-const char* BatchUsage();
-
-// The methods that can work from coordinates without a matrix.
-bool MethodScales(std::uint8_t methodCode);
-
-// The method names the tool takes, in the order the usage lists them, and
-// the store's selector for one (nothing for an unknown name).
-const std::vector<std::string>& BatchMethodNames();
-std::optional<std::uint8_t> MethodCodeOf(const std::string& name);
+const std::string& BatchUsage();
 
 // Parses the arguments after the program name. On a usage error returns
 // nothing and sets `error` to what is wrong.

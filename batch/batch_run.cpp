@@ -9,9 +9,8 @@
 #include <vector>
 
 #include "batch/batch_outputs.h"
-#include "datafiles/distance_echo.h"
 #include "batch/memory_budget.h"
-#include "datafiles/observation_table.h"
+#include "batch/output_table.h"
 #include "batch/phase_timer.h"
 #include "batch/progress_line.h"
 #include "batch/text_outputs.h"
@@ -20,11 +19,16 @@
 #include "common/numbers.h"
 #include "common/printer.h"
 #include "common/text_file.h"
-#include "desktop/datawindow/data_capture.h"
+#include "datafiles/distance_echo.h"
 #include "datafiles/file_capture.h"
-#include "engine/matrix/analysis_store.h"
+#include "datafiles/observation_table.h"
 #include "engine/coordinates/coordinate_clustering.h"
-#include "engine/matrix/working_memory.h"
+#include "engine/matrix/analysis_store.h"
+#include "engine/merge_tree.h"
+#include "engine/newick.h"
+#include "engine/run_control.h"
+#include "engine/squared_distance.h"
+#include "engine/tree_cut.h"
 #include "platform/picture_printer_device.h"
 #include "platform/qt_text.h"
 #include "plot/dendrogram_plot.h"
@@ -34,6 +38,8 @@ namespace cluster {
 namespace {
 
 constexpr int kExitFailure = 1;
+// The engine's progress, as the progress line counts it: thousandths.
+constexpr std::int64_t kShares = 1000;
 
 // Runs the writing of one output; whatever stops it is reported with the
 // output's name.
@@ -83,7 +89,7 @@ std::vector<std::string> Utf8LabelsOf(const std::vector<std::string>& labels) {
 
 // Refuses a matrix of `objects` objects that would not fit.
 void CheckMatrixFits(std::int64_t objects, std::uint8_t method, const std::string& extra = "") {
-  const std::uint64_t needed = MatrixRunBytes(objects, method);
+  const std::uint64_t needed = MatrixRunNeeds(objects, method);
   const MemoryLimit usable = UsableMemory();
   if (needed > usable.bytes) {
     throw MemoryFailure{"the dissimilarity matrix of " + std::to_string(objects) + " objects needs about " +
@@ -108,46 +114,62 @@ Real CutHeightOf(const BatchOptions& options) {
   }
 }
 
+// What the outputs are made from: the merges, the labels in UTF-8 and the
+// dissimilarities as the data gave them.
+struct Finished {
+  MergeList merges;
+  const std::vector<std::string>& utf8Labels;
+  DissimilarityRows dissimilarities;
+};
+
+// The text of a text output (the table's kText rows).
+std::string OutputText(Output output, const BatchOptions& options, const Finished& run,
+                       std::atomic<std::int64_t>* pairsDone) {
+  switch (output) {
+    case Output::kMerges: return MergeListText(run.merges);
+    case Output::kLinkage: return LinkageText(run.merges);
+    case Output::kNewick: return NewickText(run.merges, run.utf8Labels);
+    case Output::kGroups:
+      return GroupsText(run.utf8Labels, options.cutGroups ? GroupsOfCut(run.merges, *options.cutGroups)
+                                                          : GroupsBelowHeight(run.merges, CutHeightOf(options)));
+    case Output::kCophenetic: return CopheneticText(run.merges, run.dissimilarities, pairsDone);
+    default: throw ERangeError();  // not a text
+  }
+}
+
 // Every text output, made before any is written: an output that cannot be
 // made (a height with no root in SciPy's units) leaves all of them unwritten.
-// `pairsDone` counts the rows of the cophenetic correlation's pairs.
-std::vector<std::pair<std::string, std::string>> TextOutputs(const BatchOptions& options, const FinishedTree& tree,
-                                                             const std::vector<std::string>& labels,
+std::vector<std::pair<std::string, std::string>> TextOutputs(const BatchOptions& options, const Finished& run,
                                                              std::atomic<std::int64_t>* pairsDone) {
-  std::vector<std::pair<std::string, std::string>> outputs;
-  const auto add = [&](const std::string& path, auto make) {
-    if (path.empty()) return;
+  std::vector<std::pair<std::string, std::string>> texts;
+  for (const OutputInfo& info : kOutputs) {
+    const std::string& path = options.File(info.output);
+    if (info.stage != OutputStage::kText || path.empty()) continue;
     try {
-      outputs.emplace_back(path, make());
+      texts.emplace_back(path, OutputText(info.output, options, run, pairsDone));
     } catch (const ENoSciPyHeight& failure) {
       throw FileFailure{OutputName(path), failure.Message()};
     }
-  };
-  add(options.mergesFile, [&] { return MergeListText(tree); });
-  add(options.linkageFile, [&] { return LinkageText(tree); });
-  add(options.newickFile, [&] { return NewickText(tree, labels); });
-  add(options.groupsFile, [&] {
-    const std::vector<std::int32_t> groups =
-        options.cutGroups ? GroupsOfCut(tree, *options.cutGroups) : GroupsBelowHeight(tree, CutHeightOf(options));
-    return GroupsText(labels, groups);
-  });
-  add(options.copheneticFile, [&] { return CopheneticText(tree, pairsDone); });
-  return outputs;
+  }
+  return texts;
 }
 
-// One run: its options, the phases' timer and the progress report.
+// One run: its options, the phases' timer and the progress line.
 class BatchRun {
  public:
   explicit BatchRun(const BatchOptions& options)
       : options_(options),
-        progress_(!options.quiet && (options.progress || ProgressReport::StandardErrorIsTerminal())) {}
+        progress_(!options.quiet && (options.progress || ProgressLine::StandardErrorIsTerminal())),
+        control_([this](double share) {
+          progress_.Done().store(static_cast<std::int64_t>(share * kShares), std::memory_order_relaxed);
+        }) {}
 
   int Run();
 
  private:
   template <typename Work>
   auto Phase(const char* timing, const std::string& shown, std::int64_t total, Work work,
-             ProgressReport::Measure measure = ProgressReport::Measure::kUnits) {
+             ProgressLine::Measure measure = ProgressLine::Measure::kUnits) {
     progress_.Begin(shown, total, measure);
     return timer_.Time(timing, work);
   }
@@ -156,21 +178,22 @@ class BatchRun {
   int RunOnCoordinates(const ObservationTable& table);
   bool WorkFromCoordinates(const ObservationTable& table) const;
   FileCapture LoadMatrixFile();
-  void WriteOutputs(FinishedTree tree, const std::vector<std::string>& utf8Labels);
+  void WriteOutputs(Finished run);
   void WriteEcho(const EchoSource& source);
-  QByteArray DrawPicture(const FinishedTree& tree, const std::vector<std::string>& utf8Labels);
+  QByteArray DrawPicture(const MergeList& merges, const std::vector<std::string>& utf8Labels);
 
   const BatchOptions& options_;
   PhaseTimer timer_;
   const PhaseTimer::Clock::time_point begin_ = PhaseTimer::Clock::now();
-  ProgressReport progress_;
+  ProgressLine progress_;
+  RunControl control_;
 };
 
 // The dendrogram as the picture file's bytes, its labels in UTF-8 (the
 // picture draws any character, not only code page 932's). The Qt
 // application object (an offscreen one) must exist.
-QByteArray BatchRun::DrawPicture(const FinishedTree& tree, const std::vector<std::string>& utf8Labels) {
-  const auto format = PicturePrinterDevice::FormatOf(QStringFromPath(options_.plotFile));
+QByteArray BatchRun::DrawPicture(const MergeList& merges, const std::vector<std::string>& utf8Labels) {
+  const auto format = PicturePrinterDevice::FormatOf(QStringFromPath(options_.File(Output::kPicture)));
   auto device = std::make_unique<PicturePrinterDevice>(format.value_or(PictureFormat::Png));
   PicturePrinterDevice& picture = *device;
   TPrinter printer(std::move(device));
@@ -179,11 +202,12 @@ QByteArray BatchRun::DrawPicture(const FinishedTree& tree, const std::vector<std
   };
   DendrogramPlot plot(printer, name);
   plot.SetFractionalUnits(true);
+  MergeTree tree(merges);
   DendrogramSource source;
-  source.ObjectCount = tree.objects;
-  source.DistType = tree.method;
-  source.Caption = AnyMethodCaption(tree.method) + (tree.scipyUnits ? " (SciPy units)" : "");
-  source.Root = tree.root;
+  source.ObjectCount = merges.objects;
+  source.DistType = merges.method;
+  source.Caption = AnyMethodCaption(merges.method) + (merges.units == HeightUnits::kSciPy ? " (SciPy units)" : "");
+  source.Root = tree.Root();
   source.ObjectName = name;
   plot.Print(source, options_.fontSize);
   return picture.Picture(plot.HeadingBottom());
@@ -191,11 +215,12 @@ QByteArray BatchRun::DrawPicture(const FinishedTree& tree, const std::vector<std
 
 // The echo of the data in the output text file, when one is named.
 void BatchRun::WriteEcho(const EchoSource& source) {
-  if (options_.outputFile.empty()) return;
+  const std::string& path = options_.File(Output::kEcho);
+  if (path.empty()) return;
   Phase("echo", "writing", 0, [&] {
-    WritingOutput(options_.outputFile, [&] {
+    WritingOutput(path, [&] {
       TextFile output;
-      BindOutput(output, options_.outputFile);
+      BindOutput(output, path);
       output.OpenForWriting();
       CheckIo();
       WriteDistanceEchoInBulk(output, source);
@@ -205,50 +230,51 @@ void BatchRun::WriteEcho(const EchoSource& source) {
   });
 }
 
-// The outputs of a finished tree: the texts (all made before any is
+// The outputs of a finished run: the texts (all made before any is
 // written), then the picture.
-void BatchRun::WriteOutputs(FinishedTree tree, const std::vector<std::string>& utf8Labels) {
-  const std::int32_t n = tree.objects;
+void BatchRun::WriteOutputs(Finished run) {
   const auto texts = Phase(
-      "outputs", "writing", n,
+      "outputs", "writing", run.merges.objects,
       [&] {
-        if (options_.scipyUnits) ToSciPyUnits(tree);
-        return TextOutputs(options_, tree, utf8Labels, &progress_.Done());
+        if (options_.scipyUnits) ToSciPyUnits(run.merges);
+        return TextOutputs(options_, run, &progress_.Done());
       },
-      ProgressReport::Measure::kTriangleRows);
+      ProgressLine::Measure::kTriangleRows);
   for (const auto& output : texts) {
     WritingOutput(output.first, [&] { WriteOutput(output.first, output.second); });
   }
-  if (options_.plotFile.empty()) return;
+  const std::string& picturePath = options_.File(Output::kPicture);
+  if (picturePath.empty()) return;
   Phase("plot", "drawing", 0, [&] {
-    WritingOutput(options_.plotFile, [&] {
-      const QByteArray picture = DrawPicture(tree, utf8Labels);
-      WriteOutput(options_.plotFile, std::string_view(picture.constData(), static_cast<std::size_t>(picture.size())));
+    WritingOutput(picturePath, [&] {
+      const QByteArray picture = DrawPicture(run.merges, run.utf8Labels);
+      WriteOutput(picturePath, std::string_view(picture.constData(), static_cast<std::size_t>(picture.size())));
     });
   });
 }
 
 // Observations are clustered from their coordinates when asked
 // (--memory-saving), or by default when their matrix would not fit the
-// memory available and the method can (single, median, centroid, ward).
+// memory available and the method can.
 bool BatchRun::WorkFromCoordinates(const ObservationTable& table) const {
   if (options_.memorySaving) return true;
-  if (options_.matrix || !MethodScales(options_.methodCode)) return false;
-  return MatrixRunBytes(table.Rows(), options_.methodCode) > UsableMemory().bytes;
+  if (options_.matrix || !FindMethod(options_.methodCode)->fromCoordinates) return false;
+  return MatrixRunNeeds(table.Rows(), options_.methodCode) > UsableMemory().bytes;
 }
 
 int BatchRun::RunOnCoordinates(const ObservationTable& table) {
   const std::int32_t n = table.Rows();
-  const std::uint64_t needed = CoordinateRunBytes(n, table.columns);
+  const std::uint64_t needed = CoordinateRunNeeds(n, table.columns);
   const MemoryLimit usable = UsableMemory();
   if (needed > usable.bytes) {
-    throw MemoryFailure{std::to_string(n) + " observations need about " + MemoryText(needed) + " even without their matrix, and " +
-                        MemoryText(usable.bytes) + " is what " + usable.what + " leaves"};
+    throw MemoryFailure{std::to_string(n) + " observations need about " + MemoryText(needed) +
+                        " even without their matrix, and " + MemoryText(usable.bytes) + " is what " + usable.what +
+                        " leaves"};
   }
   // The echo comes first, as on the matrix: it shows the data even when
   // the run goes no further.
   const auto distance = [&table](std::int32_t i, std::int32_t j) {
-    return std::sqrt(SquaredDistance(table, i - 1, j - 1));
+    return std::sqrt(SquaredDistance(table.Row(i - 1), table.Row(j - 1), table.columns));
   };
   const std::vector<std::string> labels = table.Cp932Labels();
   EchoSource echo;
@@ -256,51 +282,32 @@ int BatchRun::RunOnCoordinates(const ObservationTable& table) {
   echo.label = [&labels](std::int32_t i) -> const std::string& { return labels[static_cast<std::size_t>(i - 1)]; };
   echo.dissimilarity = distance;
   WriteEcho(echo);
-  const std::vector<CoordinateMerge> merges = Phase("agglomerate", "merging", 1000, [&] {
-    return ClusterCoordinates(table.values.data(), n, table.columns, options_.methodCode, [this](double done) {
-      progress_.Done().store(static_cast<std::int64_t>(done * 1000), std::memory_order_relaxed);
-    });
+  MergeList merges = Phase("agglomerate", "merging", kShares, [&] {
+    return ClusterCoordinates(table.values.data(), n, table.columns, options_.methodCode, &control_);
   });
-  // The tree of the merges, objects 1..n and merges n + 1..2n - 1 by id.
-  std::vector<TClusterNode> nodes(2 * static_cast<std::size_t>(n));
-  for (std::int32_t id = 1; id <= n; ++id) nodes[static_cast<std::size_t>(id)].Id = id;
-  for (const CoordinateMerge& merge : merges) {
-    TClusterNode& node = nodes[static_cast<std::size_t>(merge.id)];
-    node.Id = merge.id;
-    node.Left = &nodes[static_cast<std::size_t>(merge.left)];
-    node.Right = &nodes[static_cast<std::size_t>(merge.right)];
-    node.Height = merge.height;
-    node.Members = merge.members;
-  }
-  FinishedTree tree;
-  tree.method = options_.methodCode;
-  tree.objects = n;
-  tree.root = &nodes[2 * static_cast<std::size_t>(n) - 1];
-  tree.dissimilarity = distance;
-  WriteOutputs(tree, table.Utf8Labels());
+  const std::vector<std::string> utf8Labels = table.Utf8Labels();
+  WriteOutputs(Finished{std::move(merges), utf8Labels, [&distance](std::int32_t i, Real* row) {
+                          for (std::int32_t j = 1; j < i; ++j) row[j - 1] = distance(i, j);
+                        }});
   return 0;
 }
 
 int BatchRun::RunOnMatrix(std::vector<std::string> labels, std::vector<std::string> utf8Labels, LowerTriangle values,
                           bool squares) {
-  const auto n = static_cast<std::int32_t>(labels.size());
   // The store holds exactly the objects read, and takes their values over.
-  AnalysisStore store(std::move(labels), std::move(values), WorkingMemory(std::max(n, 1), WorkPages::kOrdinary));
+  AnalysisStore store(std::move(labels), std::move(values), WorkPages::kOrdinary);
   store.AcceptEveryMethod();
   store.DistType = options_.methodCode;
   store.DistancesAreSquares = squares;
   WriteEcho(EchoSourceOf(store));
-  // The merges are counted; single linkage's whole run, made in its
-  // set-up, counts the rows of its pass instead.
-  store.ReportMergesTo(&progress_.Done());
-  const bool single = options_.methodCode == kSingleLinkage;
-  Phase(
-      "prepare", "merging", single ? n : std::max(n - 1, 0), [&] { store.PrepareWholeRun(); },
-      single ? ProgressReport::Measure::kTriangleRows : ProgressReport::Measure::kMerges);
+  store.SetRunControl(&control_);
+  Phase("prepare", "merging", kShares, [&] { store.PrepareWholeRun(); });
   timer_.Time("agglomerate", [&] { store.Agglomerate(); });
-  store.ReportMergesTo(nullptr);
-  WriteOutputs(TreeOf(store), utf8Labels);
+  store.SetRunControl(nullptr);
+  MergeList merges = store.Merges();
   store.FreeClusterTree();
+  WriteOutputs(Finished{std::move(merges), utf8Labels,
+                        [&store](std::int32_t i, Real* row) { store.DissimilarityRow(i, row); }});
   return 0;
 }
 
@@ -310,7 +317,7 @@ FileCapture BatchRun::LoadMatrixFile() {
   CaptureWatch watch;
   watch.beforeReading = [&](std::int32_t declared) {
     CheckMatrixFits(declared, options_.methodCode);
-    progress_.Begin("loading", declared, ProgressReport::Measure::kTriangleRows);
+    progress_.Begin("loading", declared, ProgressLine::Measure::kTriangleRows);
   };
   watch.rowsRead = &progress_.Done();
   return Phase("load", "loading", 0, [&] {
@@ -348,14 +355,13 @@ int BatchRun::Run() {
     if (WorkFromCoordinates(table)) {
       status = RunOnCoordinates(table);
     } else {
-      CheckMatrixFits(table.Rows(), options_.methodCode, MethodScales(options_.methodCode) || options_.matrix
-                                        ? ""
-                                        : "; only single, median, centroid and ward can work from the "
-                                          "coordinates in less");
-      LowerTriangle squares =
-          Phase(
-            "distances", "distances", table.Rows(), [&] { return SquaredDistances(table, &progress_.Done()); },
-            ProgressReport::Measure::kTriangleRows);
+      CheckMatrixFits(table.Rows(), options_.methodCode,
+                      FindMethod(options_.methodCode)->fromCoordinates || options_.matrix
+                          ? ""
+                          : "; only " + std::string(CoordinateMethodNamesText()) + " can work from the coordinates in less");
+      LowerTriangle squares = Phase(
+          "distances", "distances", table.Rows(), [&] { return SquaredDistances(table, &progress_.Done()); },
+          ProgressLine::Measure::kTriangleRows);
       status = RunOnMatrix(table.Cp932Labels(), table.Utf8Labels(), std::move(squares), true);
     }
   } else {

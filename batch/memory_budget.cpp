@@ -9,9 +9,8 @@
 #include <sstream>
 #include <vector>
 
+#include "engine/coordinates/coordinate_clustering.h"
 #include "engine/matrix/analysis_store.h"
-#include "engine/cluster_types.h"
-#include "engine/matrix/working_memory.h"
 
 namespace cluster {
 
@@ -21,9 +20,6 @@ constexpr std::uint64_t kUnlimited = std::numeric_limits<std::uint64_t>::max();
 // The program itself, its libraries, its threads' memory pools and what a
 // run needs beside the data.
 constexpr std::uint64_t kProgramBytes = std::uint64_t{224} << 20;
-// Per object: its label, its two tree nodes, the engine's indices and its
-// share of the text outputs.
-constexpr std::uint64_t kPerObjectBytes = 512;
 
 // The number after `key` in a "key: value kB" file (/proc/meminfo,
 // /proc/self/status), in bytes; nothing when absent.
@@ -124,27 +120,15 @@ MemoryLimit UsableMemory() {
   return limit;
 }
 
-std::uint64_t MatrixRunBytes(std::int64_t objects, std::uint8_t method) {
-  // In long double: a count near the largest store's would overflow 64 bits.
-  const auto n = static_cast<long double>(std::max<std::int64_t>(objects, 0));
-  const long double pairs = n * (n > 0 ? n - 1 : 0) / 2;
-  const long double captured = pairs * sizeof(Real);
-  long double working = 0;
-  if (method == kSingleLinkage) {
-    working = pairs * 12;
-  } else if (objects <= WorkingMemory::kLargestSquare) {
-    working = std::max(n * n * 12, captured);
-  } else {
-    working = captured;
-  }
-  const long double total = captured + working + n * kPerObjectBytes + kProgramBytes;
-  return total >= 1.8e19L ? kUnlimited : static_cast<std::uint64_t>(total);
+std::uint64_t MatrixRunNeeds(std::int64_t objects, std::uint8_t method) {
+  const std::uint64_t run = AnalysisStore::RunBytes(objects, method);
+  return run > kUnlimited - kProgramBytes ? kUnlimited : run + kProgramBytes;
 }
 
-std::uint64_t CoordinateRunBytes(std::int64_t objects, std::int64_t columns) {
-  const auto n = static_cast<std::uint64_t>(std::max<std::int64_t>(objects, 0));
-  const auto d = static_cast<std::uint64_t>(std::max<std::int64_t>(columns, 1));
-  return 2 * n * d * sizeof(Real) + n * kPerObjectBytes + kProgramBytes;
+std::uint64_t CoordinateRunNeeds(std::int64_t objects, std::int64_t columns) {
+  const auto table = static_cast<std::uint64_t>(std::max<std::int64_t>(objects, 0)) *
+                     static_cast<std::uint64_t>(std::max<std::int64_t>(columns, 1)) * sizeof(long double);
+  return table + CoordinateRunBytes(objects, columns) + kProgramBytes;
 }
 
 std::string MemoryText(std::uint64_t bytes) {

@@ -30,17 +30,12 @@ MemoryLimit UsableMemory();
 // when nothing limits it.
 std::uint64_t ControlGroupRoom(const std::string& root);
 
-// What the matrix path takes for n objects by a method: the captured
-// dissimilarities and the engine's working values (a square of split cells
-// or a triangle, as the store lays them out; single linkage's whole run has
-// none, but keeps lists of the pairs at one height, which ties can make as
-// long as the pairs), and per object its labels and tree.
-std::uint64_t MatrixRunBytes(std::int64_t objects, std::uint8_t method);
-
-// What the path that works from coordinates takes for n observations of
-// `columns` coordinates: the table, the clusters' centroids and per object
-// a few indices.
-std::uint64_t CoordinateRunBytes(std::int64_t objects, std::int64_t columns);
+// What a run needs, the program itself included: on the matrix, what the
+// store says its run takes (AnalysisStore::RunBytes); from coordinates, the
+// table of observations and what the coordinate path says it takes
+// (CoordinateRunBytes).
+std::uint64_t MatrixRunNeeds(std::int64_t objects, std::uint8_t method);
+std::uint64_t CoordinateRunNeeds(std::int64_t objects, std::int64_t columns);
 
 // A size for people: "1.4 GB", "512 MB".
 std::string MemoryText(std::uint64_t bytes);

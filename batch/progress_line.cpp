@@ -22,16 +22,16 @@ std::string ClockText(double seconds) {
 
 }  // namespace
 
-ProgressReport::ProgressReport(bool show, Clock::duration quietStart, Clock::duration interval)
+ProgressLine::ProgressLine(bool show, Clock::duration quietStart, Clock::duration interval)
     : show_(show), quietStart_(quietStart), interval_(interval) {
   if (show_) thread_ = std::thread([this] { Run(); });
 }
 
-ProgressReport::~ProgressReport() { End(); }
+ProgressLine::~ProgressLine() { End(); }
 
-bool ProgressReport::StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+bool ProgressLine::StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
-void ProgressReport::Begin(const std::string& phase, std::int64_t total, Measure measure) {
+void ProgressLine::Begin(const std::string& phase, std::int64_t total, Measure measure) {
   const std::lock_guard<std::mutex> lock(mutex_);
   phase_ = phase;
   total_ = total;
@@ -40,7 +40,7 @@ void ProgressReport::Begin(const std::string& phase, std::int64_t total, Measure
   done_.store(0, std::memory_order_relaxed);
 }
 
-void ProgressReport::End() {
+void ProgressLine::End() {
   {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (stop_) return;
@@ -50,7 +50,7 @@ void ProgressReport::End() {
   if (thread_.joinable()) thread_.join();
 }
 
-void ProgressReport::Note(const std::string& message) {
+void ProgressLine::Note(const std::string& message) {
   const std::lock_guard<std::mutex> lock(mutex_);
   ClearLine();
   std::fprintf(stderr, "%s\n", message.c_str());
@@ -58,14 +58,14 @@ void ProgressReport::Note(const std::string& message) {
 }
 
 // Blanks the line shown, if any, and returns to its start. The mutex is held.
-void ProgressReport::ClearLine() {
+void ProgressLine::ClearLine() {
   if (shownLength_ == 0) return;
   std::fprintf(stderr, "\r%s\r", std::string(shownLength_, ' ').c_str());
   std::fflush(stderr);
   shownLength_ = 0;
 }
 
-double ProgressReport::ShareOf(std::int64_t done, std::int64_t total, Measure measure) {
+double ProgressLine::ShareOf(std::int64_t done, std::int64_t total, Measure measure) {
   if (total <= 0) return -1;
   const double part = std::min(1.0, static_cast<double>(done) / static_cast<double>(total));
   switch (measure) {
@@ -75,7 +75,7 @@ double ProgressReport::ShareOf(std::int64_t done, std::int64_t total, Measure me
   }
 }
 
-std::string ProgressReport::Line(const std::string& phase, double share, double elapsed, double left) {
+std::string ProgressLine::Line(const std::string& phase, double share, double elapsed, double left) {
   std::string line = phase;
   if (share >= 0) {
     char percent[16];
@@ -87,7 +87,7 @@ std::string ProgressReport::Line(const std::string& phase, double share, double 
   return line;
 }
 
-void ProgressReport::Run() {
+void ProgressLine::Run() {
   std::unique_lock<std::mutex> lock(mutex_);
   if (wake_.wait_for(lock, quietStart_, [this] { return stop_; })) return;
   while (!stop_) {

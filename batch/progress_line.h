@@ -19,17 +19,17 @@
 
 namespace cluster {
 
-class ProgressReport {
+class ProgressLine {
  public:
   using Clock = std::chrono::steady_clock;
 
   // Shown when `show` is true, from `quietStart` after the start, every
   // `interval`; the phases and counters work either way.
-  explicit ProgressReport(bool show, Clock::duration quietStart = std::chrono::seconds(1),
+  explicit ProgressLine(bool show, Clock::duration quietStart = std::chrono::seconds(1),
                           Clock::duration interval = std::chrono::milliseconds(250));
-  ~ProgressReport();
-  ProgressReport(const ProgressReport&) = delete;
-  ProgressReport& operator=(const ProgressReport&) = delete;
+  ~ProgressLine();
+  ProgressLine(const ProgressLine&) = delete;
+  ProgressLine& operator=(const ProgressLine&) = delete;
 
   // Whether a report is shown by default: standard error is a terminal.
   static bool StandardErrorIsTerminal();

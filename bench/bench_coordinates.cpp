@@ -37,8 +37,8 @@ void Coordinates(benchmark::State& state, std::uint8_t method) {
   const auto n = static_cast<std::int32_t>(state.range(0));
   const std::vector<cluster::Real>& values = NormalObservations(n);
   for (auto _ : state) {
-    const std::vector<cluster::CoordinateMerge> merges = cluster::ClusterCoordinates(values.data(), n, kColumns, method);
-    benchmark::DoNotOptimize(merges.data());
+    const cluster::MergeList list = cluster::ClusterCoordinates(values.data(), n, kColumns, method);
+    benchmark::DoNotOptimize(list.merges.data());
   }
 }
 

@@ -11,6 +11,7 @@
 #include "common/text_file.h"
 #include "common/texts.h"
 #include "datafiles/object_limit.h"
+#include "engine/squared_distance.h"
 
 namespace cluster {
 
@@ -253,17 +254,6 @@ std::vector<std::int32_t> Standardize(ObservationTable& table) {
   return constant;
 }
 
-Real SquaredDistance(const ObservationTable& table, std::int32_t a, std::int32_t b) {
-  const Real* const xa = table.Row(a);
-  const Real* const xb = table.Row(b);
-  Real sum = 0;
-  for (std::int32_t k = 0; k < table.columns; ++k) {
-    const Real d = xa[k] - xb[k];
-    sum = sum + d * d;
-  }
-  return sum;
-}
-
 LowerTriangle SquaredDistances(const ObservationTable& table, std::atomic<std::int64_t>* rowsDone) {
   const std::int32_t n = table.Rows();
   LowerTriangle squares(n);
@@ -275,15 +265,7 @@ LowerTriangle SquaredDistances(const ObservationTable& table, std::atomic<std::i
          ++i) {
       const Real* const xi = table.Row(i - 1);
       Real* const out = &squares.At(i, 1);
-      for (std::int32_t j = 1; j < i; ++j) {
-        const Real* const xj = table.Row(j - 1);
-        Real sum = 0;
-        for (std::int32_t k = 0; k < columns; ++k) {
-          const Real d = xi[k] - xj[k];
-          sum = sum + d * d;
-        }
-        out[j - 1] = sum;
-      }
+      for (std::int32_t j = 1; j < i; ++j) out[j - 1] = SquaredDistance(xi, table.Row(j - 1), columns);
       if (rowsDone != nullptr) rowsDone->fetch_add(1, std::memory_order_relaxed);
     }
   };

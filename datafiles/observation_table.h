@@ -16,9 +16,10 @@
 // over), and as code page 932 otherwise: ASCII labels read the same either
 // way, and Japanese text in code page 932 is almost never valid UTF-8.
 //
-// The distances are computed in 80 bits: the squared distance of two rows is
-// the sum, in column order, of the squared differences; its root is taken
-// only where a method needs the distance itself.
+// The distances are computed in 80 bits (engine/squared_distance.h): the
+// squared distance of two rows is the sum, in column order, of the squared
+// differences; its root is taken only where a method needs the distance
+// itself.
 #pragma once
 
 #include <atomic>
@@ -73,9 +74,5 @@ std::vector<std::int32_t> Standardize(ObservationTable& table);
 // The squared Euclidean distances of every pair of rows, as a packed lower
 // triangle of rows 1..Rows(). `rowsDone`, when given, counts the rows done.
 LowerTriangle SquaredDistances(const ObservationTable& table, std::atomic<std::int64_t>* rowsDone = nullptr);
-
-// The squared Euclidean distance of rows a and b (0-based), summed as
-// SquaredDistances sums it.
-Real SquaredDistance(const ObservationTable& table, std::int32_t a, std::int32_t b);
 
 }  // namespace cluster

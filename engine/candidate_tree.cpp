@@ -29,17 +29,6 @@ void CandidateTree::StoreEmpty(std::int32_t row) {
   Store(row, std::numeric_limits<Real>::infinity(), kNoId, kNoId, 0);
 }
 
-double CandidateTree::BoundAbove(Real value) {
-  constexpr double kLargest = std::numeric_limits<double>::max();
-  // Converting a value beyond the double range would raise the overflow
-  // flag in the middle of a merge's arithmetic.
-  if (value < -kLargest) return -kLargest;
-  if (!(value <= kLargest)) return kInfinity;
-  double bound = static_cast<double>(value);
-  if (static_cast<Real>(bound) < value) bound = std::nextafter(bound, kInfinity);
-  return bound;
-}
-
 void CandidateTree::Clear(std::int32_t row) {
   StoreEmpty(row);
   Refresh(row);

@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "common/float_checks.h"
+#include "engine/double_bounds.h"
+#include "engine/pair_order.h"
 
 namespace cluster {
 
@@ -30,7 +32,7 @@ class CandidateTree {
   // before Top() is used; Set() does both.
   void Store(std::int32_t row, Real value, std::int32_t hi, std::int32_t lo, std::int32_t partner) {
     value_[row] = value;
-    bound_[row] = BoundAbove(value);
+    bound_[row] = DoubleAtOrAbove(value);
     hi_[row] = hi;
     lo_[row] = lo;
     partner_[row] = partner;
@@ -65,15 +67,9 @@ class CandidateTree {
     // Each bound is the least double at or above its value, so different
     // bounds order their values the same way, without an 80-bit load.
     if (bound_[r1] != bound_[r2]) return bound_[r1] < bound_[r2];
-    if (value_[r1] < value_[r2]) return true;
-    if (value_[r2] < value_[r1]) return false;
-    if (hi_[r1] != hi_[r2]) return hi_[r1] < hi_[r2];
-    return lo_[r1] < lo_[r2];
+    return PairKeyBefore(value_[r1], hi_[r1], lo_[r1], value_[r2], hi_[r2], lo_[r2]);
   }
   void StoreEmpty(std::int32_t row);
-  // The least double at or above value (infinity beyond the double range),
-  // found without touching the floating-point error flags.
-  static double BoundAbove(Real value);
 
   std::int32_t leaves_ = 1;  // a power of two above the highest row
   std::vector<Real> value_;

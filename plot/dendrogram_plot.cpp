@@ -49,16 +49,8 @@ std::string MethodCaption(std::uint8_t distType) {
 }
 
 std::string AnyMethodCaption(std::uint8_t distType) {
-  switch (distType) {
-    case kCentroidMethod: return Cp932FromUtf8("重心法");
-    case kWardMethod: return Cp932FromUtf8("Ward法");
-    case kSingleLinkage: return Cp932FromUtf8("最短距離法");
-    case kCompleteLinkage: return Cp932FromUtf8("最長距離法");
-    case kAverageLinkage: return Cp932FromUtf8("群平均法");
-    case kWeightedLinkage: return Cp932FromUtf8("重み付き群平均法");
-    case kMedianMethod: return Cp932FromUtf8("メディアン法");
-    default: return std::string();
-  }
+  const MethodInfo* method = FindMethod(distType);
+  return method != nullptr ? Cp932FromUtf8(method->caption) : std::string();
 }
 
 DendrogramPlot::DendrogramPlot(TPrinter& printer,

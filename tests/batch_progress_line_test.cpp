@@ -45,28 +45,28 @@ class CapturedStandardError {
   int saved_ = -1;
 };
 
-TEST(ProgressReportTest, TheLineNamesThePhaseTheShareAndTheTimes) {
-  EXPECT_EQ(ProgressReport::Line("merging", 0.5, 75, 75), "merging  50%  1:15 elapsed, about 1:15 left");
-  EXPECT_EQ(ProgressReport::Line("loading", -1, 3725, -1), "loading  1:02:05 elapsed");
-  EXPECT_EQ(ProgressReport::Line("distances", 1, 0.4, 0), "distances 100%  0:00 elapsed, about 0:00 left");
+TEST(ProgressLineTest, TheLineNamesThePhaseTheShareAndTheTimes) {
+  EXPECT_EQ(ProgressLine::Line("merging", 0.5, 75, 75), "merging  50%  1:15 elapsed, about 1:15 left");
+  EXPECT_EQ(ProgressLine::Line("loading", -1, 3725, -1), "loading  1:02:05 elapsed");
+  EXPECT_EQ(ProgressLine::Line("distances", 1, 0.4, 0), "distances 100%  0:00 elapsed, about 0:00 left");
 }
 
-TEST(ProgressReportTest, SharesWeighWhatTheUnitsCost) {
+TEST(ProgressLineTest, SharesWeighWhatTheUnitsCost) {
   // Half the rows of a triangle hold a quarter of its values; after half
   // the merges, the clusters left cost a quarter of the pair scans.
-  EXPECT_DOUBLE_EQ(ProgressReport::ShareOf(50, 100, ProgressReport::Measure::kUnits), 0.5);
-  EXPECT_DOUBLE_EQ(ProgressReport::ShareOf(50, 100, ProgressReport::Measure::kTriangleRows), 0.25);
-  EXPECT_DOUBLE_EQ(ProgressReport::ShareOf(50, 100, ProgressReport::Measure::kMerges), 0.75);
+  EXPECT_DOUBLE_EQ(ProgressLine::ShareOf(50, 100, ProgressLine::Measure::kUnits), 0.5);
+  EXPECT_DOUBLE_EQ(ProgressLine::ShareOf(50, 100, ProgressLine::Measure::kTriangleRows), 0.25);
+  EXPECT_DOUBLE_EQ(ProgressLine::ShareOf(50, 100, ProgressLine::Measure::kMerges), 0.75);
   // No total: no share; a counter past its total: all done.
-  EXPECT_EQ(ProgressReport::ShareOf(5, 0, ProgressReport::Measure::kMerges), -1);
-  EXPECT_EQ(ProgressReport::ShareOf(120, 100, ProgressReport::Measure::kTriangleRows), 1);
+  EXPECT_EQ(ProgressLine::ShareOf(5, 0, ProgressLine::Measure::kMerges), -1);
+  EXPECT_EQ(ProgressLine::ShareOf(120, 100, ProgressLine::Measure::kTriangleRows), 1);
 }
 
-TEST(ProgressReportTest, ShownInPlaceAndClearedAtTheEnd) {
+TEST(ProgressLineTest, ShownInPlaceAndClearedAtTheEnd) {
   testing::ScratchDir dir;
   CapturedStandardError captured(dir.Path("stderr"));
   {
-    ProgressReport report(true, 0ms, 5ms);
+    ProgressLine report(true, 0ms, 5ms);
     report.Begin("merging", 200);
     report.Done() = 100;
     std::this_thread::sleep_for(60ms);
@@ -81,11 +81,11 @@ TEST(ProgressReportTest, ShownInPlaceAndClearedAtTheEnd) {
   EXPECT_EQ(text.substr(text.rfind('\r', text.size() - 2) + 1, 5), "     ");
 }
 
-TEST(ProgressReportTest, ANoteClearsTheLineAndStandsOnItsOwn) {
+TEST(ProgressLineTest, ANoteClearsTheLineAndStandsOnItsOwn) {
   testing::ScratchDir dir;
   CapturedStandardError captured(dir.Path("stderr"));
   {
-    ProgressReport report(true, 0ms, 5ms);
+    ProgressLine report(true, 0ms, 5ms);
     report.Begin("loading", 0);
     std::this_thread::sleep_for(40ms);
     report.Note("a warning");
@@ -102,13 +102,13 @@ TEST(ProgressReportTest, ANoteClearsTheLineAndStandsOnItsOwn) {
   EXPECT_NE(text.find("\rloading", note), std::string::npos) << text;
 }
 
-TEST(ProgressReportTest, NothingWhenNotShownOrWhenTheRunIsShort) {
+TEST(ProgressLineTest, NothingWhenNotShownOrWhenTheRunIsShort) {
   testing::ScratchDir dir;
   CapturedStandardError captured(dir.Path("stderr"));
   {
-    ProgressReport hidden(false, 0ms, 5ms);
+    ProgressLine hidden(false, 0ms, 5ms);
     hidden.Begin("merging", 10);
-    ProgressReport shortRun(true, 10s, 5ms);
+    ProgressLine shortRun(true, 10s, 5ms);
     shortRun.Begin("loading", 0);
     std::this_thread::sleep_for(30ms);
   }

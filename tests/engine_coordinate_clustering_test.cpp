@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <random>
 #include <string>
@@ -18,7 +19,14 @@
 namespace cluster::testing {
 namespace {
 
-using Merges = std::vector<CoordinateMerge>;
+using Merges = std::vector<Merge>;
+
+// The coordinate path's merges, `progress` told the share done.
+Merges Coordinates(const Real* values, std::int32_t n, std::int32_t columns, std::uint8_t method,
+                   std::function<void(double)> progress = {}) {
+  RunControl control(std::move(progress));
+  return ClusterCoordinates(values, n, columns, method, &control).merges;
+}
 
 constexpr std::uint8_t kCoordinateMethods[] = {kWardMethod, kCentroidMethod, kMedianMethod, kSingleLinkage};
 
@@ -38,30 +46,13 @@ Merges MatrixEngineMerges(const std::vector<Real>& values, std::int32_t n, std::
     }
   }
   AnalysisStore store(std::vector<std::string>(static_cast<std::size_t>(n), "x"), std::move(squares),
-                      AnalysisStore::WorkPages::kOrdinary);
+                      WorkPages::kOrdinary);
   store.DistancesAreSquares = true;
   store.AcceptEveryMethod();
   store.DistType = method;
   store.PrepareClusters();
   EXPECT_TRUE(store.Agglomerate());
-  std::vector<const TClusterNode*> byId(2 * static_cast<std::size_t>(n), nullptr);
-  std::vector<const TClusterNode*> pending{store.ClusterTable(store.ClusterCount()).Node};
-  while (!pending.empty()) {
-    const TClusterNode* node = pending.back();
-    pending.pop_back();
-    byId[node->Id] = node;
-    if (node->Left != nullptr) {
-      pending.push_back(node->Left);
-      pending.push_back(node->Right);
-    }
-  }
-  Merges merges;
-  for (std::int32_t id = n + 1; id < 2 * n; ++id) {
-    const TClusterNode* node = byId[id];
-    merges.push_back({node->Left->Id, node->Right->Id, node->Id, node->Height, node->Members});
-  }
-  store.FreeClusterTree();
-  return merges;
+  return store.Merges().merges;
 }
 
 bool CloseHeights(Real a, Real b) {
@@ -73,8 +64,8 @@ bool CloseHeights(Real a, Real b) {
     return ::testing::AssertionFailure() << got.size() << " merges, expected " << expected.size();
   }
   for (std::size_t k = 0; k < got.size(); ++k) {
-    const CoordinateMerge& g = got[k];
-    const CoordinateMerge& e = expected[k];
+    const Merge& g = got[k];
+    const Merge& e = expected[k];
     if (g.left != e.left || g.right != e.right || g.id != e.id || g.members != e.members ||
         !CloseHeights(g.height, e.height)) {
       return ::testing::AssertionFailure()
@@ -98,7 +89,7 @@ void ExpectLikeMatrixEngine(const std::vector<Real>& values, std::int32_t n, std
   for (const std::uint8_t method : kCoordinateMethods) {
     SCOPED_TRACE("method " + std::to_string(method) + ", n " + std::to_string(n) + ", columns " +
                  std::to_string(columns));
-    EXPECT_TRUE(SameMerges(ClusterCoordinates(values.data(), n, columns, method),
+    EXPECT_TRUE(SameMerges(Coordinates(values.data(), n, columns, method),
                            MatrixEngineMerges(values, n, columns, method)));
   }
 }
@@ -153,10 +144,10 @@ TEST(CoordinateClustering, FourObjectsOnALineWorkedByHand) {
   const Merges ward = {{1, 2, 5, 0.5L, 2}, {3, 4, 6, 2, 2}, {5, 6, 7, 110.25L, 4}};
   const Merges centroid = {{1, 2, 5, 1, 2}, {3, 4, 6, 4, 2}, {5, 6, 7, 110.25L, 4}};
   const Merges single = {{1, 2, 5, 1, 2}, {3, 4, 6, 2, 2}, {5, 6, 7, 9, 4}};
-  EXPECT_TRUE(SameMerges(ClusterCoordinates(line.data(), 4, 1, kWardMethod), ward));
-  EXPECT_TRUE(SameMerges(ClusterCoordinates(line.data(), 4, 1, kCentroidMethod), centroid));
-  EXPECT_TRUE(SameMerges(ClusterCoordinates(line.data(), 4, 1, kMedianMethod), centroid));
-  EXPECT_TRUE(SameMerges(ClusterCoordinates(line.data(), 4, 1, kSingleLinkage), single));
+  EXPECT_TRUE(SameMerges(Coordinates(line.data(), 4, 1, kWardMethod), ward));
+  EXPECT_TRUE(SameMerges(Coordinates(line.data(), 4, 1, kCentroidMethod), centroid));
+  EXPECT_TRUE(SameMerges(Coordinates(line.data(), 4, 1, kMedianMethod), centroid));
+  EXPECT_TRUE(SameMerges(Coordinates(line.data(), 4, 1, kSingleLinkage), single));
 }
 
 TEST(CoordinateClustering, CentroidHeightsCanFallAndStayInMergeOrder) {
@@ -164,11 +155,11 @@ TEST(CoordinateClustering, CentroidHeightsCanFallAndStayInMergeOrder) {
   // (1, 1.75), so the last merge is lower: 3.0625.
   const std::vector<Real> points = {0, 0, 2, 0, 1, 1.75L};
   const Merges expected = {{1, 2, 4, 4, 2}, {3, 4, 5, 3.0625L, 3}};
-  EXPECT_TRUE(SameMerges(ClusterCoordinates(points.data(), 3, 2, kCentroidMethod), expected));
-  EXPECT_TRUE(SameMerges(ClusterCoordinates(points.data(), 3, 2, kMedianMethod), expected));
+  EXPECT_TRUE(SameMerges(Coordinates(points.data(), 3, 2, kCentroidMethod), expected));
+  EXPECT_TRUE(SameMerges(Coordinates(points.data(), 3, 2, kMedianMethod), expected));
   // Ward's increase: 4/2, then (2 * 1 / 3) 3.0625.
   const Merges ward = {{1, 2, 4, 2, 2}, {3, 4, 5, 3.0625L * 2 / 3, 3}};
-  EXPECT_TRUE(SameMerges(ClusterCoordinates(points.data(), 3, 2, kWardMethod), ward));
+  EXPECT_TRUE(SameMerges(Coordinates(points.data(), 3, 2, kWardMethod), ward));
 }
 
 TEST(CoordinateClustering, MedianTakesTheMidpointAndCentroidTheMean) {
@@ -177,20 +168,20 @@ TEST(CoordinateClustering, MedianTakesTheMidpointAndCentroidTheMean) {
   const std::vector<Real> line = {0, 1, 3, 20};
   const Merges centroid = {{1, 2, 5, 1, 2}, {3, 5, 6, 6.25L, 3}, {4, 6, 7, 3136.0L / 9, 4}};
   const Merges median = {{1, 2, 5, 1, 2}, {3, 5, 6, 6.25L, 3}, {4, 6, 7, 333.0625L, 4}};
-  EXPECT_TRUE(SameMerges(ClusterCoordinates(line.data(), 4, 1, kCentroidMethod), centroid));
-  EXPECT_TRUE(SameMerges(ClusterCoordinates(line.data(), 4, 1, kMedianMethod), median));
+  EXPECT_TRUE(SameMerges(Coordinates(line.data(), 4, 1, kCentroidMethod), centroid));
+  EXPECT_TRUE(SameMerges(Coordinates(line.data(), 4, 1, kMedianMethod), median));
 }
 
 TEST(CoordinateClustering, NoMergeForOneObjectAndOneForTwo) {
   const std::vector<Real> two = {1, 2, 4, 6};  // (1, 2) and (4, 6): 3^2 + 4^2 = 25
   for (const std::uint8_t method : kCoordinateMethods) {
-    EXPECT_TRUE(ClusterCoordinates(two.data(), 1, 2, method).empty());
-    EXPECT_TRUE(ClusterCoordinates(nullptr, 0, 2, method).empty());
+    EXPECT_TRUE(Coordinates(two.data(), 1, 2, method).empty());
+    EXPECT_TRUE(Coordinates(nullptr, 0, 2, method).empty());
   }
-  EXPECT_TRUE(SameMerges(ClusterCoordinates(two.data(), 2, 2, kWardMethod), {{1, 2, 3, 12.5L, 2}}));
-  EXPECT_TRUE(SameMerges(ClusterCoordinates(two.data(), 2, 2, kCentroidMethod), {{1, 2, 3, 25, 2}}));
-  EXPECT_TRUE(SameMerges(ClusterCoordinates(two.data(), 2, 2, kMedianMethod), {{1, 2, 3, 25, 2}}));
-  EXPECT_TRUE(SameMerges(ClusterCoordinates(two.data(), 2, 2, kSingleLinkage), {{1, 2, 3, 5, 2}}));
+  EXPECT_TRUE(SameMerges(Coordinates(two.data(), 2, 2, kWardMethod), {{1, 2, 3, 12.5L, 2}}));
+  EXPECT_TRUE(SameMerges(Coordinates(two.data(), 2, 2, kCentroidMethod), {{1, 2, 3, 25, 2}}));
+  EXPECT_TRUE(SameMerges(Coordinates(two.data(), 2, 2, kMedianMethod), {{1, 2, 3, 25, 2}}));
+  EXPECT_TRUE(SameMerges(Coordinates(two.data(), 2, 2, kSingleLinkage), {{1, 2, 3, 5, 2}}));
 }
 
 // Every merge joins two clusters that exist and are not yet merged.
@@ -198,7 +189,7 @@ TEST(CoordinateClustering, NoMergeForOneObjectAndOneForTwo) {
   std::vector<std::int32_t> membersOf(2 * static_cast<std::size_t>(n), 0);
   for (std::int32_t id = 1; id <= n; ++id) membersOf[id] = 1;
   for (std::size_t k = 0; k < merges.size(); ++k) {
-    const CoordinateMerge& m = merges[k];
+    const Merge& m = merges[k];
     if (m.id != n + 1 + static_cast<std::int32_t>(k) || m.left >= m.right || m.right >= m.id ||
         membersOf[m.left] == 0 || membersOf[m.right] == 0 ||
         m.members != membersOf[m.left] + membersOf[m.right]) {
@@ -214,13 +205,13 @@ TEST(CoordinateClustering, NoMergeForOneObjectAndOneForTwo) {
 TEST(CoordinateClustering, IdenticalObjectsMergeAtZero) {
   const std::vector<Real> same(7 * 3, 2.5L);
   for (const std::uint8_t method : kCoordinateMethods) {
-    const Merges merges = ClusterCoordinates(same.data(), 7, 3, method);
+    const Merges merges = Coordinates(same.data(), 7, 3, method);
     EXPECT_TRUE(IsATree(merges, 7));
-    for (const CoordinateMerge& merge : merges) EXPECT_EQ(merge.height, 0);
+    for (const Merge& merge : merges) EXPECT_EQ(merge.height, 0);
     // With no coordinates at all every distance is zero too.
-    const Merges none = ClusterCoordinates(same.data(), 7, 0, method);
+    const Merges none = Coordinates(same.data(), 7, 0, method);
     EXPECT_TRUE(IsATree(none, 7));
-    for (const CoordinateMerge& merge : none) EXPECT_EQ(merge.height, 0);
+    for (const Merge& merge : none) EXPECT_EQ(merge.height, 0);
   }
 }
 
@@ -229,17 +220,17 @@ TEST(CoordinateClustering, TiesFollowTheDocumentedRule) {
   // lower comes first, so 1 and 2 merge, then 3 joins them.
   const std::vector<Real> spaced = {0, 2, 4};
   const Merges centroid = {{1, 2, 4, 4, 2}, {3, 4, 5, 9, 3}};
-  EXPECT_TRUE(SameMerges(ClusterCoordinates(spaced.data(), 3, 1, kCentroidMethod), centroid));
-  EXPECT_TRUE(SameMerges(ClusterCoordinates(spaced.data(), 3, 1, kMedianMethod), centroid));
+  EXPECT_TRUE(SameMerges(Coordinates(spaced.data(), 3, 1, kCentroidMethod), centroid));
+  EXPECT_TRUE(SameMerges(Coordinates(spaced.data(), 3, 1, kMedianMethod), centroid));
   // Ward: 2 is 1's nearest, and 1 (not 3) is 2's.
   const Merges ward = {{1, 2, 4, 2, 2}, {3, 4, 5, 6, 3}};
-  EXPECT_TRUE(SameMerges(ClusterCoordinates(spaced.data(), 3, 1, kWardMethod), ward));
+  EXPECT_TRUE(SameMerges(Coordinates(spaced.data(), 3, 1, kWardMethod), ward));
   // Single linkage on 0, 1, 2, 3: the tree grows from 1 to 2, 3 and 4, and
   // the equal edges stay in that order, so 3 joins {1, 2} before 4 does
   // (the matrix engine would pair 3 with 4 first).
   const std::vector<Real> even = {0, 1, 2, 3};
   const Merges single = {{1, 2, 5, 1, 2}, {3, 5, 6, 1, 3}, {4, 6, 7, 1, 4}};
-  EXPECT_TRUE(SameMerges(ClusterCoordinates(even.data(), 4, 1, kSingleLinkage), single));
+  EXPECT_TRUE(SameMerges(Coordinates(even.data(), 4, 1, kSingleLinkage), single));
 }
 
 TEST(CoordinateClustering, TiesStillGiveATree) {
@@ -248,20 +239,20 @@ TEST(CoordinateClustering, TiesStillGiveATree) {
   std::uniform_int_distribution<int> grid(0, 3);
   std::vector<Real> values(200 * 2);
   for (Real& value : values) value = grid(random);
-  for (const std::uint8_t method : kCoordinateMethods) EXPECT_TRUE(IsATree(ClusterCoordinates(values.data(), 200, 2, method), 200));
+  for (const std::uint8_t method : kCoordinateMethods) EXPECT_TRUE(IsATree(Coordinates(values.data(), 200, 2, method), 200));
 }
 
 TEST(CoordinateClustering, RefusesBadInput) {
   const std::vector<Real> values = {0, 1, 2, 3};
-  EXPECT_THROW(ClusterCoordinates(values.data(), 4, 1, kCompleteLinkage), ERangeError);
-  EXPECT_THROW(ClusterCoordinates(values.data(), -1, 1, kWardMethod), ERangeError);
-  EXPECT_THROW(ClusterCoordinates(values.data(), 2, -1, kWardMethod), ERangeError);
+  EXPECT_THROW(Coordinates(values.data(), 4, 1, kCompleteLinkage), ERangeError);
+  EXPECT_THROW(Coordinates(values.data(), -1, 1, kWardMethod), ERangeError);
+  EXPECT_THROW(Coordinates(values.data(), 2, -1, kWardMethod), ERangeError);
   const std::vector<Real> missing = {0, std::numeric_limits<Real>::quiet_NaN(), 2};
-  EXPECT_THROW(ClusterCoordinates(missing.data(), 3, 1, kCentroidMethod), EInvalidOp);
+  EXPECT_THROW(Coordinates(missing.data(), 3, 1, kCentroidMethod), EInvalidOp);
   const std::vector<Real> endless = {0, std::numeric_limits<Real>::infinity(), 2};
-  EXPECT_THROW(ClusterCoordinates(endless.data(), 3, 1, kSingleLinkage), EOverflow);
+  EXPECT_THROW(Coordinates(endless.data(), 3, 1, kSingleLinkage), EOverflow);
   const std::vector<Real> vast = {0, std::ldexp(Real{1}, 9000)};
-  EXPECT_THROW(ClusterCoordinates(vast.data(), 2, 1, kWardMethod), EOverflow);
+  EXPECT_THROW(Coordinates(vast.data(), 2, 1, kWardMethod), EOverflow);
 }
 
 TEST(CoordinateClustering, RaisesNoFloatingPointError) {
@@ -275,8 +266,8 @@ TEST(CoordinateClustering, RaisesNoFloatingPointError) {
                                   std::ldexp(Real{1}, 5000) * 1.25L};
   for (const std::uint8_t method : kCoordinateMethods) {
     ClearFloatFlags();
-    ClusterCoordinates(values.data(), 1000, 3, method);
-    ClusterCoordinates(huge.data(), 3, 1, method);
+    Coordinates(values.data(), 1000, 3, method);
+    Coordinates(huge.data(), 3, 1, method);
     EXPECT_NO_THROW(RaiseFloatErrors()) << "method " << int{method};
   }
 }
@@ -287,7 +278,7 @@ TEST(CoordinateClustering, AProgressErrorAbandonsTheRun) {
   const std::vector<Real> values = RandomObservations(1200, 2, 0, random);
   struct Stop {};
   for (const std::uint8_t method : kCoordinateMethods) {
-    EXPECT_THROW(ClusterCoordinates(values.data(), 1200, 2, method,
+    EXPECT_THROW(Coordinates(values.data(), 1200, 2, method,
                                     [](double done) {
                                       if (done > 0.3) throw Stop();
                                     }),
@@ -300,7 +291,7 @@ TEST(CoordinateClustering, ReportsProgressUpToTheEnd) {
   const std::vector<Real> values = RandomObservations(300, 2, 0, random);
   for (const std::uint8_t method : kCoordinateMethods) {
     std::vector<double> reported;
-    ClusterCoordinates(values.data(), 300, 2, method, [&](double done) { reported.push_back(done); });
+    Coordinates(values.data(), 300, 2, method, [&](double done) { reported.push_back(done); });
     ASSERT_GE(reported.size(), 10u);
     EXPECT_TRUE(std::is_sorted(reported.begin(), reported.end()));
     EXPECT_GE(reported.front(), 0);

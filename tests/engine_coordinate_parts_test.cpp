@@ -11,7 +11,7 @@
 
 #include "engine/coordinates/centroid_set.h"
 #include "engine/coordinates/scan_bounds.h"
-#include "engine/coordinates/coordinate_linkages.h"
+#include "engine/coordinates/merges_by_height.h"
 #include "engine/coordinates/least_candidates.h"
 #include "engine/coordinates/scan_team.h"
 
@@ -193,9 +193,9 @@ TEST(InHeightOrder, SortsStablyAndNamesClustersAsTheMatrixEngine) {
   // Objects 0..4; found out of order: {3, 4} at 2, {0, 1} at 1, {0..4} at
   // 5, {2, 3, 4} at 2 (after {3, 4}, which it contains).
   const std::vector<ObjectMerge> found = {{3, 4, 2}, {1, 0, 1}, {4, 1, 5}, {2, 3, 2}};
-  const std::vector<CoordinateMerge> merges = InHeightOrder(5, found);
+  const std::vector<Merge> merges = InHeightOrder(5, found);
   ASSERT_EQ(merges.size(), 4u);
-  const CoordinateMerge expected[] = {{1, 2, 6, 1, 2}, {4, 5, 7, 2, 2}, {3, 7, 8, 2, 3}, {6, 8, 9, 5, 5}};
+  const Merge expected[] = {{1, 2, 6, 1, 2}, {4, 5, 7, 2, 2}, {3, 7, 8, 2, 3}, {6, 8, 9, 5, 5}};
   for (std::size_t k = 0; k < 4; ++k) {
     EXPECT_EQ(merges[k].left, expected[k].left) << k;
     EXPECT_EQ(merges[k].right, expected[k].right) << k;

@@ -127,7 +127,7 @@ TEST_P(AgainstPlainProcedure, LargeSets) {
 TEST_P(AgainstPlainProcedure, WorkingValuesOnOrdinaryPages) {
   // The store a batch tool makes: its 12 MB of working values are not
   // offered for huge pages.
-  AnalysisStore ordinary(AnalysisStore::kDesktopMaxObjects, AnalysisStore::WorkPages::kOrdinary);
+  AnalysisStore ordinary(AnalysisStore::kDesktopMaxObjects, WorkPages::kOrdinary);
   ordinary.SetHelperTakesEveryPass(true);
   std::mt19937_64 random(4500 + GetParam());
   for (const std::int32_t n : {2, 37, 200}) {
@@ -149,7 +149,7 @@ TEST_P(AgainstPlainProcedure, SplitCellsInATriangle) {
         for (std::int32_t j = 1; j < i; ++j) values.At(i, j) = lower[k++];
       }
       AnalysisStore store(std::vector<std::string>(static_cast<std::size_t>(n)), std::move(values),
-                          WorkingMemory(n, WorkPages::kOrdinary, WorkingMemory::Shape::kTriangle));
+                          WorkPages::kOrdinary, WorkShape::kTriangle);
       store.SetHelperTakesEveryPass(true);
       store.AcceptEveryMethod();
       store.DistType = GetParam();

@@ -22,7 +22,6 @@ class ApproximateRows {
   // Room for `rows` rows of `columns` coordinates, all zero.
   void Reset(std::int32_t columns, std::int32_t rows);
 
-  std::int32_t Columns() const { return columns_; }
   // Blocks that hold the first `rows` rows.
   static std::size_t BlocksFor(std::int32_t rows) {
     return (static_cast<std::size_t>(rows) + kBlockRows - 1) / kBlockRows;

@@ -27,12 +27,13 @@
 // bound reaches the double at or above that cluster's candidate value, and
 // a least pair only among the rows whose lower bound reaches the least
 // upper bound.
+#include "engine/coordinates/centroid_linkage.h"
+
 #include <algorithm>
 #include <vector>
 
 #include "engine/candidate_tree.h"
 #include "engine/coordinates/centroid_set.h"
-#include "engine/coordinates/coordinate_linkages.h"
 #include "engine/coordinates/least_candidates.h"
 #include "engine/coordinates/scan_team.h"
 
@@ -55,7 +56,7 @@ class CentroidLinkage {
     for (auto& lowered : lowered_) lowered.resize(static_cast<std::size_t>(n) + kBlockRows);
   }
 
-  std::vector<CoordinateMerge> Run(ProgressReport& progress);
+  std::vector<Merge> Run(RunControl& control);
 
  private:
   // The least pair of the cluster in `slot` with the later slots becomes its
@@ -89,15 +90,15 @@ class CentroidLinkage {
   std::vector<std::int32_t> partnerById_;
 };
 
-std::vector<CoordinateMerge> CentroidLinkage::Run(ProgressReport& progress) {
+std::vector<Merge> CentroidLinkage::Run(RunControl& control) {
   // Finding the first candidates scans about 40% of the rows a run scans.
   constexpr double kSetUpShare = 0.4;
   tree_.Reset(n_);
   for (std::int32_t slot = 0; slot < n_; ++slot) {
     Rescan(slot);
-    progress.Done(kSetUpShare * WorkDone(slot + 1, n_));
+    control.Done(kSetUpShare * WorkDone(slot + 1, n_));
   }
-  std::vector<CoordinateMerge> merges;
+  std::vector<Merge> merges;
   merges.reserve(static_cast<std::size_t>(n_ - 1));
   for (std::int32_t newId = n_ + 1; newId < 2 * n_; ++newId) {
     std::int32_t slot = tree_.Top() - 1;
@@ -115,7 +116,7 @@ std::vector<CoordinateMerge> CentroidLinkage::Run(ProgressReport& progress) {
     candidateAbove_[slot] = -kInfinity;
     ScanNewCluster(keep);
     if (set_.CompactIfSparse()) RebuildCandidates();
-    progress.Done(kSetUpShare + (1 - kSetUpShare) * WorkDone(newId - n_, n_));
+    control.Done(kSetUpShare + (1 - kSetUpShare) * WorkDone(newId - n_, n_));
   }
   return merges;
 }
@@ -274,9 +275,9 @@ void CentroidLinkage::RebuildCandidates() {
 
 }  // namespace
 
-std::vector<CoordinateMerge> CentroidMerges(const Real* values, std::int32_t n, std::int32_t columns,
-                                            bool midpoints, ProgressReport& progress) {
-  return CentroidLinkage(values, n, columns, midpoints).Run(progress);
+std::vector<Merge> CentroidMerges(const Real* values, std::int32_t n, std::int32_t columns,
+                                            bool midpoints, RunControl& control) {
+  return CentroidLinkage(values, n, columns, midpoints).Run(control);
 }
 
 }  // namespace cluster

@@ -33,7 +33,6 @@ class CentroidSet {
   // One cluster per observation, with ids 1..n. Throws as ScanBounds does.
   CentroidSet(const Real* values, std::int32_t n, std::int32_t columns, MergedCentroid rule);
 
-  std::int32_t Columns() const { return columns_; }
   // Slots in use, dead ones included, and the blocks that hold them.
   std::int32_t Slots() const { return slots_; }
   std::size_t Blocks() const { return ApproximateRows::BlocksFor(slots_); }

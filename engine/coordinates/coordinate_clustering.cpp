@@ -1,69 +1,43 @@
 #include "engine/coordinates/coordinate_clustering.h"
 
 #include <algorithm>
-#include <numeric>
-#include <utility>
 
 #include "common/errors.h"
-#include "engine/cluster_types.h"
+#include "engine/coordinates/centroid_linkage.h"
+#include "engine/coordinates/merges_by_height.h"
 #include "engine/coordinates/scan_bounds.h"
-#include "engine/coordinates/coordinate_linkages.h"
+#include "engine/coordinates/spanning_tree.h"
+#include "engine/coordinates/ward_chain.h"
 
 namespace cluster {
 
-std::vector<CoordinateMerge> ClusterCoordinates(const Real* values, std::int32_t n, std::int32_t columns,
-                                                std::uint8_t method,
-                                                const std::function<void(double)>& progress) {
+MergeList ClusterCoordinates(const Real* values, std::int32_t n, std::int32_t columns, std::uint8_t method,
+                             RunControl* control) {
   if (n < 0 || columns < 0) throw ERangeError();
-  if (method != kWardMethod && method != kCentroidMethod && method != kMedianMethod &&
-      method != kSingleLinkage) {
-    throw ERangeError();
-  }
+  if (!IsKnownMethod(method) || !FindMethod(method)->fromCoordinates) throw ERangeError();
+  MergeList list;
+  list.method = method;
+  list.objects = n;
   if (n < 2) {
     const ScanBounds checked(values, n, columns);  // the same errors as a run
-    return {};
+    return list;
   }
-  ProgressReport report(progress);
-  std::vector<CoordinateMerge> merges;
+  RunControl silent;
+  RunControl& run = control != nullptr ? *control : silent;
   switch (method) {
-    case kWardMethod: merges = InHeightOrder(n, WardChainMerges(values, n, columns, report)); break;
-    case kSingleLinkage: merges = InHeightOrder(n, SpanningTreeMerges(values, n, columns, report)); break;
-    default: merges = CentroidMerges(values, n, columns, method == kMedianMethod, report); break;
+    case kWardMethod: list.merges = InHeightOrder(n, WardChainMerges(values, n, columns, run)); break;
+    case kSingleLinkage: list.merges = InHeightOrder(n, SpanningTreeMerges(values, n, columns, run)); break;
+    default: list.merges = CentroidMerges(values, n, columns, method == kMedianMethod, run); break;
   }
-  report.Done(1);
-  return merges;
+  run.Done(1);
+  return list;
 }
 
-std::vector<CoordinateMerge> InHeightOrder(std::int32_t n, std::vector<ObjectMerge> merges) {
-  std::stable_sort(merges.begin(), merges.end(),
-                   [](const ObjectMerge& a, const ObjectMerge& b) { return a.height < b.height; });
-  // Each set of objects is a cluster; its root holds the cluster's id and size.
-  std::vector<std::int32_t> parent(static_cast<std::size_t>(n));
-  std::iota(parent.begin(), parent.end(), 0);
-  std::vector<std::int32_t> idOf(static_cast<std::size_t>(n));
-  std::iota(idOf.begin(), idOf.end(), 1);
-  std::vector<std::int32_t> members(static_cast<std::size_t>(n), 1);
-  const auto rootOf = [&parent](std::int32_t object) {
-    while (parent[object] != object) {
-      parent[object] = parent[parent[object]];
-      object = parent[object];
-    }
-    return object;
-  };
-  std::vector<CoordinateMerge> result;
-  result.reserve(merges.size());
-  for (const ObjectMerge& merge : merges) {
-    std::int32_t a = rootOf(merge.first);
-    std::int32_t b = rootOf(merge.second);
-    const std::int32_t id = n + 1 + static_cast<std::int32_t>(result.size());
-    result.push_back({std::min(idOf[a], idOf[b]), std::max(idOf[a], idOf[b]), id, merge.height,
-                      members[a] + members[b]});
-    if (members[a] < members[b]) std::swap(a, b);
-    parent[b] = a;
-    members[a] += members[b];
-    idOf[a] = id;
-  }
-  return result;
+std::uint64_t CoordinateRunBytes(std::int64_t objects, std::int64_t columns) {
+  constexpr std::uint64_t kPerObjectBytes = 512;
+  const auto n = static_cast<std::uint64_t>(std::max<std::int64_t>(objects, 0));
+  const auto d = static_cast<std::uint64_t>(std::max<std::int64_t>(columns, 1));
+  return n * d * (sizeof(Real) + sizeof(double)) + n * kPerObjectBytes;
 }
 
 }  // namespace cluster

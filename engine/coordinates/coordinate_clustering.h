@@ -48,34 +48,29 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
-#include <vector>
 
 #include "common/float_checks.h"
+#include "engine/merge_list.h"
+#include "engine/run_control.h"
 
 namespace cluster {
 
-// One merge of the finished tree.
-struct CoordinateMerge {
-  std::int32_t left;     // the smaller id of the two merged clusters
-  std::int32_t right;
-  std::int32_t id;       // n + k for the k-th merge
-  Real height;           // in the method's units (see above)
-  std::int32_t members;  // objects in the new cluster
-};
-
 // Clusters n observations of `columns` coordinates each (`values`, n rows,
-// row-major) by `method`: kWardMethod, kCentroidMethod, kMedianMethod or
-// kSingleLinkage (engine/cluster_types.h). Returns the n - 1 merges (none
-// for n <= 1). `progress`, when given, is called now and then on the
-// calling thread with the fraction of the work done (0..1); it may throw to
-// abandon the run.
+// row-major) by a method the coordinate path runs (its row in
+// engine/method_table.h says so). Returns the merge list: n - 1 merges
+// (none for n <= 1). `control`, when given, is told the share done now and
+// then, on the calling thread, and may stop the run.
 //
 // Throws ERangeError for a negative n or column count or another method,
 // EInvalidOp for a coordinate that is not a number, and EOverflow for an
 // infinite one or a column whose range is beyond 2^8000.
-std::vector<CoordinateMerge> ClusterCoordinates(const Real* values, std::int32_t n, std::int32_t columns,
-                                                std::uint8_t method,
-                                                const std::function<void(double)>& progress = {});
+MergeList ClusterCoordinates(const Real* values, std::int32_t n, std::int32_t columns, std::uint8_t method,
+                             RunControl* control = nullptr);
+
+// What a run of n observations of `columns` coordinates takes at most
+// beside the observations themselves, in bytes: the centred copy that the
+// centroids are kept in and the double copies the scans read, and per
+// object a few indices and its merge.
+std::uint64_t CoordinateRunBytes(std::int64_t objects, std::int64_t columns);
 
 }  // namespace cluster

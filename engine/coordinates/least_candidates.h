@@ -14,11 +14,14 @@
 // already known to be at or above some row's exact value.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
+#include "common/float_checks.h"
 #include "engine/coordinates/scan_lanes.h"
+#include "engine/pair_order.h"
 
 namespace cluster {
 
@@ -74,5 +77,43 @@ class LeastCandidates {
   std::size_t count_ = 0;
   double least_ = kNoBound;
 };
+
+// The row, among those two parts of a scan kept, whose pair with cluster
+// `ownId` comes first in the pair order: valueOf(slot) gives the pair's
+// value in 80 bits, idOf(slot) the other cluster's id. Only rows whose lower
+// bound reaches the least upper bound are valued. No value is below zero,
+// so when the row that comes first by ids among those that may be zero is
+// zero, it wins without valuing the others (many rows tie at zero where
+// observations repeat). Slot -1 when no row was kept.
+struct LeastPair {
+  std::int32_t slot = -1;
+  std::int32_t id = 0;
+  Real value = 0;
+};
+
+template <typename ValueOf, typename IdOf>
+LeastPair LeastKeptPair(const LeastCandidates (&parts)[2], std::int32_t ownId, ValueOf valueOf, IdOf idOf) {
+  const double least = std::min(parts[0].Least(), parts[1].Least());
+  LeastPair best;
+  for (const LeastCandidates& found : parts) {
+    for (const LeastCandidates::Row& row : found) {
+      const std::int32_t other = idOf(row.slot);
+      if (row.lower <= 0 && (best.slot < 0 || PairBefore(0, ownId, other, 0, ownId, best.id))) {
+        best = {row.slot, other, 0};
+      }
+    }
+  }
+  if (best.slot >= 0 && valueOf(best.slot) == 0) return best;
+  best = LeastPair();
+  for (const LeastCandidates& found : parts) {
+    for (const LeastCandidates::Row& row : found) {
+      if (row.lower > least) continue;
+      const Real value = valueOf(row.slot);
+      const std::int32_t other = idOf(row.slot);
+      if (best.slot < 0 || PairBefore(value, ownId, other, best.value, ownId, best.id)) best = {row.slot, other, value};
+    }
+  }
+  return best;
+}
 
 }  // namespace cluster

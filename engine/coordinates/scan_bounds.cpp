@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "common/errors.h"
+#include "engine/double_bounds.h"
 
 namespace cluster {
 
@@ -16,31 +17,7 @@ constexpr int kLeastExponent = -4000;
 // A range beyond 2^8000 could make a squared distance overflow.
 constexpr int kGreatestExponent = 8000;
 
-double DoubleAbove(Real value) {
-  if (!(value <= std::numeric_limits<double>::max())) return kInfinity;
-  double result = static_cast<double>(value);
-  if (static_cast<Real>(result) < value) result = std::nextafter(result, kInfinity);
-  return result;
-}
-
-double DoubleBelow(Real value) {
-  if (std::isinf(value)) return kInfinity;
-  if (value > std::numeric_limits<double>::max()) return std::numeric_limits<double>::max();
-  double result = static_cast<double>(value);
-  if (static_cast<Real>(result) > value) result = std::nextafter(result, -kInfinity);
-  return result;
-}
-
 }  // namespace
-
-Real SquaredDistance(const Real* a, const Real* b, std::int32_t columns) {
-  Real sum = 0;
-  for (std::int32_t k = 0; k < columns; ++k) {
-    const Real difference = a[k] - b[k];
-    sum += difference * difference;
-  }
-  return sum;
-}
 
 void CheckCoordinates(const Real* values, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {
@@ -147,13 +124,13 @@ void ScanBounds::SetAllowance() {
   const Real allowance =
       (1 + gammaL) * (subnormalSums / (1 - gamma) + fromDifferences) / (1 - t) + subnormalExact;
   const Real widen = 16 * u;
-  factors_.high = DoubleAbove(high * (1 + widen));
-  factors_.low = DoubleBelow(low * (1 - widen));
-  factors_.allowance = DoubleAbove(allowance * (1 + widen));
+  factors_.high = DoubleAtOrAbove(high * (1 + widen));
+  factors_.low = DoubleAtOrBelow(low * (1 - widen));
+  factors_.allowance = DoubleAtOrAbove(allowance * (1 + widen));
 }
 
-double ScanBounds::ScaledAbove(Real exact) const { return DoubleAbove(std::ldexp(exact, -2 * exponent_)); }
+double ScanBounds::ScaledAbove(Real exact) const { return DoubleAtOrAbove(std::ldexp(exact, -2 * exponent_)); }
 
-double ScanBounds::ScaledBelow(Real exact) const { return DoubleBelow(std::ldexp(exact, -2 * exponent_)); }
+double ScanBounds::ScaledBelow(Real exact) const { return DoubleAtOrBelow(std::ldexp(exact, -2 * exponent_)); }
 
 }  // namespace cluster

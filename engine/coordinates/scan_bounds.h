@@ -48,6 +48,7 @@
 
 #include "common/float_checks.h"
 #include "engine/coordinates/scan_lanes.h"
+#include "engine/squared_distance.h"
 
 namespace cluster {
 
@@ -71,8 +72,6 @@ class ScanBounds {
   // infinite one or for a column whose range is so wide (beyond 2^8000)
   // that squared distances could leave the extended range.
   ScanBounds(const Real* values, std::int32_t rows, std::int32_t columns);
-
-  std::int32_t Columns() const { return columns_; }
 
   // The double copy of a row (an observation or a centroid): `columns` values.
   void Approximate(const Real* row, double* out) const;
@@ -112,9 +111,5 @@ void CheckCoordinates(const Real* values, std::size_t count);
 // unshifted values; any other column already reaches near the origin and is
 // left as it is. Checks the values as CheckCoordinates does.
 std::vector<Real> CentredRows(const Real* values, std::int32_t rows, std::int32_t columns);
-
-// The squared Euclidean distance of two rows in 80 bits: the squared
-// differences summed in column order, as the matrix engine's distances are.
-Real SquaredDistance(const Real* a, const Real* b, std::int32_t columns);
 
 }  // namespace cluster

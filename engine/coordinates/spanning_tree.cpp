@@ -17,6 +17,8 @@
 // least, and the next object is chosen in 80 bits among those whose least
 // may be the least of all. Heights are the 80-bit roots of the 80-bit
 // squared distances, as the matrix engine takes them.
+#include "engine/coordinates/spanning_tree.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -24,7 +26,6 @@
 
 #include "engine/coordinates/approximate_rows.h"
 #include "engine/coordinates/scan_bounds.h"
-#include "engine/coordinates/coordinate_linkages.h"
 #include "engine/coordinates/least_candidates.h"
 #include "engine/coordinates/scan_team.h"
 
@@ -36,7 +37,7 @@ class SpanningTree {
  public:
   SpanningTree(const Real* values, std::int32_t n, std::int32_t columns);
 
-  std::vector<ObjectMerge> Run(ProgressReport& progress);
+  std::vector<ObjectMerge> Run(RunControl& control);
 
  private:
   const Real* Row(std::int32_t object) const { return values_ + static_cast<std::size_t>(object) * columns_; }
@@ -97,7 +98,7 @@ SpanningTree::SpanningTree(const Real* values, std::int32_t n, std::int32_t colu
   }
 }
 
-std::vector<ObjectMerge> SpanningTree::Run(ProgressReport& progress) {
+std::vector<ObjectMerge> SpanningTree::Run(RunControl& control) {
   std::vector<ObjectMerge> edges;
   edges.reserve(static_cast<std::size_t>(outside_));
   std::int32_t added = 0;
@@ -121,7 +122,7 @@ std::vector<ObjectMerge> SpanningTree::Run(ProgressReport& progress) {
     added = objects_[next];
     edges.push_back({from_[next], added, std::sqrt(least_[next])});
     Remove(next);
-    progress.Done(WorkDone(static_cast<std::int32_t>(edges.size()), n_));
+    control.Done(WorkDone(static_cast<std::int32_t>(edges.size()), n_));
   }
   return edges;
 }
@@ -215,8 +216,8 @@ void SpanningTree::Remove(std::int32_t slot) {
 }  // namespace
 
 std::vector<ObjectMerge> SpanningTreeMerges(const Real* values, std::int32_t n, std::int32_t columns,
-                                            ProgressReport& progress) {
-  return SpanningTree(values, n, columns).Run(progress);
+                                            RunControl& control) {
+  return SpanningTree(values, n, columns).Run(control);
 }
 
 }  // namespace cluster

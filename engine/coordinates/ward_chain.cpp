@@ -21,11 +21,12 @@
 // bound are valued in 80 bits: the weight (na nb) / (na + nb), then times
 // the squared distance. The link that led to the last cluster bounds its
 // nearest neighbour's increase from the start of the scan.
+#include "engine/coordinates/ward_chain.h"
+
 #include <algorithm>
 #include <vector>
 
 #include "engine/coordinates/centroid_set.h"
-#include "engine/coordinates/coordinate_linkages.h"
 #include "engine/coordinates/least_candidates.h"
 #include "engine/coordinates/scan_team.h"
 
@@ -47,7 +48,7 @@ class WardChain {
         parts_{LeastCandidates(n), LeastCandidates(n)},
         query_(static_cast<std::size_t>(columns)) {}
 
-  std::vector<ObjectMerge> Run(ProgressReport& progress);
+  std::vector<ObjectMerge> Run(RunControl& control);
 
  private:
   // The nearest neighbour of a cluster. `known` is at or above the scan
@@ -67,7 +68,7 @@ class WardChain {
   std::vector<double> query_;
 };
 
-std::vector<ObjectMerge> WardChain::Run(ProgressReport& progress) {
+std::vector<ObjectMerge> WardChain::Run(RunControl& control) {
   std::vector<ObjectMerge> merges;
   merges.reserve(static_cast<std::size_t>(n_ - 1));
   const std::size_t ids = 2 * static_cast<std::size_t>(n_);
@@ -101,7 +102,7 @@ std::vector<ObjectMerge> WardChain::Run(ProgressReport& progress) {
       objectOf[nextId] = objectOf[tip];
       ++nextId;
       set_.CompactIfSparse();
-      progress.Done(WorkDone(static_cast<std::int32_t>(merges.size()), n_));
+      control.Done(WorkDone(static_cast<std::int32_t>(merges.size()), n_));
     } else if (onChain[next.id] != 0) {
       while (chain.back() != next.id) {
         onChain[chain.back()] = 0;
@@ -172,8 +173,8 @@ Neighbour WardChain::NearestTo(std::int32_t id, double known) {
 }  // namespace
 
 std::vector<ObjectMerge> WardChainMerges(const Real* values, std::int32_t n, std::int32_t columns,
-                                         ProgressReport& progress) {
-  return WardChain(values, n, columns).Run(progress);
+                                         RunControl& control) {
+  return WardChain(values, n, columns).Run(control);
 }
 
 }  // namespace cluster

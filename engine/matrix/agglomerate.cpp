@@ -21,7 +21,7 @@
 //   matrix with the same grouping of operations (engine/update_rules.h)
 //   gives the same bits.
 // Between merges the store can therefore still be read as that list
-// (AnalysisStore::PairList computes entry k from the cluster table).
+// (Agglomeration::PairList computes entry k from the cluster table).
 //
 // The search. Every active cluster owns a row of the working matrix; the new
 // cluster takes over the lower of the two merged rows and the higher row
@@ -83,7 +83,8 @@
 #include <vector>
 
 #include "common/errors.h"
-#include "engine/matrix/analysis_store.h"
+#include "engine/matrix/agglomeration.h"
+#include "engine/pair_order.h"
 #include "engine/matrix/single_linkage_pass.h"
 #include "engine/triangle.h"
 #include "engine/update_rules.h"
@@ -121,7 +122,7 @@ void RunPass(HelperThread* helper, std::size_t count, Pass& pass) {
 // lowered.
 void SettleCandidates(CandidateTree& candidates, const std::vector<std::int32_t> (&lowered)[2],
                       const Least (&least)[2], std::int32_t lowRow, std::int32_t newId) {
-  const bool second = least[1].value < least[0].value || (least[1].value == least[0].value && least[1].id < least[0].id);
+  const bool second = SharedHighBefore(least[1].value, least[1].id, least[0].value, least[0].id);
   const Least& best = least[second ? 1 : 0];
   if (best.id != kNoId) {
     candidates.Set(lowRow, best.value, newId, best.id, best.id);
@@ -148,19 +149,15 @@ void RaiseUpdateError() {
 
 }  // namespace
 
-bool AnalysisStore::Agglomerate() {
-  return AgglomerateSteps(std::numeric_limits<std::int32_t>::max());
-}
-
-bool AnalysisStore::AgglomerateSteps(std::int32_t merges) {
-  if (!AcceptsMethod(DistType)) return false;
-  method_ = DistType;
+bool Agglomeration::AgglomerateSteps(std::int32_t merges) {
+  if (!store_.AcceptsMethod(store_.DistType)) return false;
+  method_ = store_.DistType;
   if (finished_) return true;
   // With fewer than two clusters there is no pair to merge: the pair-list
   // procedure then looks up a cluster that does not exist.
   if (activeRows_.size() < 2) throw Exception("Range error in SeekC");
   struct TableRefresh {
-    AnalysisStore* store;
+    Agglomeration* store;
     ~TableRefresh() { store->RebuildClusterTable(); }
   } refresh{this};
   if (workPending_) {
@@ -175,7 +172,9 @@ bool AnalysisStore::AgglomerateSteps(std::int32_t merges) {
   }
   for (; merges > 0 && !finished_; --merges) {
     MergeStep();
-    if (mergesMade_ != nullptr) mergesMade_->store(nextClusterId_ - preparedCount_, std::memory_order_relaxed);
+    if (control_ != nullptr) {
+      control_->Done(kSetUpShare + (1 - kSetUpShare) * WorkDone(nextClusterId_ - preparedCount_, preparedCount_));
+    }
   }
   return true;
 }
@@ -183,7 +182,7 @@ bool AnalysisStore::AgglomerateSteps(std::int32_t merges) {
 // Makes the merges that single linkage's pass found, and leaves the store as
 // the last merge of any run leaves it: the last two clusters and the root in
 // the table, their pair alone in the list.
-void AnalysisStore::ApplySingleLinkagePlan() {
+void Agglomeration::ApplySingleLinkagePlan() {
   const std::vector<SingleLinkageMerge>& merges = *singlePlan_;
   for (const SingleLinkageMerge& merge : merges) {
     TClusterNode* node = NewNode(++nextClusterId_);
@@ -191,7 +190,6 @@ void AnalysisStore::ApplySingleLinkagePlan() {
     node->Right = nodes_[static_cast<std::size_t>(merge.right)];
     node->Height = merge.height;
     node->Members = merge.members;
-    if (mergesMade_ != nullptr) mergesMade_->store(nextClusterId_ - preparedCount_, std::memory_order_relaxed);
   }
   const SingleLinkageMerge& last = merges.back();
   std::fill(inTable_.begin(), inTable_.end(), 0);
@@ -213,7 +211,7 @@ void AnalysisStore::ApplySingleLinkagePlan() {
   singlePlan_.reset();
 }
 
-void AnalysisStore::MergeStep() {
+void Agglomeration::MergeStep() {
   const std::int32_t top = LeastPairRow();
   const std::int32_t topId = idOf_[top];
   const std::int32_t partner = candidates_.Partner(top);
@@ -247,7 +245,7 @@ void AnalysisStore::MergeStep() {
 // two merged rows. Returns false when split cells could not hold a new value
 // or one of the merge's factors exactly; the values are then unusable, the
 // rest of the state is right.
-bool AnalysisStore::ApplyMerge(std::int32_t a, std::int32_t b, std::int32_t newId,
+bool Agglomeration::ApplyMerge(std::int32_t a, std::int32_t b, std::int32_t newId,
                                std::int32_t members) {
   const std::int32_t rowA = rowOf_[a];
   const std::int32_t rowB = rowOf_[b];
@@ -272,7 +270,7 @@ bool AnalysisStore::ApplyMerge(std::int32_t a, std::int32_t b, std::int32_t newI
 // exact up to the last one, so the working state is rebuilt in whole 80-bit
 // values from the captured data by repeating the merges of the tree; the
 // last merge, repeated, raises its error if it has one.
-void AnalysisStore::SwitchToWideCells() {
+void Agglomeration::SwitchToWideCells() {
   const std::int32_t n = preparedCount_;
   layout_ = WorkLayout::kWide;
   candidates_.Reset(n);
@@ -285,7 +283,7 @@ void AnalysisStore::SwitchToWideCells() {
   }
 }
 
-std::int32_t AnalysisStore::LeastPairRow() {
+std::int32_t Agglomeration::LeastPairRow() {
   for (;;) {
     const std::int32_t row = candidates_.Top();
     if (candidates_.IsEmpty(row)) throw Exception("Range error in SeekC");
@@ -295,7 +293,7 @@ std::int32_t AnalysisStore::LeastPairRow() {
 }
 
 template <typename Cells>
-void AnalysisStore::RescanRow(std::int32_t row) {
+void Agglomeration::RescanRow(std::int32_t row) {
   const std::int32_t id = idOf_[row];
   const typename Cells::Cell* values = WorkCells<Cells>() + WorkRowBase<Cells>(row) + 1;
   // A split value's double half is the value rounded, and rounding keeps
@@ -339,8 +337,7 @@ void AnalysisStore::RescanRow(std::int32_t row) {
     const std::int32_t otherId = idOf_[other];
     const std::int32_t hi = std::max(id, otherId);
     const std::int32_t lo = std::min(id, otherId);
-    if (!found || value < best ||
-        (!(best < value) && (hi < bestHi || (hi == bestHi && lo < bestLo)))) {
+    if (!found || PairKeyBefore(value, hi, lo, best, bestHi, bestLo)) {
       found = true;
       best = value;
       bestHi = hi;
@@ -360,7 +357,7 @@ void AnalysisStore::RescanRow(std::int32_t row) {
 // pairs they own. Split cells report a value or a factor they could not
 // hold (false); whole values raise the first floating error of the pass.
 template <typename Cells>
-bool AnalysisStore::UpdateForMerge(std::int32_t rowA, std::int32_t rowB, std::int32_t newId) {
+bool Agglomeration::UpdateForMerge(std::int32_t rowA, std::int32_t rowB, std::int32_t newId) {
   constexpr bool kSplit = Cells::kSplit;
   const std::int32_t na = members_[rowA];
   const std::int32_t nb = members_[rowB];
@@ -434,7 +431,7 @@ bool AnalysisStore::UpdateForMerge(std::int32_t rowA, std::int32_t rowB, std::in
 }
 
 template <typename Cells, typename Rule>
-void AnalysisStore::UpdateRows(std::int32_t rowA, std::int32_t rowB, std::int32_t newId,
+void Agglomeration::UpdateRows(std::int32_t rowA, std::int32_t rowB, std::int32_t newId,
                                Rule rule) {
   if constexpr (Cells::kSquare) {
     if (rowA < rowB) {
@@ -459,7 +456,7 @@ void AnalysisStore::UpdateRows(std::int32_t rowA, std::int32_t rowB, std::int32_
 // pass free of per-row layout decisions. As in a square, a long pass is
 // shared with the helper thread, each part keeping its own results.
 template <typename Cells, bool kLowIsA, typename Rule>
-void AnalysisStore::UpdateRuns(std::int32_t lowRow, std::int32_t highRow, std::int32_t newId,
+void Agglomeration::UpdateRuns(std::int32_t lowRow, std::int32_t highRow, std::int32_t newId,
                                Rule rule) {
   using Cell = typename Cells::Cell;
   Cell* const work = WorkCells<Cells>();
@@ -498,7 +495,7 @@ void AnalysisStore::UpdateRuns(std::int32_t lowRow, std::int32_t highRow, std::i
       const Real value = combine(Cells::Load(lowLine[row]), Cells::Load(highLine[row]), row);
       Cells::Store(lowLine[row], value);
       const std::int32_t id = idOf[row];
-      if (value < mine.value || (value == mine.value && id < mine.id)) mine = {value, id};
+      if (SharedHighBefore(value, id, mine.value, mine.id)) mine = {value, id};
     }
     // Above it, each row owns its pair with the new cluster. The key (newId,
     // id) is above every key made before, so only a smaller value puts the
@@ -541,7 +538,7 @@ void AnalysisStore::UpdateRuns(std::int32_t lowRow, std::int32_t highRow, std::i
 // candidates it lowered, and the candidate tree learns of both after the
 // pass.
 template <typename Cells, bool kLowIsA, typename Rule>
-void AnalysisStore::UpdateSquare(std::int32_t lowRow, std::int32_t highRow, std::int32_t newId,
+void Agglomeration::UpdateSquare(std::int32_t lowRow, std::int32_t highRow, std::int32_t newId,
                                  Rule rule) {
   using Cell = typename Cells::Cell;
   Cell* const work = WorkCells<Cells>();
@@ -598,7 +595,7 @@ void AnalysisStore::UpdateSquare(std::int32_t lowRow, std::int32_t highRow, std:
       const std::int32_t row = active[k];
       if (low[row].hi > leastHi) continue;
       const std::int32_t id = ids[row];
-      if (value < leastValue || (value == leastValue && id < leastId)) {
+      if (SharedHighBefore(value, id, leastValue, leastId)) {
         leastValue = value;
         leastHi = low[row].hi;
         leastId = id;
@@ -626,7 +623,7 @@ void AnalysisStore::UpdateSquare(std::int32_t lowRow, std::int32_t highRow, std:
 
 // The public update rules read the pair list and the cluster table; they
 // compute exactly what a merge's pass computes, with the same rules.
-Real AnalysisStore::CentroidUpdate(std::int32_t n, std::int32_t a, std::int32_t b) const {
+Real Agglomeration::CentroidUpdate(std::int32_t n, std::int32_t a, std::int32_t b) const {
   const CentroidWeights weights = CentroidWeightsFor(SeekC(a).Members, SeekC(b).Members);
   const Real dan = SeekD(a, n);
   const Real dbn = SeekD(b, n);
@@ -637,7 +634,7 @@ Real AnalysisStore::CentroidUpdate(std::int32_t n, std::int32_t a, std::int32_t 
   return value;
 }
 
-Real AnalysisStore::WardUpdate(std::int32_t n, std::int32_t a, std::int32_t b) const {
+Real Agglomeration::WardUpdate(std::int32_t n, std::int32_t a, std::int32_t b) const {
   const auto count = [this](std::int32_t id) { return static_cast<Real>(SeekC(id).Members); };
   const Real nn = count(n);
   const Real na = count(a);

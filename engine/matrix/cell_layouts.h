@@ -20,10 +20,30 @@
 #pragma once
 
 #include <cfenv>
+#include <cstddef>
 
 #include "common/float_checks.h"
 
 namespace cluster {
+
+// Stores `value` split: its double rounding at `hi`, and the rest, value -
+// hi, rounded to a float (Lo = float) or a double (Lo = double) at `lo`.
+// Written out for x87: left to itself the compiler rounds both halves into
+// scratch memory and copies them on, which costs a failed store forward
+// per value. Here hi goes to its place, is subtracted back from there, and
+// lo follows. The places may lie in packed records (void pointers).
+template <typename Lo>
+inline void StoreSplit(void* hi, void* lo, Real value) {
+  static_assert(sizeof(Lo) == 4 || sizeof(Lo) == 8, "a float or a double rest");
+  // The bytes written, as the compiler must know them.
+  auto& hiBytes = *static_cast<char(*)[8]>(hi);
+  auto& loBytes = *static_cast<char(*)[sizeof(Lo)]>(lo);
+  if constexpr (sizeof(Lo) == 4) {
+    asm("fstl (%2)\n\tfsubl (%2)\n\tfstps (%3)" : "=m"(hiBytes), "=m"(loBytes) : "r"(hi), "r"(lo), "t"(value) : "st");
+  } else {
+    asm("fstl (%2)\n\tfsubl (%2)\n\tfstpl (%3)" : "=m"(hiBytes), "=m"(loBytes) : "r"(hi), "r"(lo), "t"(value) : "st");
+  }
+}
 
 // Twelve bytes, packed: a full square takes a quarter less memory than
 // with padding to 16.
@@ -57,12 +77,9 @@ struct SplitCells {
     return true;
   }
   static Real ValueOf(const Constant& constant) { return Load(constant); }
-  // Written out for x87: left to itself the compiler rounds both halves into
-  // scratch memory and copies them on, which costs a failed store forward
-  // per value. Here hi goes to the cell, is subtracted back from there, and
-  // lo follows.
   static void Store(Cell& cell, Real value) {
-    asm("fstl (%1)\n\tfsubl (%1)\n\tfstps 8(%1)" : "=m"(cell) : "r"(&cell), "t"(value) : "st");
+    char* const bytes = reinterpret_cast<char*>(&cell);
+    StoreSplit<float>(bytes, bytes + offsetof(SplitReal, lo), value);
   }
   // Stores one value in two cells; lo is worked out at the first, so the
   // second, often far away, is only written.

@@ -7,6 +7,10 @@
 #include <numeric>
 #include <utility>
 
+#include "engine/matrix/cell_layouts.h"
+#include "engine/run_control.h"
+#include "engine/union_find.h"
+
 namespace cluster {
 
 namespace {
@@ -28,15 +32,7 @@ struct Keys {
     hi[to] = from.hi[at];
     lo[to] = from.lo[at];
   }
-  // Written out for x87, as the split cells' stores are (cell_layouts.h): hi
-  // is stored, subtracted back from there, and lo follows, without a round
-  // trip through scratch memory.
-  void Store(std::size_t at, Real value) {
-    asm("fstl (%2)\n\tfsubl (%2)\n\tfstpl (%3)"
-        : "=m"(hi[at]), "=m"(lo[at])
-        : "r"(&hi[at]), "r"(&lo[at]), "t"(value)
-        : "st");
-  }
+  void Store(std::size_t at, Real value) { StoreSplit<double>(&hi[at], &lo[at], value); }
 };
 
 // Sibson's pointer representation of the single-linkage hierarchy of objects
@@ -45,7 +41,7 @@ struct Keys {
 // one of the given values. Nothing when a value is a negative zero, is not
 // finite, or lies beyond what two doubles hold exactly.
 bool PointerRepresentation(std::int32_t n, const RowOfValues& row, HelperThread* helper,
-                           std::atomic<std::int64_t>* rowsDone, std::vector<std::int32_t>& pi,
+                           RunControl* control, std::vector<std::int32_t>& pi,
                            std::vector<Real>& lambda) {
   constexpr double kInfinity = std::numeric_limits<double>::infinity();
   constexpr Real kLargest = std::numeric_limits<double>::max();
@@ -101,7 +97,7 @@ bool PointerRepresentation(std::int32_t n, const RowOfValues& row, HelperThread*
       step(0, 1, HelperThread::kFirstPart);
       step(1, 2, HelperThread::kSecondPart);
     }
-    if (rowsDone != nullptr) rowsDone->store(i + 1, std::memory_order_relaxed);
+    if (control != nullptr) control->Done(TriangleDone(i + 1, n));
   }
   if (!valid) return false;
   lambda.resize(size);
@@ -112,40 +108,33 @@ bool PointerRepresentation(std::int32_t n, const RowOfValues& row, HelperThread*
   return true;
 }
 
-// The clusters of the merges made so far: a union-find over objects whose
-// roots know their cluster's id, size and objects.
+// The clusters of the merges made so far: sets of objects whose roots know
+// their cluster's id and objects.
 class Clusters {
  public:
   explicit Clusters(std::int32_t n)
-      : parent_(static_cast<std::size_t>(n)), id_(static_cast<std::size_t>(n)), objects_(static_cast<std::size_t>(n)) {
-    std::iota(parent_.begin(), parent_.end(), 0);
+      : sets_(n), id_(static_cast<std::size_t>(n)), objects_(static_cast<std::size_t>(n)) {
     for (std::int32_t k = 0; k < n; ++k) {
       id_[k] = k + 1;
       objects_[k] = {k};
     }
   }
-  std::int32_t Root(std::int32_t object) {
-    while (parent_[object] != object) {
-      parent_[object] = parent_[parent_[object]];
-      object = parent_[object];
-    }
-    return object;
-  }
+  std::int32_t Root(std::int32_t object) { return sets_.Find(object); }
   std::int32_t Id(std::int32_t root) const { return id_[root]; }
   const std::vector<std::int32_t>& Objects(std::int32_t root) const { return objects_[root]; }
   // Joins two roots into one cluster with the given id; returns the root.
   std::int32_t Join(std::int32_t a, std::int32_t b, std::int32_t id) {
-    if (objects_[a].size() < objects_[b].size()) std::swap(a, b);
-    parent_[b] = a;
-    objects_[a].insert(objects_[a].end(), objects_[b].begin(), objects_[b].end());
-    objects_[b].clear();
-    objects_[b].shrink_to_fit();
-    id_[a] = id;
-    return a;
+    const std::int32_t root = sets_.Join(a, b);
+    std::vector<std::int32_t>& gone = objects_[root == a ? b : a];
+    objects_[root].insert(objects_[root].end(), gone.begin(), gone.end());
+    gone.clear();
+    gone.shrink_to_fit();
+    id_[root] = id;
+    return root;
   }
 
  private:
-  std::vector<std::int32_t> parent_;
+  UnionFind sets_;
   std::vector<std::int32_t> id_;
   std::vector<std::vector<std::int32_t>> objects_;
 };
@@ -157,7 +146,7 @@ class Clusters {
 class LevelMerges {
  public:
   LevelMerges(std::int32_t n, std::vector<SingleLinkageMerge>& merges, std::int32_t& next)
-      : into_(2 * static_cast<std::size_t>(n), 0), neighbours_(2 * static_cast<std::size_t>(n)),
+      : into_(2 * n), neighbours_(2 * static_cast<std::size_t>(n)),
         seen_(2 * static_cast<std::size_t>(n), 0), members_(2 * static_cast<std::size_t>(n), 1),
         merges_(merges), next_(next) {}
 
@@ -177,11 +166,12 @@ class LevelMerges {
     while (!queue.empty()) {
       const auto [hi, lo] = queue.front();
       queue.pop_front();
-      if (into_[hi] != 0 || into_[lo] != 0) continue;  // one of them is merged already
+      if (!into_.IsRoot(hi) || !into_.IsRoot(lo)) continue;  // one of them is merged already
       const std::int32_t made = ++next_;
       merges_.push_back({lo, hi, height, members_[lo] + members_[hi]});
       members_[made] = members_[lo] + members_[hi];
-      into_[lo] = into_[hi] = made;
+      into_.Attach(lo, made);
+      into_.Attach(hi, made);
       // The new cluster's pairs at this height: those of either part, each
       // named by the cluster it is now in, in ascending order of id.
       std::vector<std::int32_t>& joined = neighbours_[made];
@@ -204,16 +194,10 @@ class LevelMerges {
   }
 
   // The cluster a cluster of the level now lies in.
-  std::int32_t Current(std::int32_t id) {
-    while (into_[id] != 0) {
-      if (into_[into_[id]] != 0) into_[id] = into_[into_[id]];
-      id = into_[id];
-    }
-    return id;
-  }
+  std::int32_t Current(std::int32_t id) { return into_.Find(id); }
 
  private:
-  std::vector<std::int32_t> into_;  // id -> the cluster it was merged into (0: none)
+  UnionFind into_;  // by id: each merged cluster hangs under the one it went into
   std::vector<std::vector<std::int32_t>> neighbours_;
   std::vector<std::uint32_t> seen_;
   std::uint32_t stamp_ = 0;
@@ -227,12 +211,12 @@ class LevelMerges {
 
 std::optional<std::vector<SingleLinkageMerge>> SingleLinkageMerges(std::int32_t n, const RowOfValues& row,
                                                                    const PairValue& value, HelperThread* helper,
-                                                                   std::atomic<std::int64_t>* rowsDone) {
+                                                                   RunControl* control) {
   std::vector<SingleLinkageMerge> merges;
   if (n < 2) return merges;
   std::vector<std::int32_t> pi;
   std::vector<Real> lambda;
-  if (!PointerRepresentation(n, row, helper, rowsDone, pi, lambda)) return std::nullopt;
+  if (!PointerRepresentation(n, row, helper, control, pi, lambda)) return std::nullopt;
 
   std::vector<std::int32_t> order(static_cast<std::size_t>(n) - 1);
   std::iota(order.begin(), order.end(), 0);
@@ -242,16 +226,9 @@ std::optional<std::vector<SingleLinkageMerge>> SingleLinkageMerges(std::int32_t 
   Clusters clusters(n);
   std::int32_t next = n;
   LevelMerges level(n, merges, next);
-  // A union-find over the roots a level joins, to find its groups.
-  std::vector<std::int32_t> group(static_cast<std::size_t>(n));
-  std::iota(group.begin(), group.end(), 0);
-  const auto groupOf = [&group](std::int32_t root) {
-    while (group[root] != root) {
-      group[root] = group[group[root]];
-      root = group[root];
-    }
-    return root;
-  };
+  // The roots a level joins, in sets: its groups.
+  UnionFind group(n);
+  const auto groupOf = [&group](std::int32_t root) { return group.Find(root); };
   for (std::size_t first = 0; first < order.size();) {
     const Real height = lambda[order[first]];
     std::size_t end = first;
@@ -264,7 +241,9 @@ std::optional<std::vector<SingleLinkageMerge>> SingleLinkageMerges(std::int32_t 
       const std::int32_t b = clusters.Root(pi[order[k]]);
       roots.push_back(a);
       roots.push_back(b);
-      group[groupOf(a)] = groupOf(b);
+      const std::int32_t groupA = groupOf(a);
+      const std::int32_t groupB = groupOf(b);
+      if (groupA != groupB) group.Join(groupA, groupB);
     }
     // Ordered by group, each group's roots in ascending order.
     std::sort(roots.begin(), roots.end());
@@ -313,7 +292,7 @@ std::optional<std::vector<SingleLinkageMerge>> SingleLinkageMerges(std::int32_t 
       for (std::size_t x = g + 1; x < gEnd; ++x) root = clusters.Join(root, roots[x], made);
       g = gEnd;
     }
-    for (const std::int32_t root : roots) group[root] = root;
+    for (const std::int32_t root : roots) group.Isolate(root);
     first = end;
   }
   // Every level joins what it must; fewer merges would mean the values were

@@ -37,6 +37,8 @@
 
 namespace cluster {
 
+class RunControl;
+
 // A merge of the finished tree: the k-th merge makes cluster n + k.
 struct SingleLinkageMerge {
   std::int32_t left;   // the smaller id
@@ -58,11 +60,11 @@ using RowOfValues = std::function<const Real*(std::int32_t i, Real* scratch)>;
 // when a value is a negative zero, not finite, or beyond what two doubles
 // hold (the general procedure then settles the run, or reports the value).
 // A helper thread, when given, reads the values of each row while the one
-// before it is merged; `row` is then called on it. `rowsDone`, when given,
-// counts the rows passed.
+// before it is merged; `row` is then called on it. `control`, when given,
+// hears the share of rows passed and may stop the pass (on the caller).
 std::optional<std::vector<SingleLinkageMerge>> SingleLinkageMerges(std::int32_t n, const RowOfValues& row,
                                                                    const PairValue& value,
                                                                    HelperThread* helper = nullptr,
-                                                                   std::atomic<std::int64_t>* rowsDone = nullptr);
+                                                                   RunControl* control = nullptr);
 
 }  // namespace cluster

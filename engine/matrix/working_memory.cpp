@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 #include <new>
 
 #include "engine/triangle.h"
@@ -23,11 +24,28 @@ WorkingMemory::WorkingMemory(std::int32_t objects, WorkPages pages)
 WorkingMemory::WorkingMemory(std::int32_t objects, WorkPages pages, Shape shape)
     : objects_(objects), pages_(pages), shape_(shape) {}
 
+namespace {
+
+// A square of split cells (when the values lie in one) or a triangle of
+// whole values, whichever is larger, in long double: a count near the
+// largest store's would overflow 64 bits.
+long double BytesOf(std::int64_t objects, bool square) {
+  const auto n = static_cast<long double>(std::max<std::int64_t>(objects, 1));
+  const long double squareBytes = square ? n * n * sizeof(SplitReal) : 0;
+  const long double triangleBytes = n * (n - 1) / 2 * sizeof(Real);
+  return std::max({squareBytes, triangleBytes, static_cast<long double>(sizeof(Real))});
+}
+
+}  // namespace
+
+std::uint64_t WorkingMemory::BytesFor(std::int64_t objects) {
+  const long double bytes = BytesOf(objects, objects <= kLargestSquare);
+  return bytes >= 1.8e19L ? std::numeric_limits<std::uint64_t>::max() : static_cast<std::uint64_t>(bytes);
+}
+
 Real* WorkingMemory::Values() const {
   if (values_ != nullptr) return values_.get();
-  const auto side = static_cast<std::size_t>(std::max(objects_, 1));
-  const std::size_t squareBytes = Square() ? side * side * sizeof(SplitReal) : 0;
-  const std::size_t bytes = std::max({squareBytes, TriangleSize(objects_) * sizeof(Real), sizeof(Real)});
+  const auto bytes = static_cast<std::size_t>(BytesOf(objects_, Square()));
   void* block = nullptr;
   // A merge stores into every active row's line, one line apart: at 1000
   // objects a 4 KB page apart, more pages than the TLB holds. So a large

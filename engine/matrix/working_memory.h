@@ -11,15 +11,9 @@
 #include <memory>
 
 #include "common/float_checks.h"
+#include "engine/matrix/work_pages.h"
 
 namespace cluster {
-
-// Where the working values lie. Huge pages spare a merge the address
-// translations of its stores, one per row; a program that runs many
-// analyses gains most from them. A tool that runs one analysis gets
-// ordinary pages from the system at once, while huge pages are found and
-// cleared afresh, which costs its set-up more than its merges gain.
-enum class WorkPages { kHuge, kOrdinary };
 
 class WorkingMemory {
  public:
@@ -39,6 +33,10 @@ class WorkingMemory {
   // nothing is reserved yet.
   WorkingMemory(std::int32_t objects, WorkPages pages);
   WorkingMemory(std::int32_t objects, WorkPages pages, Shape shape);
+
+  // The bytes Values() reserves for `objects` objects (in their usual
+  // layout), the largest 64-bit number where that would not fit.
+  static std::uint64_t BytesFor(std::int64_t objects);
 
   std::int32_t Objects() const noexcept { return objects_; }
   bool Square() const noexcept { return shape_ == Shape::kSquare; }

@@ -1,0 +1,19 @@
+// The choices a caller has about the memory of the matrix path's working
+// values (engine/matrix/working_memory.h holds the memory itself).
+#pragma once
+
+namespace cluster {
+
+// Where the working values lie. Huge pages spare a merge the address
+// translations of its stores, one per row; a program that runs many
+// analyses gains most from them. A tool that runs one analysis gets
+// ordinary pages from the system at once, while huge pages are found and
+// cleared afresh, which costs its set-up more than its merges gain.
+enum class WorkPages { kHuge, kOrdinary };
+
+// How the working values are laid out: by the number of objects (a square
+// of split cells up to WorkingMemory::kLargestSquare, a triangle beyond),
+// or always a triangle (for tests of that layout on small data).
+enum class WorkShape { kBySize, kTriangle };
+
+}  // namespace cluster
