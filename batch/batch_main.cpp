@@ -20,6 +20,7 @@
 #include "batch/version.h"
 #include "common/codepage.h"
 #include "common/errors.h"
+#include "engine/memory_budget.h"
 #include "platform/printing.h"
 
 namespace cluster {
@@ -86,8 +87,8 @@ int main(int argc, char* argv[]) {
       InstallPrinterFontSubstitutions();
     }
     return RunBatch(*options);
-  } catch (const MemoryFailure& failure) {
-    std::cerr << "cluster-analysis-batch: " << failure.message << '\n';
+  } catch (const EMemoryRefused& failure) {
+    std::cerr << "cluster-analysis-batch: " << failure.Message() << '\n';
   } catch (const DataFailure& failure) {
     std::cerr << "cluster-analysis-batch: " << failure.message << '\n';
   } catch (const UsageFailure& failure) {

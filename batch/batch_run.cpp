@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "batch/batch_outputs.h"
-#include "batch/memory_budget.h"
+#include "engine/memory_budget.h"
 #include "batch/output_table.h"
 #include "batch/phase_timer.h"
 #include "batch/progress_line.h"
@@ -70,32 +70,12 @@ void CheckSomethingToCluster(std::int64_t objects, const char* what) {
                     (objects == 1 ? "" : "s") + ", and clustering needs at least 2"};
 }
 
-// Refuses a table's values that would not fit as they grow.
-void WeighTableGrowth(std::uint64_t bytes) {
-  const MemoryLimit usable = UsableMemory();
-  if (bytes > usable.bytes) {
-    throw MemoryFailure{"the table's values need another " + MemoryText(bytes) + " as it is read, and " +
-                        MemoryText(usable.bytes) + " is what " + usable.what + " leaves"};
-  }
-}
-
 // Labels of a data file in UTF-8: they are taken as UTF-8 when every one
 // of them is valid UTF-8 (ASCII labels read the same either way), else as
 // code page 932.
 std::vector<std::string> Utf8LabelsOf(const std::vector<std::string>& labels) {
   const bool utf8 = std::all_of(labels.begin(), labels.end(), [](const std::string& l) { return IsValidUtf8(l); });
   return Utf8Texts(labels, utf8);
-}
-
-// Refuses a matrix of `objects` objects that would not fit.
-void CheckMatrixFits(std::int64_t objects, std::uint8_t method, const std::string& extra = "") {
-  const std::uint64_t needed = MatrixRunNeeds(objects, method);
-  const MemoryLimit usable = UsableMemory();
-  if (needed > usable.bytes) {
-    throw MemoryFailure{"the dissimilarity matrix of " + std::to_string(objects) + " objects needs about " +
-                        MemoryText(needed) + ", and " + MemoryText(usable.bytes) + " is what " + usable.what +
-                        " leaves" + extra};
-  }
 }
 
 // The checks of the command line that need the data.
@@ -259,18 +239,12 @@ void BatchRun::WriteOutputs(Finished run) {
 bool BatchRun::WorkFromCoordinates(const ObservationTable& table) const {
   if (options_.memorySaving) return true;
   if (options_.matrix || !FindMethod(options_.methodCode)->fromCoordinates) return false;
-  return MatrixRunNeeds(table.Rows(), options_.methodCode) > UsableMemory().bytes;
+  return !MatrixFits(table.Rows(), options_.methodCode);
 }
 
 int BatchRun::RunOnCoordinates(const ObservationTable& table) {
   const std::int32_t n = table.Rows();
-  const std::uint64_t needed = CoordinateRunNeeds(n, table.columns);
-  const MemoryLimit usable = UsableMemory();
-  if (needed > usable.bytes) {
-    throw MemoryFailure{std::to_string(n) + " observations need about " + MemoryText(needed) +
-                        " even without their matrix, and " + MemoryText(usable.bytes) + " is what " + usable.what +
-                        " leaves"};
-  }
+  CheckCoordinatesFit(n, table.columns);
   // The echo comes first, as on the matrix: it shows the data even when
   // the run goes no further.
   const auto distance = [&table](std::int32_t i, std::int32_t j) {
@@ -337,7 +311,7 @@ int BatchRun::Run() {
     ObservationTable table = Phase("load", "loading", 0, [&] {
       return ReadingData(options_.dataFile, [&] {
         return ReadObservationTable(options_.dataFile, options_.tsv ? '\t' : ',', AnalysisStore::kLargestMaxObjects,
-                                    WeighTableGrowth);
+                                    CheckTableGrowth);
       });
     });
     CheckSomethingToCluster(table.Rows(), "observation");

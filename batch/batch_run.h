@@ -6,7 +6,7 @@
 // every output asked for, each checked to its last byte and its close. A
 // progress line shows where a long run stands (progress_line.h).
 // Failures leave the run as exceptions: the program's own (cluster::
-// Exception) and the four kinds below.
+// Exception, EMemoryRefused among them) and the three kinds below.
 #pragma once
 
 #include <string>
@@ -30,12 +30,6 @@ struct DataFailure {
 // A usage error found once the data are read (a cut into more groups than
 // there are objects): reported like the others, before any output.
 struct UsageFailure {
-  std::string message;
-};
-
-// A run that would not fit the memory it may take, refused before it
-// allocates anything large.
-struct MemoryFailure {
   std::string message;
 };
 

@@ -6,7 +6,6 @@
 #include <limits>
 
 #include "common/codepage.h"
-#include "common/helper_thread.h"
 #include "common/numbers.h"
 #include "common/text_file.h"
 #include "common/texts.h"
@@ -255,27 +254,7 @@ std::vector<std::int32_t> Standardize(ObservationTable& table) {
 }
 
 LowerTriangle SquaredDistances(const ObservationTable& table, std::atomic<std::int64_t>* rowsDone) {
-  const std::int32_t n = table.Rows();
-  LowerTriangle squares(n);
-  const std::int32_t columns = table.columns;
-  // Rows are independent: the second core takes the later ones, which hold
-  // as many pairs as the rows below n / sqrt(2).
-  auto fill = [&](std::size_t begin, std::size_t end, HelperThread::Part) {
-    for (auto i = static_cast<std::int32_t>(std::max<std::size_t>(begin, 2)); i < static_cast<std::int32_t>(end);
-         ++i) {
-      const Real* const xi = table.Row(i - 1);
-      Real* const out = &squares.At(i, 1);
-      for (std::int32_t j = 1; j < i; ++j) out[j - 1] = SquaredDistance(xi, table.Row(j - 1), columns);
-      if (rowsDone != nullptr) rowsDone->fetch_add(1, std::memory_order_relaxed);
-    }
-  };
-  const auto rows = static_cast<std::size_t>(n) + 1;
-  if (HelperThread* const helper = n >= 256 ? SharedHelperThread() : nullptr) {
-    helper->Run(rows, static_cast<std::size_t>(static_cast<double>(n) * 0.7071), fill);
-  } else {
-    fill(0, rows, HelperThread::kFirstPart);
-  }
-  return squares;
+  return SquaredDistanceTriangle(table.values.data(), table.Rows(), table.columns, rowsDone);
 }
 
 }  // namespace cluster

@@ -5,9 +5,11 @@
 // same observations give the same bits on both.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "common/float_checks.h"
+#include "engine/triangle.h"
 
 namespace cluster {
 
@@ -19,5 +21,12 @@ inline Real SquaredDistance(const Real* a, const Real* b, std::int32_t columns) 
   }
   return sum;
 }
+
+// The squared distances of every pair of n observations (row-major,
+// `columns` each), as a packed lower triangle of rows 1..n; long ones are
+// shared with the helper thread. `rowsDone`, when given, counts the rows
+// done.
+LowerTriangle SquaredDistanceTriangle(const Real* values, std::int32_t n, std::int32_t columns,
+                                      std::atomic<std::int64_t>* rowsDone = nullptr);
 
 }  // namespace cluster

@@ -28,7 +28,10 @@ set(CPACK_PACKAGE_DESCRIPTION
     "\n"
     "The command-line tool cluster-analysis-batch runs the same analysis\n"
     "without a display for up to 10,000 objects and draws the dendrogram as\n"
-    "PDF, SVG or PNG.")
+    "PDF, SVG or PNG.\n"
+    "\n"
+    "The library libcluster-analysis gives other programs the same exact\n"
+    "engine, with its headers, a pkg-config file and a CMake package.")
 # The pieces are joined as they are: a semicolon in them would split the list.
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_PACKAGE_CONTACT ${CLUSTER_PACKAGE_MAINTAINER})
@@ -40,6 +43,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${CLUSTER_PACKAGE_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The shared library: its shlibs file and the ldconfig trigger.
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic, fonts-ipafont-mincho, fonts-dejavu-core")
 # A PDF printer takes the listing that goes straight to the default printer.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "printer-driver-cups-pdf")

@@ -4,12 +4,13 @@
 # and its icon; the manual pages, which render without warnings and list
 # every option of the batch tool; the guides, the licence and the examples.
 #
-#   install_tree_test.sh CMAKE BUILD_DIR PROJECT_VERSION
+#   install_tree_test.sh CMAKE BUILD_DIR PROJECT_VERSION SOURCE_DIR
 set -uo pipefail
 
 cmake=$1
 build=$(cd "$2" && pwd)
 version=$3
+source=$(cd "$4" && pwd)
 id=org.clusteranalysis.ClusterAnalysis
 
 prefix=$(mktemp -d /tmp/cluster-install-XXXXXX)
@@ -107,6 +108,53 @@ for option in $options; do
   grep -q -E "^\.(B|BR|BI) $option( |\$)" <<< "$options_section" ||
     fail "the batch manual page has no entry for $option"
 done
+
+# --- the library ---------------------------------------------------------------
+libdir=$(dirname "$(find "$prefix" -name 'libcluster-analysis.so.1' -print -quit)")
+[ -n "$libdir" ] && [ "$libdir" != . ] || fail "no libcluster-analysis.so.1 installed"
+[ "$(readelf -d "$libdir/libcluster-analysis.so.1" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')" = libcluster-analysis.so.1 ] ||
+  fail "the library's SONAME is not libcluster-analysis.so.1"
+if nm -D --defined-only "$libdir/libcluster-analysis.so.1" | c++filt | grep -q ' cluster::'; then
+  fail "the library exports the engine's internals"
+fi
+# Every installed header compiles on its own.
+for header in "$prefix"/include/cluster_analysis/*.h; do
+  name=${header#"$prefix/include/"}
+  printf '#include <%s>\n' "$name" > header.cpp
+  g++ -std=c++20 -Wall -Wextra -Werror -fsyntax-only -I"$prefix/include" header.cpp 2> header.log ||
+    { cat header.log; fail "$name does not compile on its own"; }
+done
+# The guide's example, compiled with pkg-config against the installed tree,
+# prints what the guide says it prints.
+awk '/^## Using the library/{on=1} on&&/^```cpp/{code=1;next} code&&/^```/{exit} code' "$source/README.md" > average.cpp
+awk '/^## Using the library/{on=1} on&&/^```text/{out=1;next} out&&/^```/{exit} out' "$source/README.md" > expected.txt
+[ -s average.cpp ] && [ -s expected.txt ] || fail "the guide has no library example and its output"
+pcdir=$(dirname "$(find "$prefix" -name cluster-analysis.pc -print -quit)")
+if PKG_CONFIG_PATH=$pcdir g++ average.cpp $(PKG_CONFIG_PATH=$pcdir pkg-config --cflags --libs cluster-analysis) \
+     -o average 2> compile.log; then
+  LD_LIBRARY_PATH=$libdir ./average > printed.txt || fail "the guide's example failed"
+  cmp -s printed.txt expected.txt || { diff printed.txt expected.txt; fail "the guide's example printed otherwise"; }
+else
+  cat compile.log
+  fail "the guide's example does not compile with pkg-config"
+fi
+# The CMake package.
+mkdir -p package/build
+cat > package/CMakeLists.txt <<'CMAKE'
+cmake_minimum_required(VERSION 3.25)
+project(UsesClusterAnalysis CXX)
+find_package(ClusterAnalysis 1 REQUIRED)
+add_executable(average average.cpp)
+target_link_libraries(average PRIVATE ClusterAnalysis::cluster-analysis)
+CMAKE
+cp average.cpp package/
+if "$cmake" -S package -B package/build -DCMAKE_PREFIX_PATH="$prefix" > package.log 2>&1 &&
+   "$cmake" --build package/build >> package.log 2>&1; then
+  LD_LIBRARY_PATH=$libdir package/build/average | cmp -s - expected.txt || fail "the CMake package's build printed otherwise"
+else
+  cat package.log
+  fail "find_package(ClusterAnalysis)"
+fi
 
 # --- the guides, the licence and the examples --------------------------------
 for doc in README.md README.ja.md LICENSE docs/screenshot.png; do

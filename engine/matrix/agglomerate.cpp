@@ -166,6 +166,7 @@ bool Agglomeration::AgglomerateSteps(std::int32_t merges) {
     const std::int32_t remaining = 2 * preparedCount_ - 1 - nextClusterId_;
     if (singlePlan_ && method_ == kSingleLinkage && merges >= remaining) {
       ApplySingleLinkagePlan();
+      if (control_ != nullptr) control_->Done(1);
       return true;
     }
     BuildWorkingValues();
@@ -173,7 +174,8 @@ bool Agglomeration::AgglomerateSteps(std::int32_t merges) {
   for (; merges > 0 && !finished_; --merges) {
     MergeStep();
     if (control_ != nullptr) {
-      control_->Done(kSetUpShare + (1 - kSetUpShare) * WorkDone(nextClusterId_ - preparedCount_, preparedCount_));
+      control_->Done(finished_ ? 1
+                                : kSetUpShare + (1 - kSetUpShare) * WorkDone(nextClusterId_ - preparedCount_, preparedCount_));
     }
   }
   return true;

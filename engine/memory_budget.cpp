@@ -1,4 +1,4 @@
-#include "batch/memory_budget.h"
+#include "engine/memory_budget.h"
 
 #include <sys/resource.h>
 
@@ -129,6 +129,38 @@ std::uint64_t CoordinateRunNeeds(std::int64_t objects, std::int64_t columns) {
   const auto table = static_cast<std::uint64_t>(std::max<std::int64_t>(objects, 0)) *
                      static_cast<std::uint64_t>(std::max<std::int64_t>(columns, 1)) * sizeof(long double);
   return table + CoordinateRunBytes(objects, columns) + kProgramBytes;
+}
+
+bool MatrixFits(std::int64_t objects, std::uint8_t method) {
+  return MatrixRunNeeds(objects, method) <= UsableMemory().bytes;
+}
+
+void CheckMatrixFits(std::int64_t objects, std::uint8_t method, const std::string& extra) {
+  const std::uint64_t needed = MatrixRunNeeds(objects, method);
+  const MemoryLimit usable = UsableMemory();
+  if (needed > usable.bytes) {
+    throw EMemoryRefused("the dissimilarity matrix of " + std::to_string(objects) + " objects needs about " +
+                         MemoryText(needed) + ", and " + MemoryText(usable.bytes) + " is what " + usable.what +
+                         " leaves" + extra);
+  }
+}
+
+void CheckCoordinatesFit(std::int64_t objects, std::int64_t columns) {
+  const std::uint64_t needed = CoordinateRunNeeds(objects, columns);
+  const MemoryLimit usable = UsableMemory();
+  if (needed > usable.bytes) {
+    throw EMemoryRefused(std::to_string(objects) + " observations need about " + MemoryText(needed) +
+                         " even without their matrix, and " + MemoryText(usable.bytes) + " is what " + usable.what +
+                         " leaves");
+  }
+}
+
+void CheckTableGrowth(std::uint64_t bytes) {
+  const MemoryLimit usable = UsableMemory();
+  if (bytes > usable.bytes) {
+    throw EMemoryRefused("the table's values need another " + MemoryText(bytes) + " as it is read, and " +
+                         MemoryText(usable.bytes) + " is what " + usable.what + " leaves");
+  }
 }
 
 std::string MemoryText(std::uint64_t bytes) {

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <string>
 
+#include "common/errors.h"
+
 namespace cluster {
 
 struct MemoryLimit {
@@ -39,5 +41,21 @@ std::uint64_t CoordinateRunNeeds(std::int64_t objects, std::int64_t columns);
 
 // A size for people: "1.4 GB", "512 MB".
 std::string MemoryText(std::uint64_t bytes);
+
+// A run that would not fit the memory the process may take, refused before
+// anything large is allocated; the message gives what it needs and what
+// there is.
+class EMemoryRefused : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// Whether the matrix path's run fits, and the checks that refuse one that
+// does not (`extra` ends the message): on the matrix, from coordinates, and
+// a table's values growing by `bytes` as it is read.
+bool MatrixFits(std::int64_t objects, std::uint8_t method);
+void CheckMatrixFits(std::int64_t objects, std::uint8_t method, const std::string& extra = "");
+void CheckCoordinatesFit(std::int64_t objects, std::int64_t columns);
+void CheckTableGrowth(std::uint64_t bytes);
 
 }  // namespace cluster

@@ -7,7 +7,7 @@
 #include <limits>
 #include <string>
 
-#include "batch/memory_budget.h"
+#include "engine/memory_budget.h"
 #include "tests/scratch_dir.h"
 
 namespace cluster {

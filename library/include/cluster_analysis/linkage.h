@@ -1,0 +1,93 @@
+// Hierarchical clustering with the exact engine: dissimilarities or
+// observations in, the merges of the tree out.
+//
+// The result is the merge list of the pair-list procedure, computed in
+// 80-bit arithmetic with the documented tie rule (cluster_analysis/
+// methods.h): the same data and method give the same tree, bit for bit, as
+// the program's batch tool.
+//
+//   std::vector<double> d = {2.5, 4, 1.25};  // (0,1), (0,2), (1,2): SciPy's order
+//   cluster_analysis::Tree tree =
+//       cluster_analysis::ClusterDissimilarities(d, cluster_analysis::Method::average);
+//   // tree.merges: {2, 3, 4, 1.25, 2} then {1, 4, 5, 3.25, 3}
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "cluster_analysis/methods.h"
+
+namespace cluster_analysis {
+
+// One merge. Objects are 1..n, the k-th merge makes cluster n + k; left is
+// the smaller of the two merged ids.
+struct Merge {
+  std::int32_t left;
+  std::int32_t right;
+  std::int32_t id;
+  long double height;
+  std::int32_t members;
+};
+
+// The units of the heights: the method's own (the dissimilarities' for the
+// linkages, squared for median and centroid, half squared for Ward's) or
+// SciPy's (as given for the linkages, the square root for median and
+// centroid, the root of twice it for Ward's).
+enum class Units { own, scipy };
+
+// A finished tree: its objects and merges in merge order. The method is
+// known for a tree the library made, not always for one read from SciPy's
+// linkage matrix (cluster_analysis/tree.h).
+struct Tree {
+  std::optional<Method> method;
+  std::int32_t objects = 0;
+  std::vector<Merge> merges;
+  Units units = Units::own;
+};
+
+// Which way observations are clustered: automatic takes their matrix when
+// it fits the memory the process may take, else, for a method that can,
+// the coordinates; matrix always the matrix; coordinates always the
+// coordinates (single, median, centroid, ward only).
+enum class Path { automatic, matrix, coordinates };
+
+struct RunOptions {
+  // For observations.
+  Path path = Path::automatic;
+  // For dissimilarities: they are squares of distances already. The
+  // median, centroid and Ward methods then take them as they are (Ward's
+  // halved), the linkages their roots: no square is taken of a root.
+  bool squared = false;
+  // Called now and then on the running thread with the share done (0..1).
+  std::function<void(double share)> progress;
+  // Set to true from any thread to stop the run (Cancelled) within
+  // milliseconds.
+  const std::atomic<bool>* cancel = nullptr;
+};
+
+// The number of objects of a condensed array of `length` dissimilarities
+// (n (n - 1) / 2 of them); InvalidArgument for a length no n gives.
+std::int32_t ObjectsOfCondensed(std::size_t length);
+
+// Clusters n objects from their condensed dissimilarities, in SciPy's
+// order: d(0,1), d(0,2), ..., d(0,n-1), d(1,2), ... (R's dist objects hold
+// the same order). InvalidArgument for a value that is not finite,
+// fewer than two objects, or a condensed length no n gives;
+// OutOfMemory when the run would not fit.
+Tree ClusterDissimilarities(std::span<const double> condensed, Method method, const RunOptions& options = {});
+Tree ClusterDissimilarities(std::span<const long double> condensed, Method method,
+                            const RunOptions& options = {});
+
+// Clusters `rows` observations of `columns` coordinates each (row-major)
+// by their Euclidean distances, computed in 80 bits: the squares summed in
+// column order, never the square of a rounded root.
+Tree ClusterObservations(std::span<const double> values, std::int64_t rows, std::int64_t columns, Method method,
+                         const RunOptions& options = {});
+Tree ClusterObservations(std::span<const long double> values, std::int64_t rows, std::int64_t columns,
+                         Method method, const RunOptions& options = {});
+
+}  // namespace cluster_analysis

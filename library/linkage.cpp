@@ -1,0 +1,164 @@
+#include "cluster_analysis/linkage.h"
+
+#include <cmath>
+#include <string>
+
+#include "cluster_analysis/error.h"
+#include "common/real_text.h"
+#include "engine/coordinates/coordinate_clustering.h"
+#include "engine/matrix/analysis_store.h"
+#include "engine/memory_budget.h"
+#include "engine/run_control.h"
+#include "engine/squared_distance.h"
+#include "library/translation.h"
+
+namespace cluster_analysis {
+
+namespace {
+
+using cluster::Real;
+
+// Refuses the first value that is not finite, naming it as SciPy's
+// condensed index and its pair (0-based objects).
+template <typename Number>
+void CheckFinite(std::span<const Number> values, std::int32_t n, const char* what) {
+  for (std::size_t k = 0; k < values.size(); ++k) {
+    if (std::isfinite(values[k])) continue;
+    std::string where = "value " + std::to_string(k);
+    if (n > 0) {
+      // Row i of the condensed order holds the pairs (i, i + 1..n - 1).
+      std::int64_t i = 0;
+      std::int64_t first = 0;
+      while (first + (n - 1 - i) <= static_cast<std::int64_t>(k)) {
+        first += n - 1 - i;
+        ++i;
+      }
+      where += " (objects " + std::to_string(i) + " and " + std::to_string(i + 1 + static_cast<std::int64_t>(k) - first) + ")";
+    }
+    throw InvalidArgument(std::string(what) + " " + where + " is " + cluster::ShortestText(values[k]) +
+                          ", not a finite number");
+  }
+}
+
+// The run control of the options.
+cluster::RunControl ControlOf(const RunOptions& options) { return cluster::RunControl(options.progress, options.cancel); }
+
+// Condensed values (SciPy's order) as the engine's lower triangle: pair
+// (i, j), i < j, 0-based, is element [j + 1, i + 1].
+template <typename Number>
+cluster::LowerTriangle TriangleOf(std::span<const Number> condensed, std::int32_t n) {
+  cluster::LowerTriangle triangle(n);
+  std::size_t k = 0;
+  for (std::int32_t i = 0; i < n; ++i) {
+    for (std::int32_t j = i + 1; j < n; ++j) triangle.At(j + 1, i + 1) = static_cast<Real>(condensed[k++]);
+  }
+  return triangle;
+}
+
+// A run of the matrix path over a filled triangle.
+Tree RunMatrix(cluster::LowerTriangle triangle, std::int32_t n, Method method, bool squares,
+               const RunOptions& options) {
+  cluster::AnalysisStore store(std::vector<std::string>(static_cast<std::size_t>(n)), std::move(triangle),
+                               cluster::WorkPages::kOrdinary);
+  store.AcceptEveryMethod();
+  store.DistType = cluster::library::CodeOf(method);
+  store.DistancesAreSquares = squares;
+  cluster::RunControl control = ControlOf(options);
+  store.SetRunControl(&control);
+  store.PrepareWholeRun();
+  store.Agglomerate();
+  store.SetRunControl(nullptr);
+  Tree tree = cluster::library::TreeOf(store.Merges());
+  store.FreeClusterTree();
+  return tree;
+}
+
+template <typename Number>
+Tree Dissimilarities(std::span<const Number> condensed, Method method, const RunOptions& options) {
+  return cluster::library::Translated([&] {
+    const std::int32_t n = ObjectsOfCondensed(condensed.size());
+    if (n < 2) throw InvalidArgument("clustering needs at least 2 objects, and the dissimilarities are of " + std::to_string(n));
+    CheckFinite(condensed, n, "dissimilarity");
+    cluster::CheckMatrixFits(n, cluster::library::CodeOf(method));
+    return RunMatrix(TriangleOf(condensed, n), n, method, options.squared, options);
+  });
+}
+
+template <typename Number>
+Tree Observations(std::span<const Number> values, std::int64_t rows, std::int64_t columns, Method method,
+                  const RunOptions& options) {
+  return cluster::library::Translated([&] {
+    if (rows < 0 || columns < 1) throw InvalidArgument("observations need at least one coordinate each");
+    if (rows > cluster::AnalysisStore::kLargestMaxObjects) {
+      throw InvalidArgument(std::to_string(rows) + " observations are more than the engine numbers (" +
+                            std::to_string(cluster::AnalysisStore::kLargestMaxObjects) + ")");
+    }
+    if (values.size() / static_cast<std::uint64_t>(columns) != static_cast<std::uint64_t>(rows) ||
+        values.size() % static_cast<std::uint64_t>(columns) != 0) {
+      throw InvalidArgument(std::to_string(values.size()) + " values are not " + std::to_string(rows) + " rows of " +
+                            std::to_string(columns));
+    }
+    const auto n = static_cast<std::int32_t>(rows);
+    if (n < 2) throw InvalidArgument("clustering needs at least 2 observations, not " + std::to_string(n));
+    CheckFinite(values, 0, "coordinate");
+    const std::uint8_t code = cluster::library::CodeOf(method);
+    Path path = options.path;
+    if (path == Path::coordinates && !WorksFromCoordinates(method)) {
+      throw InvalidArgument("the " + std::string(NameOf(method)) + " method cannot work from the coordinates; " +
+                            std::string(cluster::CoordinateMethodNamesText()) + " can");
+    }
+    if (path == Path::automatic) {
+      path = WorksFromCoordinates(method) && !cluster::MatrixFits(n, code) ? Path::coordinates : Path::matrix;
+    }
+    const auto d = static_cast<std::int32_t>(columns);
+    std::vector<Real> coordinates(values.begin(), values.end());
+    if (path == Path::coordinates) {
+      cluster::CheckCoordinatesFit(n, d);
+      cluster::RunControl control = ControlOf(options);
+      return cluster::library::TreeOf(cluster::ClusterCoordinates(coordinates.data(), n, d, code, &control));
+    }
+    cluster::CheckMatrixFits(n, code,
+                             WorksFromCoordinates(method)
+                                 ? ""
+                                 : "; only " + std::string(cluster::CoordinateMethodNamesText()) +
+                                       " can work from the coordinates in less");
+    // The squared distances, summed exactly as the coordinate path sums
+    // them; the methods on squares take them as they are.
+    cluster::LowerTriangle squares = cluster::SquaredDistanceTriangle(coordinates.data(), n, d);
+    std::vector<Real>().swap(coordinates);
+    ControlOf(options).ThrowIfCancelled();
+    return RunMatrix(std::move(squares), n, method, true, options);
+  });
+}
+
+}  // namespace
+
+std::int32_t ObjectsOfCondensed(std::size_t length) {
+  // n (n - 1) / 2 = length: n = (1 + sqrt(1 + 8 length)) / 2, checked exactly.
+  const auto estimate = static_cast<std::int64_t>((1 + std::sqrt(1 + 8.0 * static_cast<double>(length))) / 2);
+  for (std::int64_t n = std::max<std::int64_t>(estimate - 2, 0); n <= estimate + 2; ++n) {
+    if (n * (n - 1) / 2 == static_cast<std::int64_t>(length)) {
+      if (n > cluster::AnalysisStore::kLargestMaxObjects) break;
+      return length == 0 ? 1 : static_cast<std::int32_t>(n);
+    }
+  }
+  throw InvalidArgument("a condensed array of " + std::to_string(length) +
+                        " dissimilarities is of no number of objects n (it holds n (n - 1) / 2)");
+}
+
+Tree ClusterDissimilarities(std::span<const double> condensed, Method method, const RunOptions& options) {
+  return Dissimilarities(condensed, method, options);
+}
+Tree ClusterDissimilarities(std::span<const long double> condensed, Method method, const RunOptions& options) {
+  return Dissimilarities(condensed, method, options);
+}
+Tree ClusterObservations(std::span<const double> values, std::int64_t rows, std::int64_t columns, Method method,
+                         const RunOptions& options) {
+  return Observations(values, rows, columns, method, options);
+}
+Tree ClusterObservations(std::span<const long double> values, std::int64_t rows, std::int64_t columns,
+                         Method method, const RunOptions& options) {
+  return Observations(values, rows, columns, method, options);
+}
+
+}  // namespace cluster_analysis
