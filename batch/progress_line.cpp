@@ -22,9 +22,11 @@ std::string ClockText(double seconds) {
 
 }  // namespace
 
-ProgressLine::ProgressLine(bool show, Clock::duration quietStart, Clock::duration interval)
-    : show_(show), quietStart_(quietStart), interval_(interval) {
-  if (show_) thread_ = std::thread([this] { Run(); });
+ProgressLine::ProgressLine(bool show, Clock::duration quietStart, Clock::duration interval, Now now,
+                           Drawing drawing)
+    : show_(show), quietStart_(quietStart), interval_(interval), now_(std::move(now)), start_(now_()),
+      phaseStart_(start_) {
+  if (show_ && drawing == Drawing::kOwnThread) thread_ = std::thread([this] { Run(); });
 }
 
 ProgressLine::~ProgressLine() { End(); }
@@ -36,7 +38,7 @@ void ProgressLine::Begin(const std::string& phase, std::int64_t total, Measure m
   phase_ = phase;
   total_ = total;
   measure_ = measure;
-  phaseStart_ = Clock::now();
+  phaseStart_ = now_();
   done_.store(0, std::memory_order_relaxed);
 }
 
@@ -48,6 +50,8 @@ void ProgressLine::End() {
   }
   wake_.notify_all();
   if (thread_.joinable()) thread_.join();
+  const std::lock_guard<std::mutex> lock(mutex_);
+  ClearLine();
 }
 
 void ProgressLine::Note(const std::string& message) {
@@ -91,22 +95,32 @@ void ProgressLine::Run() {
   std::unique_lock<std::mutex> lock(mutex_);
   if (wake_.wait_for(lock, quietStart_, [this] { return stop_; })) return;
   while (!stop_) {
-    const auto now = Clock::now();
-    const double elapsed = std::chrono::duration<double>(now - start_).count();
-    const double inPhase = std::chrono::duration<double>(now - phaseStart_).count();
-    const std::int64_t done = done_.load(std::memory_order_relaxed);
-    const double share = ShareOf(done, total_, measure_);
-    // The time left, once enough of the phase is done to tell.
-    const double left = share > 0.01 ? inPhase * (1 - share) / share : -1;
-    std::string line = Line(phase_, share, elapsed, left);
-    const std::size_t length = line.size();
-    if (length < shownLength_) line.append(shownLength_ - length, ' ');
-    shownLength_ = length;
-    std::fprintf(stderr, "\r%s", line.c_str());
-    std::fflush(stderr);
+    DrawLocked();
     wake_.wait_for(lock, interval_, [this] { return stop_; });
   }
-  ClearLine();
+}
+
+void ProgressLine::Draw() {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  if (show_ && !stop_) DrawLocked();
+}
+
+// The mutex is held.
+void ProgressLine::DrawLocked() {
+  const auto now = now_();
+  if (now - start_ < quietStart_) return;
+  const double elapsed = std::chrono::duration<double>(now - start_).count();
+  const double inPhase = std::chrono::duration<double>(now - phaseStart_).count();
+  const std::int64_t done = done_.load(std::memory_order_relaxed);
+  const double share = ShareOf(done, total_, measure_);
+  // The time left, once enough of the phase is done to tell.
+  const double left = share > 0.01 ? inPhase * (1 - share) / share : -1;
+  std::string line = Line(phase_, share, elapsed, left);
+  const std::size_t length = line.size();
+  if (length < shownLength_) line.append(shownLength_ - length, ' ');
+  shownLength_ = length;
+  std::fprintf(stderr, "\r%s", line.c_str());
+  std::fflush(stderr);
 }
 
 }  // namespace cluster

@@ -7,12 +7,15 @@
 // (--progress), never when silenced (--quiet), so that scripts see the same
 // output as ever. The work reports how far it is through an atomic counter,
 // read by the report's own thread; the line is cleared when the report ends.
+// The clock is the steady clock unless one is given (a test's), and the
+// thread may be left out: whoever then calls Draw() draws the line.
 #pragma once
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -22,11 +25,15 @@ namespace cluster {
 class ProgressLine {
  public:
   using Clock = std::chrono::steady_clock;
+  using Now = std::function<Clock::time_point()>;
+  enum class Drawing { kOwnThread, kByTheCaller };
 
   // Shown when `show` is true, from `quietStart` after the start, every
-  // `interval`; the phases and counters work either way.
+  // `interval` (by its own thread, or whenever the caller calls Draw());
+  // the phases and counters work either way. `now` tells the time.
   explicit ProgressLine(bool show, Clock::duration quietStart = std::chrono::seconds(1),
-                          Clock::duration interval = std::chrono::milliseconds(250));
+                        Clock::duration interval = std::chrono::milliseconds(250), Now now = Clock::now,
+                        Drawing drawing = Drawing::kOwnThread);
   ~ProgressLine();
   ProgressLine(const ProgressLine&) = delete;
   ProgressLine& operator=(const ProgressLine&) = delete;
@@ -52,6 +59,8 @@ class ProgressLine {
   void Note(const std::string& message);
   // Clears the line and stops reporting (also done on destruction).
   void End();
+  // Draws the line as it stands now, once the quiet start has passed.
+  void Draw();
 
   // The line for a phase, a share done (0..1, or below 0 when unknown) and
   // the seconds elapsed and left (left below 0 when unknown).
@@ -59,19 +68,21 @@ class ProgressLine {
 
  private:
   void Run();
+  void DrawLocked();
   void ClearLine();
 
   const bool show_;
   const Clock::duration quietStart_;
   const Clock::duration interval_;
-  const Clock::time_point start_ = Clock::now();
+  const Now now_;
+  const Clock::time_point start_;
   std::mutex mutex_;
   std::condition_variable wake_;
   bool stop_ = false;
   std::string phase_;
   std::int64_t total_ = 0;
   Measure measure_ = Measure::kUnits;
-  Clock::time_point phaseStart_ = Clock::now();
+  Clock::time_point phaseStart_;
   std::atomic<std::int64_t> done_{0};
   std::size_t shownLength_ = 0;
   std::thread thread_;

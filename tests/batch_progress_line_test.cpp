@@ -6,7 +6,6 @@
 #include <chrono>
 #include <cstdio>
 #include <string>
-#include <thread>
 
 #include "batch/progress_line.h"
 #include "tests/scratch_dir.h"
@@ -62,55 +61,68 @@ TEST(ProgressLineTest, SharesWeighWhatTheUnitsCost) {
   EXPECT_EQ(ProgressLine::ShareOf(120, 100, ProgressLine::Measure::kTriangleRows), 1);
 }
 
+// A clock the test moves, and a line that it draws itself.
+class DrawnLine {
+ public:
+  explicit DrawnLine(bool show, ProgressLine::Clock::duration quietStart = 1s)
+      : line_(show, quietStart, 250ms, [this] { return now_; }, ProgressLine::Drawing::kByTheCaller) {}
+  ProgressLine& operator*() { return line_; }
+  ProgressLine* operator->() { return &line_; }
+  void After(ProgressLine::Clock::duration elapsed) { now_ = ProgressLine::Clock::time_point() + elapsed; }
+
+ private:
+  ProgressLine::Clock::time_point now_{};
+  ProgressLine line_;
+};
+
 TEST(ProgressLineTest, ShownInPlaceAndClearedAtTheEnd) {
   testing::ScratchDir dir;
   CapturedStandardError captured(dir.Path("stderr"));
   {
-    ProgressLine report(true, 0ms, 5ms);
-    report.Begin("merging", 200);
-    report.Done() = 100;
-    std::this_thread::sleep_for(60ms);
+    DrawnLine line(true);
+    line->Begin("merging", 200);
+    line->Done() = 100;
+    line.After(75s);  // 100 of 200 in 75 s: as long again to go
+    line->Draw();
+    line->Done() = 150;
+    line.After(90s);
+    line->Draw();
   }
   const std::string text = captured.Text();
-  ASSERT_FALSE(text.empty());
-  EXPECT_EQ(text.front(), '\r');
-  EXPECT_NE(text.find("\rmerging  50%  0:00 elapsed"), std::string::npos) << text;
+  EXPECT_EQ(text.substr(0, text.find('\r', 1)), "\rmerging  50%  1:15 elapsed, about 1:15 left");
+  EXPECT_NE(text.find("\rmerging  75%  1:30 elapsed, about 0:30 left"), std::string::npos) << text;
   EXPECT_EQ(text.find('\n'), std::string::npos) << "one line, rewritten in place";
   // The last thing written blanks the line and returns to its start.
-  EXPECT_EQ(text.back(), '\r');
-  EXPECT_EQ(text.substr(text.rfind('\r', text.size() - 2) + 1, 5), "     ");
+  EXPECT_EQ(text.substr(text.rfind('\r', text.size() - 2)), "\r" + std::string(43, ' ') + "\r");
 }
 
 TEST(ProgressLineTest, ANoteClearsTheLineAndStandsOnItsOwn) {
   testing::ScratchDir dir;
   CapturedStandardError captured(dir.Path("stderr"));
   {
-    ProgressLine report(true, 0ms, 5ms);
-    report.Begin("loading", 0);
-    std::this_thread::sleep_for(40ms);
-    report.Note("a warning");
-    std::this_thread::sleep_for(40ms);
+    DrawnLine line(true);
+    line->Begin("loading", 0);
+    line.After(2s);
+    line->Draw();
+    line->Note("a warning");
+    line->Draw();
   }
-  const std::string text = captured.Text();
-  const std::size_t note = text.find("a warning\n");
-  ASSERT_NE(note, std::string::npos) << text;
-  // The line shown before the note was blanked right before it ...
-  ASSERT_GE(note, 2u);
-  EXPECT_EQ(text[note - 1], '\r');
-  EXPECT_EQ(text[note - 2], ' ');
-  // ... and the report goes on after it.
-  EXPECT_NE(text.find("\rloading", note), std::string::npos) << text;
+  EXPECT_EQ(captured.Text(), "\rloading  0:02 elapsed\r" + std::string(21, ' ') + "\ra warning\n\rloading  0:02 elapsed\r" +
+                                 std::string(21, ' ') + "\r");
 }
 
 TEST(ProgressLineTest, NothingWhenNotShownOrWhenTheRunIsShort) {
   testing::ScratchDir dir;
   CapturedStandardError captured(dir.Path("stderr"));
   {
-    ProgressLine hidden(false, 0ms, 5ms);
-    hidden.Begin("merging", 10);
-    ProgressLine shortRun(true, 10s, 5ms);
-    shortRun.Begin("loading", 0);
-    std::this_thread::sleep_for(30ms);
+    DrawnLine hidden(false);
+    hidden->Begin("merging", 10);
+    hidden.After(5s);
+    hidden->Draw();
+    DrawnLine shortRun(true, 10s);
+    shortRun->Begin("loading", 0);
+    shortRun.After(9s);
+    shortRun->Draw();
   }
   EXPECT_EQ(captured.Text(), "");
 }
