@@ -24,6 +24,7 @@
 
 #include <cstdint>
 
+#include "common/errors.h"
 #include "common/float_checks.h"
 
 namespace cluster {
@@ -88,5 +89,18 @@ inline Real WeightedCombine(Real dan, Real dbn) { return (dan + dbn) / 2; }
 // (d(a, n) / 2 + d(b, n) / 2) - abQuarter, where abQuarter is d(a, b) / 4
 // (the same for every n of one merge).
 inline Real MedianCombine(Real dan, Real dbn, Real abQuarter) { return (dan / 2 + dbn / 2) - abQuarter; }
+
+// Every stored value is finite (the set-up rejects the rest and every
+// merge is checked), so an update's first failure is always an overflow: a
+// product or sum of finite numbers can neither be invalid nor divide by
+// zero. Later operations on the infinity may add the invalid flag, which
+// must not decide the message. Raises the flags of an update as that.
+inline void RaiseUpdateError() {
+  try {
+    RaiseFloatErrors();
+  } catch (const EMathError&) {
+    throw EOverflow();
+  }
+}
 
 }  // namespace cluster

@@ -75,10 +75,17 @@ class DrawnLine {
   ProgressLine line_;
 };
 
-TEST(ProgressLineTest, ShownInPlaceAndClearedAtTheEnd) {
+// What standard error receives while `steps` run.
+template <typename Steps>
+std::string WrittenBy(Steps steps) {
   testing::ScratchDir dir;
   CapturedStandardError captured(dir.Path("stderr"));
-  {
+  steps();
+  return captured.Text();
+}
+
+TEST(ProgressLineTest, ShownInPlaceAndClearedAtTheEnd) {
+  const std::string text = WrittenBy([] {
     DrawnLine line(true);
     line->Begin("merging", 200);
     line->Done() = 100;
@@ -87,8 +94,7 @@ TEST(ProgressLineTest, ShownInPlaceAndClearedAtTheEnd) {
     line->Done() = 150;
     line.After(90s);
     line->Draw();
-  }
-  const std::string text = captured.Text();
+  });
   EXPECT_EQ(text.substr(0, text.find('\r', 1)), "\rmerging  50%  1:15 elapsed, about 1:15 left");
   EXPECT_NE(text.find("\rmerging  75%  1:30 elapsed, about 0:30 left"), std::string::npos) << text;
   EXPECT_EQ(text.find('\n'), std::string::npos) << "one line, rewritten in place";
@@ -97,34 +103,30 @@ TEST(ProgressLineTest, ShownInPlaceAndClearedAtTheEnd) {
 }
 
 TEST(ProgressLineTest, ANoteClearsTheLineAndStandsOnItsOwn) {
-  testing::ScratchDir dir;
-  CapturedStandardError captured(dir.Path("stderr"));
-  {
+  const std::string text = WrittenBy([] {
     DrawnLine line(true);
     line->Begin("loading", 0);
     line.After(2s);
     line->Draw();
     line->Note("a warning");
     line->Draw();
-  }
-  EXPECT_EQ(captured.Text(), "\rloading  0:02 elapsed\r" + std::string(21, ' ') + "\ra warning\n\rloading  0:02 elapsed\r" +
+  });
+  EXPECT_EQ(text, "\rloading  0:02 elapsed\r" + std::string(21, ' ') + "\ra warning\n\rloading  0:02 elapsed\r" +
                                  std::string(21, ' ') + "\r");
 }
 
 TEST(ProgressLineTest, NothingWhenNotShownOrWhenTheRunIsShort) {
-  testing::ScratchDir dir;
-  CapturedStandardError captured(dir.Path("stderr"));
-  {
-    DrawnLine hidden(false);
-    hidden->Begin("merging", 10);
-    hidden.After(5s);
-    hidden->Draw();
-    DrawnLine shortRun(true, 10s);
-    shortRun->Begin("loading", 0);
-    shortRun.After(9s);
-    shortRun->Draw();
-  }
-  EXPECT_EQ(captured.Text(), "");
+  EXPECT_EQ(WrittenBy([] {
+              DrawnLine hidden(false);
+              hidden->Begin("merging", 10);
+              hidden.After(5s);
+              hidden->Draw();
+              DrawnLine shortRun(true, 10s);
+              shortRun->Begin("loading", 0);
+              shortRun.After(9s);
+              shortRun->Draw();
+            }),
+            "");
 }
 
 }  // namespace

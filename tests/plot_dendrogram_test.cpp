@@ -23,7 +23,6 @@ namespace {
 using testing::HandMadeTree;
 using testing::InstallRecordingPrinter;
 using testing::PrinterCall;
-using testing::RecordingPrinterDevice;
 using testing::RecordingSettings;
 using testing::Utf8MessageOf;
 using Kind = PrinterCall::Kind;
@@ -69,7 +68,7 @@ class DendrogramTest : public ::testing::Test {
     return drawn;
   }
 
-  RecordingPrinterDevice* device_ = nullptr;
+  testing::RecordingPrinterDevice* device_ = nullptr;
 };
 
 // Two objects, R = 6.5: HeightScale 3.25, PlotX(0) = 400, PlotX(6.5) = 800;
@@ -316,7 +315,7 @@ class PlotArithmeticTest : public ::testing::Test {
     plot_.MarginWidth = marginWidth;
   }
 
-  TPrinter printer_{std::make_unique<RecordingPrinterDevice>()};
+  TPrinter printer_{std::make_unique<testing::RecordingPrinterDevice>()};
   DendrogramPlot plot_{printer_, nullptr};
 };
 

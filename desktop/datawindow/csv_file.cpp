@@ -8,10 +8,10 @@
 namespace cluster {
 
 void SaveCsvFile(const DataGrids& grids, const std::string& path) {
-  const std::int32_t n = ObjectCountOf(grids);
-  const std::int32_t m = grids.Matrix.RowCount() - 1;
   TextFile file;
   OpenToWrite(file, path);
+  const std::int32_t n = ObjectCountOf(grids);
+  const std::int32_t m = grids.Matrix.RowCount() - 1;
   for (std::int32_t i = 1; i <= n; ++i) {
     file.WriteCharItem(',');
     file.WriteTextItem(CsvField(grids.Labels.Cell(1, i)));

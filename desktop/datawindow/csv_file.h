@@ -12,14 +12,14 @@
 
 namespace cluster {
 
-// Writes the grids to exactly `path` (the caller applies EnsureCsvExtension).
-void SaveCsvFile(const DataGrids& grids, const std::string& path);
-
 // Reads `path` into both grids. More labels than `maxObjects` are refused
 // (ETooManyObjects) before the grids change. A row short of fields raises
 // EListIndexError; the labels, headings and rows read before stay, and the
 // mask is then not written.
 void LoadCsvFile(DataGrids& grids, const std::string& path,
                  std::int32_t maxObjects = AnalysisStore::kDesktopMaxObjects);
+
+// Writes the grids to exactly `path` (the caller applies EnsureCsvExtension).
+void SaveCsvFile(const DataGrids& grids, const std::string& path);
 
 }  // namespace cluster

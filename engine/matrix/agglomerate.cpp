@@ -117,6 +117,15 @@ void RunPass(HelperThread* helper, std::size_t count, Pass& pass) {
   }
 }
 
+// The update rule with its values in the merged clusters' order, d(a, n)
+// first, whichever of the two merged rows is the lower.
+template <bool kLowIsA, typename Rule>
+auto Oriented(Rule& rule) {
+  return [&rule](Real atLow, Real atHigh, std::int32_t row) {
+    return kLowIsA ? rule(atLow, atHigh, row) : rule(atHigh, atLow, row);
+  };
+}
+
 // After a pass: the new row's candidate is the better of the two parts'
 // least pairs, and the candidate tree learns of every row either part
 // lowered.
@@ -131,19 +140,6 @@ void SettleCandidates(CandidateTree& candidates, const std::vector<std::int32_t>
   }
   for (const std::vector<std::int32_t>& rowsLowered : lowered) {
     for (const std::int32_t row : rowsLowered) candidates.Refresh(row);
-  }
-}
-
-// Every stored value is finite (the set-up rejects the rest and every merge
-// is checked), so an update's first failure is always an overflow: a
-// product or sum of finite numbers can neither be invalid nor divide by
-// zero. Later operations on the infinity may add the invalid flag, which
-// must not decide the message.
-void RaiseUpdateError() {
-  try {
-    RaiseFloatErrors();
-  } catch (const EMathError&) {
-    throw EOverflow();
   }
 }
 
@@ -467,9 +463,7 @@ void Agglomeration::UpdateRuns(std::int32_t lowRow, std::int32_t highRow, std::i
   const std::size_t count = activeRows_.size();
   // line(r)[c] is the pair value of rows c < r.
   const auto line = [work](std::int32_t row) { return work + TriangleRowOffset(row) - 1; };
-  const auto combine = [&rule](Real atLow, Real atHigh, std::int32_t row) {
-    return kLowIsA ? rule(atLow, atHigh, row) : rule(atHigh, atLow, row);
-  };
+  const auto combine = Oriented<kLowIsA>(rule);
   Cell* const lowLine = line(lowRow);
   Cell* const highLine = line(highRow);
   const std::size_t lowAt = static_cast<std::size_t>(
@@ -544,13 +538,11 @@ void Agglomeration::UpdateSquare(std::int32_t lowRow, std::int32_t highRow, std:
                                  Rule rule) {
   using Cell = typename Cells::Cell;
   Cell* const work = WorkCells<Cells>();
+  const std::ptrdiff_t stride = workStride_;
+  const auto combine = Oriented<kLowIsA>(rule);
   const std::int32_t* const idOf = idOf_.data();
   const std::int32_t* const rows = activeRows_.data();
   const std::size_t count = activeRows_.size();
-  const std::ptrdiff_t stride = workStride_;
-  const auto combine = [&rule](Real atLow, Real atHigh, std::int32_t row) {
-    return kLowIsA ? rule(atLow, atHigh, row) : rule(atHigh, atLow, row);
-  };
   Cell* const lowLine = work + WorkRowBase<Cells>(lowRow);
   const Cell* const highLine = work + WorkRowBase<Cells>(highRow);
   // lowColumn[(row - 1) * stride] is cell (row, lowRow), lowLine[row]'s mirror.
@@ -621,33 +613,6 @@ void Agglomeration::UpdateSquare(std::int32_t lowRow, std::int32_t highRow, std:
   };
   RunPass(HelperFor(count), count, pass);
   SettleCandidates(candidates_, lowered_, least, lowRow, newId);
-}
-
-// The public update rules read the pair list and the cluster table; they
-// compute exactly what a merge's pass computes, with the same rules.
-Real Agglomeration::CentroidUpdate(std::int32_t n, std::int32_t a, std::int32_t b) const {
-  const CentroidWeights weights = CentroidWeightsFor(SeekC(a).Members, SeekC(b).Members);
-  const Real dan = SeekD(a, n);
-  const Real dbn = SeekD(b, n);
-  const Real dab = SeekD(a, b);
-  ClearFloatFlags();
-  const Real value = CentroidCombine(dan, dbn, weights.w1, weights.w2, dab * weights.w3);
-  RaiseUpdateError();
-  return value;
-}
-
-Real Agglomeration::WardUpdate(std::int32_t n, std::int32_t a, std::int32_t b) const {
-  const auto count = [this](std::int32_t id) { return static_cast<Real>(SeekC(id).Members); };
-  const Real nn = count(n);
-  const Real na = count(a);
-  const Real nb = count(b);
-  const Real dna = SeekD(n, a);
-  const Real dnb = SeekD(n, b);
-  const Real dab = SeekD(a, b);
-  ClearFloatFlags();
-  const Real value = WardCombine(dna, dnb, dab, nn, na, nb);
-  RaiseUpdateError();
-  return value;
 }
 
 }  // namespace cluster

@@ -40,27 +40,22 @@ class Agglomeration {
   Agglomeration(const Agglomeration&) = delete;
   Agglomeration& operator=(const Agglomeration&) = delete;
 
-  // What the store's functions of the same names do.
+  // The work behind the store's functions of the same names; the store
+  // reads the state's counts and sets its controls itself.
+  TClusterNode& SeekC(std::int32_t id) const;
+  Real SeekD(std::int32_t x, std::int32_t y) const;
+  const TClusterSlot& ClusterTable(std::int32_t slot) const;
+  TPairEntry PairList(std::int64_t entry) const;
   void PrepareClusters();
   void PrepareWholeRun();
   bool AgglomerateSteps(std::int32_t merges);
   MergeList Merges() const;
-  Real CentroidUpdate(std::int32_t n, std::int32_t a, std::int32_t b) const;
-  Real WardUpdate(std::int32_t n, std::int32_t a, std::int32_t b) const;
   void FreeClusterTree();
   void FreeNode(TClusterNode* node);
-  TClusterNode& SeekC(std::int32_t id) const;
-  Real SeekD(std::int32_t x, std::int32_t y) const;
-  std::int32_t ClusterCount() const { return static_cast<std::int32_t>(table_.size()); }
-  const TClusterSlot& ClusterTable(std::int32_t slot) const;
-  std::int64_t PairCount() const { return pairCount_; }
-  TPairEntry PairList(std::int64_t entry) const;
-  std::int32_t NextClusterId() const { return nextClusterId_; }
-  std::int64_t LiveNodeCount() const { return liveNodes_; }
-  void SetHelperTakesEveryPass(bool always);
-  void SetRunControl(RunControl* control) { control_ = control; }
 
  private:
+  friend class AnalysisStore;
+  std::int32_t ClusterCount() const { return static_cast<std::int32_t>(table_.size()); }
 
   // Working matrix value of rows r != s.
   Real Work(std::int32_t r, std::int32_t s) const;

@@ -246,11 +246,6 @@ HelperThread* Agglomeration::HelperFor(std::size_t items) {
   return helper_.get();
 }
 
-void Agglomeration::SetHelperTakesEveryPass(bool always) {
-  helperTakesEveryPass_ = always;
-  if (helper_ != nullptr) helper_->SetWaitForHelper(always);
-}
-
 // A run that leaves split cells refills whole values (agglomerate.cpp).
 template bool Agglomeration::FillWork<WideCells>(std::int32_t n);
 

@@ -5,6 +5,7 @@
 
 #include "common/errors.h"
 #include "engine/matrix/agglomeration.h"
+#include "engine/update_rules.h"
 
 namespace cluster {
 
@@ -109,23 +110,47 @@ bool AnalysisStore::AgglomerateSteps(std::int32_t merges) {
   return Cancellable(*run_, [&] { return run_->AgglomerateSteps(merges); });
 }
 MergeList AnalysisStore::Merges() const { return run_->Merges(); }
-void AnalysisStore::SetRunControl(RunControl* control) { run_->SetRunControl(control); }
-Real AnalysisStore::CentroidUpdate(std::int32_t n, std::int32_t a, std::int32_t b) const {
-  return run_->CentroidUpdate(n, a, b);
-}
-Real AnalysisStore::WardUpdate(std::int32_t n, std::int32_t a, std::int32_t b) const {
-  return run_->WardUpdate(n, a, b);
-}
+void AnalysisStore::SetRunControl(RunControl* control) { run_->control_ = control; }
 void AnalysisStore::FreeClusterTree() { run_->FreeClusterTree(); }
 void AnalysisStore::FreeNode(TClusterNode* node) { run_->FreeNode(node); }
 TClusterNode& AnalysisStore::SeekC(std::int32_t id) const { return run_->SeekC(id); }
 Real AnalysisStore::SeekD(std::int32_t x, std::int32_t y) const { return run_->SeekD(x, y); }
 std::int32_t AnalysisStore::ClusterCount() const { return run_->ClusterCount(); }
 const TClusterSlot& AnalysisStore::ClusterTable(std::int32_t slot) const { return run_->ClusterTable(slot); }
-std::int64_t AnalysisStore::PairCount() const { return run_->PairCount(); }
+std::int64_t AnalysisStore::PairCount() const { return run_->pairCount_; }
 TPairEntry AnalysisStore::PairList(std::int64_t entry) const { return run_->PairList(entry); }
-std::int32_t AnalysisStore::NextClusterId() const { return run_->NextClusterId(); }
-std::int64_t AnalysisStore::LiveNodeCount() const { return run_->LiveNodeCount(); }
-void AnalysisStore::SetHelperTakesEveryPass(bool always) { run_->SetHelperTakesEveryPass(always); }
+std::int32_t AnalysisStore::NextClusterId() const { return run_->nextClusterId_; }
+std::int64_t AnalysisStore::LiveNodeCount() const { return run_->liveNodes_; }
+void AnalysisStore::SetHelperTakesEveryPass(bool always) {
+  run_->helperTakesEveryPass_ = always;
+  if (run_->helper_ != nullptr) run_->helper_->SetWaitForHelper(always);
+}
+
+// The public update rules read the pair list and the cluster table; they
+// compute exactly what a merge's pass computes, with the same rules.
+Real AnalysisStore::CentroidUpdate(std::int32_t n, std::int32_t a, std::int32_t b) const {
+  const CentroidWeights weights = CentroidWeightsFor(SeekC(a).Members, SeekC(b).Members);
+  const Real dan = SeekD(a, n);
+  const Real dbn = SeekD(b, n);
+  const Real dab = SeekD(a, b);
+  ClearFloatFlags();
+  const Real value = CentroidCombine(dan, dbn, weights.w1, weights.w2, dab * weights.w3);
+  RaiseUpdateError();
+  return value;
+}
+
+Real AnalysisStore::WardUpdate(std::int32_t n, std::int32_t a, std::int32_t b) const {
+  const auto count = [this](std::int32_t id) { return static_cast<Real>(SeekC(id).Members); };
+  const Real nn = count(n);
+  const Real na = count(a);
+  const Real nb = count(b);
+  const Real dna = SeekD(n, a);
+  const Real dnb = SeekD(n, b);
+  const Real dab = SeekD(a, b);
+  ClearFloatFlags();
+  const Real value = WardCombine(dna, dnb, dab, nn, na, nb);
+  RaiseUpdateError();
+  return value;
+}
 
 }  // namespace cluster
