@@ -21,8 +21,9 @@ using cluster::Real;
 // Refuses the first value that is not finite, naming it as SciPy's
 // condensed index and its pair (0-based objects).
 template <typename Number>
-void CheckFinite(std::span<const Number> values, std::int32_t n, const char* what) {
+void CheckFinite(std::span<const Number> values, std::int32_t n, const char* what, const cluster::RunControl& control) {
   for (std::size_t k = 0; k < values.size(); ++k) {
+    if (k % (1 << 20) == 0) control.ThrowIfCancelled();
     if (std::isfinite(values[k])) continue;
     std::string where = "value " + std::to_string(k);
     if (n > 0) {
@@ -46,10 +47,11 @@ cluster::RunControl ControlOf(const RunOptions& options) { return cluster::RunCo
 // Condensed values (SciPy's order) as the engine's lower triangle: pair
 // (i, j), i < j, 0-based, is element [j + 1, i + 1].
 template <typename Number>
-cluster::LowerTriangle TriangleOf(std::span<const Number> condensed, std::int32_t n) {
+cluster::LowerTriangle TriangleOf(std::span<const Number> condensed, std::int32_t n, const cluster::RunControl& control) {
   cluster::LowerTriangle triangle(n);
   std::size_t k = 0;
   for (std::int32_t i = 0; i < n; ++i) {
+    control.ThrowIfCancelled();
     for (std::int32_t j = i + 1; j < n; ++j) triangle.At(j + 1, i + 1) = static_cast<Real>(condensed[k++]);
   }
   return triangle;
@@ -78,9 +80,10 @@ Tree Dissimilarities(std::span<const Number> condensed, Method method, const Run
   return cluster::library::Translated([&] {
     const std::int32_t n = ObjectsOfCondensed(condensed.size());
     if (n < 2) throw InvalidArgument("clustering needs at least 2 objects, and the dissimilarities are of " + std::to_string(n));
-    CheckFinite(condensed, n, "dissimilarity");
+    const cluster::RunControl control = ControlOf(options);
+    CheckFinite(condensed, n, "dissimilarity", control);
     cluster::CheckMatrixFits(n, cluster::library::CodeOf(method));
-    return RunMatrix(TriangleOf(condensed, n), n, method, options.squared, options);
+    return RunMatrix(TriangleOf(condensed, n, control), n, method, options.squared, options);
   });
 }
 
@@ -100,7 +103,7 @@ Tree Observations(std::span<const Number> values, std::int64_t rows, std::int64_
     }
     const auto n = static_cast<std::int32_t>(rows);
     if (n < 2) throw InvalidArgument("clustering needs at least 2 observations, not " + std::to_string(n));
-    CheckFinite(values, 0, "coordinate");
+    CheckFinite(values, 0, "coordinate", ControlOf(options));
     const std::uint8_t code = cluster::library::CodeOf(method);
     Path path = options.path;
     if (path == Path::coordinates && !WorksFromCoordinates(method)) {

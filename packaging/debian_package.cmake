@@ -18,7 +18,8 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME cluster-analysis)
 set(CPACK_PACKAGE_VENDOR "The Cluster Analysis developers")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "hierarchical cluster analysis with a printed dendrogram")
+# The summary heads every package's description (CPack prepends it).
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "exact hierarchical cluster analysis, with a printed dendrogram")
 set(CPACK_PACKAGE_DESCRIPTION
     "Cluster Analysis groups up to 1000 objects, given a label each and the\n"
     "dissimilarity of every pair, by Ward's method or the centroid method. It\n"
@@ -49,5 +50,27 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic, fonts-ipafont-mincho, fo
 # A PDF printer takes the listing that goes straight to the default printer.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "printer-driver-cups-pdf")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+
+# One package per component: cluster-analysis (the programs, the library and
+# everything else), and beside it the bindings, which need their language.
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL Unspecified)
+set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_NAME cluster-analysis)
+if(TARGET python_engine)
+  list(APPEND CPACK_COMPONENTS_ALL python)
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-cluster-analysis)
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
+  set(CPACK_DEBIAN_PYTHON_DESCRIPTION
+      "This is the Python module, a drop-in beside scipy.cluster.hierarchy.\n"
+      "The module cluster_analysis clusters dissimilarities or observations with\n"
+      "the engine of Cluster Analysis, in 80-bit arithmetic with a documented tie\n"
+      "rule, and returns SciPy's linkage matrix.")
+  string(JOIN "" CPACK_DEBIAN_PYTHON_DESCRIPTION ${CPACK_DEBIAN_PYTHON_DESCRIPTION})
+  # The extension links the library of the main package, which
+  # dpkg-shlibdeps cannot see from here: its dependencies are named.
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_SHLIBDEPS OFF)
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS
+      "cluster-analysis (= ${PROJECT_VERSION}), python3 (>= 3.11), python3 (<< 3.12), python3-numpy, libc6 (>= 2.34), libstdc++6 (>= 12), libgcc-s1 (>= 3.0)")
+endif()
 
 include(CPack)

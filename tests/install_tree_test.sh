@@ -156,6 +156,13 @@ else
   fail "find_package(ClusterAnalysis)"
 fi
 
+# --- the Python module ----------------------------------------------------------
+if [ -d "$prefix/lib/python3/dist-packages/cluster_analysis" ]; then
+  printed=$(cd / && PYTHONPATH=$prefix/lib/python3/dist-packages /usr/bin/python3 -c \
+    'import cluster_analysis as c; print(c.__version__, c.linkage([2.5, 4, 1.25], "average")[:, 2].tolist())' 2>&1)
+  [ "$printed" = "$version [1.25, 3.25]" ] || fail "the installed Python module printed: $printed"
+fi
+
 # --- the guides, the licence and the examples --------------------------------
 for doc in README.md README.ja.md LICENSE docs/screenshot.png; do
   need_file "share/doc/cluster-analysis/$doc"

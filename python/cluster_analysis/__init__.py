@@ -1,0 +1,311 @@
+"""Exact hierarchical clustering: the Cluster Analysis engine in Python.
+
+A drop-in beside :mod:`scipy.cluster.hierarchy`: :func:`linkage` returns
+SciPy's linkage matrix, which SciPy's ``dendrogram``, ``fcluster``,
+``cophenet`` and ``to_tree`` take as they take their own. Every merge is
+computed in 80-bit extended arithmetic with a documented tie rule: of equal
+dissimilarities the pair formed first merges first (the pair whose higher
+id is lower, then whose lower id is; objects are 0..n-1, the k-th merge
+n+k-1). The same data and method give the same tree, bit for bit, as the
+program's batch tool ``cluster-analysis-batch``.
+
+Functions
+---------
+linkage                 cluster dissimilarities or observations
+cut                     group numbers of a tree cut by count or height
+cophenetic_correlation  the cophenetic correlation coefficient
+to_newick               the tree as Newick text
+load                    the desktop program's data files
+
+Examples
+--------
+>>> import numpy as np
+>>> import cluster_analysis
+>>> Z = cluster_analysis.linkage([2.5, 4, 1.25], 'average')
+>>> Z
+array([[1.  , 2.  , 1.25, 2.  ],
+       [0.  , 3.  , 3.25, 3.  ]])
+>>> cluster_analysis.cut(Z, n_clusters=2)
+array([1, 2, 2], dtype=int32)
+"""
+
+import warnings as _warnings
+
+import numpy as _np
+
+from . import _engine
+
+__all__ = ["linkage", "cut", "cophenetic_correlation", "to_newick", "load", "ClusterWarning", "__version__"]
+
+__version__ = _engine.version()
+
+_METHODS = tuple(_engine.methods())
+_COORDINATE_METHODS = tuple(_engine.coordinate_methods())
+_METRICS = ("euclidean",)
+
+
+class ClusterWarning(UserWarning):
+    """The warning SciPy's ``ClusterWarning`` is, for the same causes."""
+
+
+def _numbers(values, name):
+    """`values` as a C-ordered array of doubles, or of long doubles when
+    given so (every bit is kept); the caller's array is never written."""
+    try:
+        array = _np.asarray(values)
+    except Exception as error:  # NumPy's own refusal, e.g. ragged lists
+        raise TypeError("%s cannot be read as an array of numbers: %s" % (name, error)) from None
+    if array.dtype == _np.longdouble:
+        return _np.ascontiguousarray(array)
+    if array.dtype.kind not in "biuf":
+        raise TypeError("%s must hold real numbers, not %s" % (name, array.dtype))
+    return _np.ascontiguousarray(array, dtype=_np.float64)
+
+
+def _linkage_matrix(Z):
+    Z = _numbers(Z, "Z")
+    if Z.ndim != 2 or Z.shape[1] != 4:
+        raise ValueError("Z must be a linkage matrix of shape (n - 1, 4), not %s" % (Z.shape,))
+    return _np.ascontiguousarray(Z, dtype=_np.float64)
+
+
+def linkage(y, method="single", metric="euclidean", *, memory_saving=None):
+    """Hierarchical clustering of dissimilarities or observations.
+
+    Parameters
+    ----------
+    y : array_like
+        Either a condensed dissimilarity array (1-D, of n (n - 1) / 2
+        values in the order of ``scipy.spatial.distance.pdist``: d(0,1),
+        d(0,2), ..., d(1,2), ...), or an n x d array of n observations of d
+        coordinates, clustered by their Euclidean distances (computed in
+        80 bits, the squares summed exactly, never the square of a rounded
+        root). Any array-like NumPy converts; integers and float32 are
+        converted to doubles, ``numpy.longdouble`` values are taken with
+        every bit.
+    method : str, optional
+        'single', 'complete', 'average', 'weighted', 'median', 'centroid'
+        or 'ward', with SciPy's meanings: the median, centroid and Ward
+        methods take distances, not squares.
+    metric : str, optional
+        The distance of observations: 'euclidean'. Ignored for a condensed
+        array.
+    memory_saving : bool or None, optional
+        For observations only. None: work on the matrix of distances when
+        it fits the memory the process may take, else from the coordinates
+        (single, median, centroid and ward can). True: always from the
+        coordinates, in memory that grows with n (single, median, centroid,
+        ward only). False: always on the matrix.
+
+    Returns
+    -------
+    Z : ndarray
+        SciPy's linkage matrix: float64, shape (n - 1, 4); row k merges
+        clusters Z[k, 0] < Z[k, 1] (objects 0..n-1, the k-th merge n + k)
+        at height Z[k, 2] in SciPy's units (the linkages' as given, the
+        square root of the centroid and median methods' squared heights,
+        and sqrt(2 h) of Ward's), and Z[k, 3] objects.
+
+    Raises
+    ------
+    ValueError
+        A value that is not finite, a condensed array whose length is not
+        n (n - 1) / 2, fewer than two objects, more than two dimensions, an
+        unknown method or metric, or ``memory_saving=True`` for a method
+        that cannot work from the coordinates.
+    MemoryError
+        A run that would not fit the memory the process may take, refused
+        before anything large is allocated; the message gives the figures.
+    TypeError
+        Input NumPy cannot read as real numbers.
+    KeyboardInterrupt
+        Ctrl-C: the run stops within a fraction of a second.
+
+    Notes
+    -----
+    Ties are settled by the documented rule, not by the order of the input:
+    where dissimilarities tie, the tree may differ from SciPy's, which
+    settles them otherwise. Without ties, the merges are SciPy's and the
+    heights agree to 1e-12 relative.
+
+    Examples
+    --------
+    Three objects A, B, C with d(A,B) = 2.5, d(A,C) = 4 and d(B,C) = 1.25:
+
+    >>> from cluster_analysis import linkage
+    >>> linkage([2.5, 4, 1.25], 'ward')
+    array([[1.        , 2.        , 1.25      , 2.        ],
+           [0.        , 3.        , 3.78318649, 3.        ]])
+
+    Observations: (0, 0), (1, 1) and (3, 0) by the centroid method, whose
+    heights are distances between centroids:
+
+    >>> linkage([[0, 0], [1, 1], [3, 0]], 'centroid')
+    array([[0.        , 1.        , 1.41421356, 2.        ],
+           [2.        , 3.        , 2.54950976, 3.        ]])
+    """
+    if not isinstance(method, str) or method not in _METHODS:
+        raise ValueError("Invalid method: %s" % (method,))
+    if memory_saving not in (None, True, False):
+        raise ValueError("memory_saving is None, True or False, not %r" % (memory_saving,))
+    y = _numbers(y, "y")
+    if y.ndim == 1:
+        return _engine.linkage_condensed(y, method, False)
+    if y.ndim != 2:
+        raise ValueError("`y` must be 1 or 2 dimensional.")
+    if metric not in _METRICS:
+        raise ValueError("metric %r is not offered for observations; offered: %s" % (metric, ", ".join(_METRICS)))
+    if memory_saving and method not in _COORDINATE_METHODS:
+        raise ValueError("memory_saving=True works for %s, not %s" % (", ".join(_COORDINATE_METHODS), method))
+    if y.shape[0] == y.shape[1] and y.shape[0] > 0 and _np.allclose(_np.diag(y), 0):
+        if _np.all(y >= 0) and _np.allclose(y, y.T):
+            _warnings.warn("scipy.cluster: The symmetric non-negative hollow observation matrix looks "
+                           "suspiciously like an uncondensed distance matrix", ClusterWarning, stacklevel=2)
+    path = {None: "automatic", True: "coordinates", False: "matrix"}[memory_saving]
+    return _engine.linkage_observations(y, method, path)
+
+
+def cut(Z, n_clusters=None, height=None):
+    """The group of every object when the tree is cut.
+
+    Parameters
+    ----------
+    Z : array_like
+        A linkage matrix, as :func:`linkage` or SciPy returns it.
+    n_clusters : int, optional
+        Cut into this many groups (1..n) by undoing the last n_clusters - 1
+        merges.
+    height : float, optional
+        Or cut at this height (in the units of Z): a group is a largest
+        subtree whose merges all lie at or below it. A merge whose height,
+        printed as Python prints the double or to 15 significant digits
+        (as R prints it), equals `height` counts as at it. Give exactly one
+        of the two.
+
+    Returns
+    -------
+    groups : ndarray of int32
+        Per object in data order, its group 1.. in the order in which each
+        group's first object comes.
+
+    Examples
+    --------
+    >>> from cluster_analysis import linkage, cut
+    >>> Z = linkage([2.5, 4, 1.25], 'single')
+    >>> cut(Z, n_clusters=2)
+    array([1, 2, 2], dtype=int32)
+    >>> cut(Z, height=2)
+    array([1, 2, 2], dtype=int32)
+    """
+    if (n_clusters is None) == (height is None):
+        raise ValueError("give exactly one of n_clusters and height")
+    if n_clusters is not None:
+        if isinstance(n_clusters, bool) or not isinstance(n_clusters, (int, _np.integer)):
+            raise TypeError("n_clusters is a whole number, not %r" % (n_clusters,))
+        return _engine.cut(_linkage_matrix(Z), int(n_clusters), None)
+    height = float(height)
+    if height != height:
+        raise ValueError("height is a number, not NaN")
+    return _engine.cut(_linkage_matrix(Z), None, height)
+
+
+def cophenetic_correlation(Z, y):
+    """The cophenetic correlation coefficient of a tree and its data.
+
+    Parameters
+    ----------
+    Z : array_like
+        A linkage matrix.
+    y : array_like
+        The condensed dissimilarities the tree was made from.
+
+    Returns
+    -------
+    c : float
+        The Pearson correlation of the dissimilarities and the heights at
+        which each pair first joins, both in SciPy's units, as
+        ``scipy.cluster.hierarchy.cophenet(Z, y)[0]`` gives it.
+
+    Examples
+    --------
+    >>> from cluster_analysis import linkage, cophenetic_correlation
+    >>> y = [2.5, 4, 1.25]
+    >>> cophenetic_correlation(linkage(y, 'average'), y)
+    0.8386278693775346
+    """
+    y = _numbers(y, "y")
+    if y.ndim != 1:
+        raise ValueError("y must be a condensed dissimilarity array (1-D)")
+    return _engine.cophenetic_correlation(_linkage_matrix(Z), y)
+
+
+def to_newick(Z, labels=None):
+    """The tree in Newick format.
+
+    Parameters
+    ----------
+    Z : array_like
+        A linkage matrix.
+    labels : sequence of str, optional
+        One label per object; 0..n-1 by default. Labels holding blanks,
+        underscores, quotes, brackets or punctuation are quoted.
+
+    Returns
+    -------
+    newick : str
+        Branch lengths are the parent's height less the child's, in the
+        units of Z.
+
+    Examples
+    --------
+    >>> from cluster_analysis import linkage, to_newick
+    >>> to_newick(linkage([2.5, 4, 1.25], 'average'), ['A', 'B', 'C'])
+    '(A:3.25,(B:1.25,C:1.25):2);\\n'
+    """
+    Z = _linkage_matrix(Z)
+    if labels is None:
+        labels = [str(k) for k in range(Z.shape[0] + 1)]
+    labels = [str(label) for label in labels]
+    return _engine.to_newick(Z, labels)
+
+
+def load(path):
+    """Labels and dissimilarities of the desktop program's data file.
+
+    Parameters
+    ----------
+    path : str or os.PathLike
+        A native data file, or a CSV one when the name ends in .csv or
+        .CSV, read exactly as the batch tool reads it (numbers in the
+        locale's decimal separator).
+
+    Returns
+    -------
+    labels : list of str
+    y : ndarray of numpy.longdouble
+        The condensed dissimilarities, every bit as read; :func:`linkage`
+        takes them as they are.
+
+    Raises
+    ------
+    OSError
+        A file that cannot be read or is not a data file, with the
+        program's message.
+
+    Examples
+    --------
+    >>> import os, tempfile
+    >>> from cluster_analysis import load, linkage
+    >>> folder = tempfile.mkdtemp()
+    >>> path = os.path.join(folder, 'three.csv')
+    >>> with open(path, 'w') as f:
+    ...     _ = f.write(',A,B,C\\nA\\nB,2.5\\nC,4,1.25\\n')
+    >>> labels, y = load(path)
+    >>> labels
+    ['A', 'B', 'C']
+    >>> linkage(y, 'single')[:, 2]
+    array([1.25, 2.5 ])
+    """
+    import os
+
+    return _engine.load(os.fsdecode(path))
