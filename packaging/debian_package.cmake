@@ -72,5 +72,19 @@ if(TARGET python_engine)
   set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS
       "cluster-analysis (= ${PROJECT_VERSION}), python3 (>= 3.11), python3 (<< 3.12), python3-numpy, libc6 (>= 2.34), libstdc++6 (>= 12), libgcc-s1 (>= 3.0)")
 endif()
+if(TARGET r_package)
+  list(APPEND CPACK_COMPONENTS_ALL r)
+  set(CPACK_DEBIAN_R_PACKAGE_NAME r-cran-clusteranalysis)
+  set(CPACK_DEBIAN_R_PACKAGE_SECTION gnu-r)
+  set(CPACK_DEBIAN_R_DESCRIPTION
+      "This is the R package, a drop-in for stats::hclust.\n"
+      "The package clusteranalysis gives hclust() and hclust.vector() of the\n"
+      "engine of Cluster Analysis, in 80-bit arithmetic with a documented tie\n"
+      "rule, returning objects of class hclust.")
+  string(JOIN "" CPACK_DEBIAN_R_DESCRIPTION ${CPACK_DEBIAN_R_DESCRIPTION})
+  set(CPACK_DEBIAN_R_PACKAGE_SHLIBDEPS OFF)
+  set(CPACK_DEBIAN_R_PACKAGE_DEPENDS
+      "cluster-analysis (= ${PROJECT_VERSION}), r-base-core (>= 4.2), r-api-4.0, libc6 (>= 2.34), libstdc++6 (>= 12), libgcc-s1 (>= 3.0)")
+endif()
 
 include(CPack)

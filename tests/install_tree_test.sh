@@ -163,6 +163,13 @@ if [ -d "$prefix/lib/python3/dist-packages/cluster_analysis" ]; then
   [ "$printed" = "$version [1.25, 3.25]" ] || fail "the installed Python module printed: $printed"
 fi
 
+# --- the R package ------------------------------------------------------------
+if [ -d "$prefix/lib/R/site-library/clusteranalysis" ]; then
+  printed=$(cd / && R_LIBS=$prefix/lib/R/site-library Rscript -e \
+    'd <- as.dist(matrix(c(0, 2.5, 4, 2.5, 0, 1.25, 4, 1.25, 0), 3)); cat(clusteranalysis::hclust(d, "average")$height)' 2>&1)
+  [ "$printed" = "1.25 3.25" ] || fail "the installed R package printed: $printed"
+fi
+
 # --- the guides, the licence and the examples --------------------------------
 for doc in README.md README.ja.md LICENSE docs/screenshot.png; do
   need_file "share/doc/cluster-analysis/$doc"
