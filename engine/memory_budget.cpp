@@ -17,9 +17,11 @@ namespace cluster {
 namespace {
 
 constexpr std::uint64_t kUnlimited = std::numeric_limits<std::uint64_t>::max();
-// The program itself, its libraries, its threads' memory pools and what a
-// run needs beside the data.
-constexpr std::uint64_t kProgramBytes = std::uint64_t{224} << 20;
+// What a run needs beside its data: its threads' stacks and memory pools (a
+// thread's pool reserves 64 MB of address space) and its small allocations.
+// The program itself is not counted: what it has mapped already is what the
+// limits are read against.
+constexpr std::uint64_t kProgramBytes = std::uint64_t{96} << 20;
 
 // The number after `key` in a "key: value kB" file (/proc/meminfo,
 // /proc/self/status), in bytes; nothing when absent.

@@ -1,9 +1,12 @@
 #include "cluster_analysis/tree.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
 #include "cluster_analysis/error.h"
+#include "common/real_text.h"
+#include "engine/matrix/analysis_store.h"
 #include "engine/cophenetic.h"
 #include "engine/newick.h"
 #include "engine/tree_cut.h"
@@ -36,6 +39,12 @@ double Cophenetic(const Tree& tree, std::span<const Number> condensed) {
     if (n != tree.objects) {
       throw InvalidArgument("the tree is of " + std::to_string(tree.objects) + " objects, the dissimilarities of " +
                             std::to_string(n));
+    }
+    for (std::size_t k = 0; k < condensed.size(); ++k) {
+      if (!std::isfinite(condensed[k])) {
+        throw InvalidArgument("dissimilarity value " + std::to_string(k) + " is " + cluster::ShortestText(condensed[k]) +
+                              ", not a finite number");
+      }
     }
     return static_cast<double>(cluster::CopheneticCorrelation(list, RowsOf(condensed, n)));
   });
@@ -79,27 +88,46 @@ Tree TreeOfScipyLinkage(std::span<const double> matrix, std::int64_t rows) {
     throw InvalidArgument("a linkage matrix has 4 columns: " + std::to_string(matrix.size()) +
                           " values are not " + std::to_string(rows) + " rows of 4");
   }
-  if (rows + 1 > std::numeric_limits<std::int32_t>::max() / 2) throw InvalidArgument("a linkage matrix too long");
+  if (rows + 1 > cluster::AnalysisStore::kLargestMaxObjects) {
+    throw InvalidArgument("a linkage matrix of " + std::to_string(rows) + " rows is of more objects than the engine numbers");
+  }
+  // Checked in the matrix's own terms: row k (0-based) joins two of the
+  // objects 0..n-1 and the clusters n..n+k-1 of the rows before it, each
+  // not joined before, and counts their objects.
+  const auto n = static_cast<std::int32_t>(rows) + 1;
+  std::vector<std::int32_t> members(2 * static_cast<std::size_t>(n), 1);
+  std::vector<bool> joined(2 * static_cast<std::size_t>(n), false);
   Tree tree;
-  tree.objects = static_cast<std::int32_t>(rows) + 1;
+  tree.objects = n;
   tree.units = Units::scipy;
-  const auto whole = [](double value, std::int64_t k, const char* what) {
-    if (!(value >= 0 && value <= 2147483647.0 && std::floor(value) == value)) {
-      throw InvalidArgument("row " + std::to_string(k) + " of the linkage matrix: its " + what +
-                            " is not a whole number of the tree");
-    }
-    return static_cast<std::int32_t>(value);
-  };
   for (std::int64_t k = 0; k < rows; ++k) {
     const double* row = matrix.data() + 4 * k;
-    std::int32_t a = whole(row[0], k, "first id") + 1;
-    std::int32_t b = whole(row[1], k, "second id") + 1;
-    if (a > b) std::swap(a, b);
-    if (!std::isfinite(row[2])) throw InvalidArgument("row " + std::to_string(k) + " of the linkage matrix has no finite height");
-    tree.merges.push_back(
-        {a, b, tree.objects + static_cast<std::int32_t>(k) + 1, row[2], whole(row[3], k, "member count")});
+    const std::string where = "row " + std::to_string(k) + " of the linkage matrix";
+    const std::int64_t largest = n + k - 1;
+    std::int32_t ids[2];
+    for (int c = 0; c < 2; ++c) {
+      const double id = row[c];
+      if (!(id >= 0 && id <= static_cast<double>(largest) && std::floor(id) == id)) {
+        throw InvalidArgument(where + " joins cluster " + cluster::ShortestText(id) + ", which is none of 0.." +
+                              std::to_string(largest) + " (the objects and the clusters of the rows before it)");
+      }
+      ids[c] = static_cast<std::int32_t>(id);
+      if (joined[static_cast<std::size_t>(ids[c])]) {
+        throw InvalidArgument(where + " joins cluster " + std::to_string(ids[c]) + ", which an earlier row joined");
+      }
+    }
+    if (ids[0] == ids[1]) throw InvalidArgument(where + " joins cluster " + std::to_string(ids[0]) + " with itself");
+    const std::int32_t sum = members[static_cast<std::size_t>(ids[0])] + members[static_cast<std::size_t>(ids[1])];
+    if (row[3] != sum) {
+      throw InvalidArgument(where + " counts " + cluster::ShortestText(row[3]) + " objects, and its clusters hold " +
+                            std::to_string(sum));
+    }
+    if (!std::isfinite(row[2])) throw InvalidArgument(where + " has no finite height");
+    joined[static_cast<std::size_t>(ids[0])] = joined[static_cast<std::size_t>(ids[1])] = true;
+    members[static_cast<std::size_t>(n + k)] = sum;
+    tree.merges.push_back({std::min(ids[0], ids[1]) + 1, std::max(ids[0], ids[1]) + 1,
+                           n + static_cast<std::int32_t>(k) + 1, row[2], sum});
   }
-  CheckTree(tree);
   return tree;
 }
 

@@ -137,6 +137,7 @@ py::array_t<double> LinkageOfObservations(const py::array_t<Number, py::array::c
 py::array_t<std::int32_t> Cut(const py::array_t<double, py::array::c_style>& z, std::optional<std::int64_t> groups,
                               std::optional<double> height) {
   const ca::Tree tree = TreeOfLinkage(z);
+  if (groups.has_value() == height.has_value()) throw py::value_error("give exactly one of n_clusters and height");
   std::vector<std::int32_t> cut;
   if (groups) {
     if (*groups < 1 || *groups > tree.objects) {
@@ -159,8 +160,9 @@ double Cophenetic(const py::array_t<double, py::array::c_style>& z, const py::ar
   return Interruptibly([&](const std::atomic<bool>*) { return ca::CopheneticCorrelation(tree, values); });
 }
 
-std::string Newick(const py::array_t<double, py::array::c_style>& z, const std::vector<std::string>& labels) {
-  return ca::Newick(TreeOfLinkage(z), labels);
+// Bytes: labels may be bytes that are no UTF-8 (the package decodes them).
+py::bytes Newick(const py::array_t<double, py::array::c_style>& z, const std::vector<std::string>& labels) {
+  return py::bytes(ca::Newick(TreeOfLinkage(z), labels));
 }
 
 py::tuple Load(const std::string& path) {

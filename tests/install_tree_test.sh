@@ -4,13 +4,18 @@
 # and its icon; the manual pages, which render without warnings and list
 # every option of the batch tool; the guides, the licence and the examples.
 #
-#   install_tree_test.sh CMAKE BUILD_DIR PROJECT_VERSION SOURCE_DIR
+#   install_tree_test.sh CMAKE BUILD_DIR PROJECT_VERSION SOURCE_DIR CXX [FLAGS]
+#
+# CXX and FLAGS compile the programs that use the installed library (the
+# sanitizer tree's library needs the sanitizers' flags).
 set -uo pipefail
 
 cmake=$1
 build=$(cd "$2" && pwd)
 version=$3
 source=$(cd "$4" && pwd)
+cxx=$5
+flags=${6:-}
 id=org.clusteranalysis.ClusterAnalysis
 
 prefix=$(mktemp -d /tmp/cluster-install-XXXXXX)
@@ -121,7 +126,7 @@ fi
 for header in "$prefix"/include/cluster_analysis/*.h; do
   name=${header#"$prefix/include/"}
   printf '#include <%s>\n' "$name" > header.cpp
-  g++ -std=c++20 -Wall -Wextra -Werror -fsyntax-only -I"$prefix/include" header.cpp 2> header.log ||
+  "$cxx" -std=c++20 -Wall -Wextra -Werror -fsyntax-only -I"$prefix/include" header.cpp 2> header.log ||
     { cat header.log; fail "$name does not compile on its own"; }
 done
 # The guide's example, compiled with pkg-config against the installed tree,
@@ -130,7 +135,8 @@ awk '/^## Using the library/{on=1} on&&/^```cpp/{code=1;next} code&&/^```/{exit}
 awk '/^## Using the library/{on=1} on&&/^```text/{out=1;next} out&&/^```/{exit} out' "$source/README.md" > expected.txt
 [ -s average.cpp ] && [ -s expected.txt ] || fail "the guide has no library example and its output"
 pcdir=$(dirname "$(find "$prefix" -name cluster-analysis.pc -print -quit)")
-if PKG_CONFIG_PATH=$pcdir g++ average.cpp $(PKG_CONFIG_PATH=$pcdir pkg-config --cflags --libs cluster-analysis) \
+# shellcheck disable=SC2086
+if "$cxx" $flags average.cpp $(PKG_CONFIG_PATH=$pcdir pkg-config --cflags --libs cluster-analysis) \
      -o average 2> compile.log; then
   LD_LIBRARY_PATH=$libdir ./average > printed.txt || fail "the guide's example failed"
   cmp -s printed.txt expected.txt || { diff printed.txt expected.txt; fail "the guide's example printed otherwise"; }
@@ -148,7 +154,8 @@ add_executable(average average.cpp)
 target_link_libraries(average PRIVATE ClusterAnalysis::cluster-analysis)
 CMAKE
 cp average.cpp package/
-if "$cmake" -S package -B package/build -DCMAKE_PREFIX_PATH="$prefix" > package.log 2>&1 &&
+if "$cmake" -S package -B package/build -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_CXX_COMPILER="$cxx" \
+     -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="$flags" > package.log 2>&1 &&
    "$cmake" --build package/build >> package.log 2>&1; then
   LD_LIBRARY_PATH=$libdir package/build/average | cmp -s - expected.txt || fail "the CMake package's build printed otherwise"
 else

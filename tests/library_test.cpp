@@ -143,10 +143,10 @@ TEST(Library, SciPyLinkageMatricesReadBackAndAreChecked) {
   EXPECT_EQ(ca::ScipyLinkageMatrix(back), z);
   // A row that joins a cluster twice, or miscounts its members.
   EXPECT_NE(FailureOf<ca::InvalidArgument>([] { ca::TreeOfScipyLinkage(std::vector<double>{0, 1, 1, 2, 0, 3, 2, 3}, 2); })
-                .find("merged before"),
+                .find("row 1 of the linkage matrix joins cluster 0, which an earlier row joined"),
             std::string::npos);
   EXPECT_NE(FailureOf<ca::InvalidArgument>([] { ca::TreeOfScipyLinkage(std::vector<double>{0, 1, 1, 3}, 1); })
-                .find("holds 3 objects, not 2"),
+                .find("row 0 of the linkage matrix counts 3 objects, and its clusters hold 2"),
             std::string::npos);
 }
 

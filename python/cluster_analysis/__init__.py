@@ -7,7 +7,10 @@ computed in 80-bit extended arithmetic with a documented tie rule: of equal
 dissimilarities the pair formed first merges first (the pair whose higher
 id is lower, then whose lower id is; objects are 0..n-1, the k-th merge
 n+k-1). The same data and method give the same tree, bit for bit, as the
-program's batch tool ``cluster-analysis-batch``.
+program's batch tool ``cluster-analysis-batch``. (Observations clustered
+from their coordinates, ``memory_saving=True``, follow the tie rule in the
+order that path meets the ties: where values tie, its tree may differ from
+the matrix's, which is the exact one.)
 
 Functions
 ---------
@@ -29,6 +32,8 @@ array([[1.  , 2.  , 1.25, 2.  ],
 array([1, 2, 2], dtype=int32)
 """
 
+import numbers as _numbers_module
+import os as _os
 import warnings as _warnings
 
 import numpy as _np
@@ -44,7 +49,13 @@ _COORDINATE_METHODS = tuple(_engine.coordinate_methods())
 _METRICS = ("euclidean",)
 
 
-class ClusterWarning(UserWarning):
+try:  # a filter for SciPy's warning catches ours too
+    from scipy.cluster.hierarchy import ClusterWarning as _SciPysWarning
+except ImportError:  # SciPy is not needed
+    _SciPysWarning = UserWarning
+
+
+class ClusterWarning(_SciPysWarning):
     """The warning SciPy's ``ClusterWarning`` is, for the same causes."""
 
 
@@ -55,8 +66,15 @@ def _numbers(values, name):
         array = _np.asarray(values)
     except Exception as error:  # NumPy's own refusal, e.g. ragged lists
         raise TypeError("%s cannot be read as an array of numbers: %s" % (name, error)) from None
+    if array.ndim == 0:
+        raise ValueError("%s must be an array, not a single number" % name)
     if array.dtype == _np.longdouble:
         return _np.ascontiguousarray(array)
+    if array.dtype.kind == "O":  # Decimal, Fraction, a pandas object column: as SciPy takes them
+        try:
+            return _np.ascontiguousarray(array.astype(_np.float64))
+        except (TypeError, ValueError) as error:
+            raise TypeError("%s must hold real numbers: %s" % (name, error)) from None
     if array.dtype.kind not in "biuf":
         raise TypeError("%s must hold real numbers, not %s" % (name, array.dtype))
     return _np.ascontiguousarray(array, dtype=_np.float64)
@@ -126,7 +144,13 @@ def linkage(y, method="single", metric="euclidean", *, memory_saving=None):
     Ties are settled by the documented rule, not by the order of the input:
     where dissimilarities tie, the tree may differ from SciPy's, which
     settles them otherwise. Without ties, the merges are SciPy's and the
-    heights agree to 1e-12 relative.
+    heights agree to 1e-12 relative. From the coordinates
+    (``memory_saving=True``, or None when the matrix would not fit) the
+    rule is applied in the order that path meets the ties, so where values
+    tie its tree may differ from the matrix's; give ``memory_saving=False``
+    for the exact one. The median, centroid and Ward methods work on
+    squared dissimilarities, as fastcluster does: a negative one counts as
+    its absolute value.
 
     Examples
     --------
@@ -146,7 +170,7 @@ def linkage(y, method="single", metric="euclidean", *, memory_saving=None):
     """
     if not isinstance(method, str) or method not in _METHODS:
         raise ValueError("Invalid method: %s" % (method,))
-    if memory_saving not in (None, True, False):
+    if memory_saving is not None and not isinstance(memory_saving, (bool, _np.bool_)):
         raise ValueError("memory_saving is None, True or False, not %r" % (memory_saving,))
     y = _numbers(y, "y")
     if y.ndim == 1:
@@ -199,14 +223,19 @@ def cut(Z, n_clusters=None, height=None):
     """
     if (n_clusters is None) == (height is None):
         raise ValueError("give exactly one of n_clusters and height")
+    Z = _linkage_matrix(Z)
     if n_clusters is not None:
-        if isinstance(n_clusters, bool) or not isinstance(n_clusters, (int, _np.integer)):
+        if isinstance(n_clusters, (bool, _np.bool_)) or not isinstance(n_clusters, (int, _np.integer)):
             raise TypeError("n_clusters is a whole number, not %r" % (n_clusters,))
-        return _engine.cut(_linkage_matrix(Z), int(n_clusters), None)
+        if not 1 <= n_clusters <= Z.shape[0] + 1:
+            raise ValueError("n_clusters must be from 1 to %d, not %d" % (Z.shape[0] + 1, n_clusters))
+        return _engine.cut(Z, int(n_clusters), None)
+    if isinstance(height, (bool, _np.bool_)) or not isinstance(height, _numbers_module.Real):
+        raise TypeError("height is a number, not %r" % (height,))
     height = float(height)
     if height != height:
         raise ValueError("height is a number, not NaN")
-    return _engine.cut(_linkage_matrix(Z), None, height)
+    return _engine.cut(Z, None, height)
 
 
 def cophenetic_correlation(Z, y):
@@ -265,8 +294,10 @@ def to_newick(Z, labels=None):
     Z = _linkage_matrix(Z)
     if labels is None:
         labels = [str(k) for k in range(Z.shape[0] + 1)]
-    labels = [str(label) for label in labels]
-    return _engine.to_newick(Z, labels)
+    # Text as UTF-8; bytes as they are; anything else as str() writes it.
+    labels = [label if isinstance(label, bytes) else str(label).encode("utf-8", "surrogateescape")
+              for label in labels]
+    return _engine.to_newick(Z, labels).decode("utf-8", "surrogateescape")
 
 
 def load(path):
@@ -288,9 +319,13 @@ def load(path):
 
     Raises
     ------
+    FileNotFoundError
+        There is no file of that name.
     OSError
         A file that cannot be read or is not a data file, with the
         program's message.
+    ValueError
+        A path holding a NUL byte.
 
     Examples
     --------
@@ -306,6 +341,9 @@ def load(path):
     >>> linkage(y, 'single')[:, 2]
     array([1.25, 2.5 ])
     """
-    import os
-
-    return _engine.load(os.fsdecode(path))
+    name = _os.fsencode(path)
+    if b"\0" in name:
+        raise ValueError("embedded null byte")
+    if not _os.path.exists(name):
+        raise FileNotFoundError(2, "No such file or directory", _os.fsdecode(path))
+    return _engine.load(name)

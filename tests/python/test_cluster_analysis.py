@@ -129,12 +129,25 @@ def test_a_square_symmetric_matrix_draws_scipys_warning():
         (lambda: ca.cut(ca.linkage([1, 2, 3], "single"), n_clusters=0), ValueError, "from 1 to 3"),
         (lambda: ca.cut(ca.linkage([1, 2, 3], "single"), n_clusters=4), ValueError, "from 1 to 3"),
         (lambda: ca.cut(ca.linkage([1, 2, 3], "single")), ValueError, "exactly one"),
-        (lambda: ca.cut([[0, 1, 1, 2], [0, 2, 1, 2]], n_clusters=1), ValueError, "merged before"),
+        (lambda: ca.cut([[0, 1, 1, 2], [0, 2, 1, 2]], n_clusters=1), ValueError,
+         "row 1 of the linkage matrix joins cluster 0, which an earlier row joined"),
+        (lambda: ca.cut([[0, 3, 1, 2], [1, 2, 2, 3]], n_clusters=1), ValueError,
+         "row 0 of the linkage matrix joins cluster 3, which is none of 0..2"),
+        (lambda: ca.cut([[0, 2**31 - 1, 1, 2]], n_clusters=1), ValueError, "cluster 2147483647, which is none of 0..1"),
+        (lambda: ca.cut([[0, 1, 1, 3]], n_clusters=1), ValueError, "counts 3 objects, and its clusters hold 2"),
+        (lambda: ca.linkage(3.0, "single"), ValueError, "not a single number"),
+        (lambda: ca.linkage([[0, 1], [2, 3]], "single", memory_saving=1), ValueError, "None, True or False"),
+        (lambda: ca.cut(ca.linkage([1, 2, 3], "single"), height="2"), TypeError, "height is a number"),
+        (lambda: ca.cut(ca.linkage([1, 2, 3], "single"), n_clusters=2**70), ValueError, "from 1 to 3"),
+        (lambda: ca.cophenetic_correlation(ca.linkage([1, 2, 3], "single"), [1, np.nan, 3]), ValueError,
+         "not a finite number"),
+        (lambda: ca.linkage(np.array(["1", "x", "2"], dtype=object), "single"), TypeError, "real numbers"),
+        (lambda: ca.load("/tmp/a\0b"), ValueError, "embedded null byte"),
         (lambda: ca.cut([[0, 1, 1]], n_clusters=1), ValueError, r"4\), not"),
         (lambda: ca.cophenetic_correlation(ca.linkage([1, 2, 3], "single"), [1, 2, 3, 4, 5, 6]), ValueError,
          "of 3 objects"),
         (lambda: ca.to_newick(ca.linkage([1, 2, 3], "single"), ["a"]), ValueError, "1 labels"),
-        (lambda: ca.load("/nonexistent/data.txt"), OSError, "/nonexistent/data.txt"),
+        (lambda: ca.load("/nonexistent/data.txt"), FileNotFoundError, "/nonexistent/data.txt"),
     ],
 )
 def test_bad_input_raises_the_languages_errors(call, error, words):
@@ -185,6 +198,34 @@ def test_ctrl_c_stops_a_long_run():
         timer.cancel()
     # The engine is ready for the next run.
     assert ca.linkage([1, 2, 3], "single").shape == (2, 4)
+
+
+def test_what_scipy_takes_is_taken_too():
+    from decimal import Decimal
+    from fractions import Fraction
+
+    expected = ca.linkage([1.0, 2.0, 3.0], "average")
+    for y in (np.array([1.0, 2.0, 3.0], dtype=object), [Decimal("1"), Decimal("2"), Decimal("3")],
+              [Fraction(1), 2, 3]):
+        np.testing.assert_array_equal(ca.linkage(y, "average"), expected)
+    # A filter for SciPy's warning takes ours.
+    with warnings.catch_warnings():
+        warnings.filterwarnings("error", category=sch.ClusterWarning)
+        with pytest.raises(sch.ClusterWarning):
+            ca.linkage(np.array([[0, 1, 2], [1, 0, 3], [2, 3, 0]], dtype=float), "single")
+    # Labels that are no clean UTF-8 still make a tree.
+    assert ca.to_newick(ca.linkage([1, 2, 3], "single"), ["\udcff", b"B", "C"]).endswith(";\n")
+
+
+def test_a_small_run_fits_a_small_address_space():
+    # 250 MB of address space beside what the interpreter has mapped (the
+    # run's worker thread maps 72 MB of it).
+    script = ("import resource, cluster_analysis as ca\n"
+              "size = [int(l.split()[1]) for l in open('/proc/self/status') if l.startswith('VmSize:')][0] * 1024\n"
+              "resource.setrlimit(resource.RLIMIT_AS, (size + (250 << 20),) * 2)\n"
+              "print(ca.linkage([1, 2, 3], 'single')[:, 2].tolist())\n")
+    result = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, timeout=60)
+    assert result.stdout.strip() == "[1.0, 2.0]", result.stderr
 
 
 def test_version():

@@ -52,7 +52,9 @@ struct Tree {
 // Which way observations are clustered: automatic takes their matrix when
 // it fits the memory the process may take, else, for a method that can,
 // the coordinates; matrix always the matrix; coordinates always the
-// coordinates (single, median, centroid, ward only).
+// coordinates (single, median, centroid, ward only). The coordinates apply
+// the tie rule in the order they meet ties: where values tie, their tree
+// may differ from the matrix's, which is the exact one.
 enum class Path { automatic, matrix, coordinates };
 
 struct RunOptions {

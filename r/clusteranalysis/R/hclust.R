@@ -24,10 +24,11 @@
 
 # Refuses members the engine cannot start from: every cluster at the start
 # is one object, unless the method does not weigh sizes.
-.check_members <- function(members, n, method) {
+.check_members <- function(members, n, method, weighs = !(method %in% .sizeless)) {
   if (is.null(members)) return(invisible())
+  if (!is.numeric(members) || anyNA(members) || any(members <= 0)) stop("'members' must be positive numbers")
   if (length(members) != n) stop("'members' must have as many elements as there are objects (", n, ")")
-  if (method %in% .sizeless || all(members == 1)) return(invisible())
+  if (!weighs || all(members == 1)) return(invisible())
   stop("'members' other than all 1 cannot be honoured by the ", method,
        " method here: the engine starts from single objects; use stats::hclust() for clusters of given sizes")
 }
@@ -57,7 +58,7 @@ hclust <- function(d, method = "complete", members = NULL) {
   n <- as.integer(attr(d, "Size"))
   if (length(n) != 1L || is.na(n) || n < 2L) stop("must have n >= 2 objects to cluster")
   if (length(d) != n * (n - 1) / 2) stop("dissimilarities of improper length")
-  if (!is.numeric(d)) stop("'d' must hold numbers")
+  if (!is.numeric(d) && !is.logical(d)) stop("'d' must hold numbers")
   bad <- which(!is.finite(d))
   if (length(bad) > 0L) {
     k <- bad[1L]
@@ -91,10 +92,16 @@ hclust.vector <- function(X, method = "single", members = NULL, metric = "euclid
   m <- pmatch(metric, METRICS)
   if (is.na(m)) stop("metric '", metric, "' is not offered; offered: ", paste(METRICS, collapse = ", "))
   if (!is.null(p)) stop("'p' is for the minkowski metric, which is not offered")
+  if (length(dim(X)) > 2L) stop("'X' must be a matrix, one observation a row, not an array of ", length(dim(X)), " dimensions")
   X <- as.matrix(X)
   if (!is.numeric(X)) stop("'X' must be a numeric matrix, one observation a row")
   if (nrow(X) < 2L) stop("must have n >= 2 objects to cluster")
-  .check_members(members, nrow(X), if (method == "ward") "ward.D2" else method)
+  bad <- which(!is.finite(X), arr.ind = TRUE)
+  if (nrow(bad) > 0L) {
+    stop("'X' holds ", format(X[bad[1L, , drop = FALSE]]), " in row ", bad[1L, 1L], ", column ", bad[1L, 2L],
+         ": the coordinates must be finite")
+  }
+  .check_members(members, nrow(X), method, weighs = method %in% c("ward", "centroid"))
   storage.mode(X) <- "double"
   tree <- .Call(ca_cluster_observations, X, if (method == "ward") "ward" else method)
   if (is.null(tree)) .interrupted()

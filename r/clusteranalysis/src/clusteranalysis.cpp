@@ -6,6 +6,8 @@
 // No R function is called on the worker, and no R error leaves while a C++
 // object lives: errors are raised once every C++ object is gone.
 #include <chrono>
+#include <cmath>
+#include <stdexcept>
 #include <cluster_analysis/cluster_analysis.h>
 #include <condition_variable>
 #include <cstring>
@@ -109,6 +111,10 @@ RTree ToR(const ca::Tree& engineTree, Heights heights) {
       r.merge[k] = entry(merge.left);
       r.merge[merges + k] = entry(merge.right);
       const long double height = heights == Heights::kTwice ? 2 * merge.height : merge.height;
+      if (!std::isfinite(static_cast<double>(height))) {
+        throw std::range_error("merge " + std::to_string(k + 1) +
+                               " lies beyond the largest number R's doubles hold");
+      }
       r.height.push_back(static_cast<double>(height));
     }
     for (const std::int32_t object : ca::LeafOrder(tree)) r.order.push_back(object);

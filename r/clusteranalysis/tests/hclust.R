@@ -91,5 +91,13 @@ stopifnot(identical(clusteranalysis::hclust(d3, "single", members = c(1, 2, 1))$
 fails(hclust.vector(x, "average"), "Invalid clustering method")
 fails(hclust.vector(x, "single", metric = "manhattan"), "not offered")
 fails(hclust.vector(matrix(letters[1:6], 3)), "numeric matrix")
+fails(clusteranalysis::hclust(d3, "average", members = c(NA, 1, 1)), "positive numbers")
+fails(hclust.vector(x, "ward", members = c(2, rep(1, 199))), "by the ward method")
+fails(hclust.vector(matrix(c(1, 2, 3, NA, 5, 6), 3)), "in row 1, column 2")
+fails(hclust.vector(array(1:24, c(2, 3, 4))), "3 dimensions")
+fails(clusteranalysis::hclust(structure(c(1e308, 1.7e308, 1e300), Size = 3L, class = "dist"), "ward.D"),
+      "beyond the largest number")
+logical <- structure(c(TRUE, FALSE, TRUE), Size = 3L, class = "dist")
+stopifnot(identical(clusteranalysis::hclust(logical)$merge, stats::hclust(logical)$merge))
 msg <- tryCatch(suppressMessages(clusteranalysis::hclust(d3, "ward"))$method, error = conditionMessage)
 stopifnot(identical(msg, "ward.D"))
