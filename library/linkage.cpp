@@ -1,5 +1,6 @@
 #include "cluster_analysis/linkage.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -45,14 +46,31 @@ void CheckFinite(std::span<const Number> values, std::int32_t n, const char* wha
 cluster::RunControl ControlOf(const RunOptions& options) { return cluster::RunControl(options.progress, options.cancel); }
 
 // Condensed values (SciPy's order) as the engine's lower triangle: pair
-// (i, j), i < j, 0-based, is element [j + 1, i + 1].
+// (i, j), i < j, 0-based, is element [j + 1, i + 1]. A condensed row is a
+// column of the triangle, so the rows are taken a band at a time: each
+// triangle row then receives a run of the band's values at once, and the
+// band's rows are read as a few sequential streams, where one column at a
+// time would miss the cache on every value.
 template <typename Number>
 cluster::LowerTriangle TriangleOf(std::span<const Number> condensed, std::int32_t n, const cluster::RunControl& control) {
+  constexpr std::int32_t kBand = 16;
   cluster::LowerTriangle triangle(n);
-  std::size_t k = 0;
-  for (std::int32_t i = 0; i < n; ++i) {
+  // Condensed row i holds the pairs (i, i + 1..n - 1) from rowStart(i) on.
+  const auto rowStart = [n](std::int64_t i) { return static_cast<std::size_t>(i * (2 * n - i - 1) / 2); };
+  for (std::int32_t first = 0; first < n; first += kBand) {
     control.ThrowIfCancelled();
-    for (std::int32_t j = i + 1; j < n; ++j) triangle.At(j + 1, i + 1) = static_cast<Real>(condensed[k++]);
+    const std::int32_t last = std::min(first + kBand, n);
+    // Pair (i, j) of band row i lies at start[i - first] + (j - i - 1).
+    std::size_t start[kBand];
+    for (std::int32_t i = first; i < last; ++i) start[i - first] = rowStart(i);
+    for (std::int32_t j = first + 1; j < n; ++j) {
+      // Triangle row j + 1 takes the pairs (i, j) of the band's rows i < j.
+      Real* const row = &triangle.At(j + 1, first + 1);
+      const std::int32_t end = std::min(last, j);
+      for (std::int32_t i = first; i < end; ++i) {
+        row[i - first] = static_cast<Real>(condensed[start[i - first] + static_cast<std::size_t>(j - i - 1)]);
+      }
+    }
   }
   return triangle;
 }
