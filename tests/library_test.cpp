@@ -10,6 +10,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -166,3 +167,31 @@ TEST(Library, LoadsTheDesktopProgramsDataFiles) {
 }
 
 }  // namespace
+
+// Condensed values reach the engine at their pairs wherever the pairs lie:
+// at the start and end of a row, on both sides of the blocks the input is
+// taken in, and in the short last block (35 objects). The one pair made
+// least must be the first merge, at its value.
+TEST(Library, EveryCondensedValueReachesItsPair) {
+  constexpr std::int32_t n = 35;
+  const std::vector<std::pair<std::int32_t, std::int32_t>> pairs{{0, 1}, {0, 34}, {15, 16}, {15, 33}, {16, 17},
+                                                                 {17, 31}, {31, 32}, {32, 34}, {33, 34}, {5, 20}};
+  for (const auto& [i, j] : pairs) {
+    std::vector<double> condensed;
+    std::vector<long double> wide;
+    for (std::int32_t a = 0; a < n; ++a) {
+      for (std::int32_t b = a + 1; b < n; ++b) {
+        const double value = (a == i && b == j) ? 0.5 : 1 + static_cast<double>(condensed.size()) / 1024;
+        condensed.push_back(value);
+        wide.push_back(value);
+      }
+    }
+    for (const ca::Tree& tree : {ca::ClusterDissimilarities(condensed, ca::Method::complete),
+                                 ca::ClusterDissimilarities(wide, ca::Method::complete)}) {
+      ASSERT_EQ(tree.merges.size(), static_cast<std::size_t>(n - 1));
+      EXPECT_EQ(tree.merges[0].left, i + 1) << i << ", " << j;
+      EXPECT_EQ(tree.merges[0].right, j + 1) << i << ", " << j;
+      EXPECT_EQ(tree.merges[0].height, 0.5L) << i << ", " << j;
+    }
+  }
+}
