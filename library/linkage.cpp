@@ -11,6 +11,7 @@
 #include "engine/memory_budget.h"
 #include "engine/run_control.h"
 #include "engine/squared_distance.h"
+#include "library/condensed_index.h"
 #include "library/translation.h"
 
 namespace cluster_analysis {
@@ -55,14 +56,12 @@ template <typename Number>
 cluster::LowerTriangle TriangleOf(std::span<const Number> condensed, std::int32_t n, const cluster::RunControl& control) {
   constexpr std::int32_t kBand = 16;
   cluster::LowerTriangle triangle(n);
-  // Condensed row i holds the pairs (i, i + 1..n - 1) from rowStart(i) on.
-  const auto rowStart = [n](std::int64_t i) { return static_cast<std::size_t>(i * (2 * n - i - 1) / 2); };
   for (std::int32_t first = 0; first < n; first += kBand) {
     control.ThrowIfCancelled();
     const std::int32_t last = std::min(first + kBand, n);
     // Pair (i, j) of band row i lies at start[i - first] + (j - i - 1).
     std::size_t start[kBand];
-    for (std::int32_t i = first; i < last; ++i) start[i - first] = rowStart(i);
+    for (std::int32_t i = first; i < last; ++i) start[i - first] = cluster::library::CondensedIndex(n, i, i + 1);
     for (std::int32_t j = first + 1; j < n; ++j) {
       // Triangle row j + 1 takes the pairs (i, j) of the band's rows i < j.
       Real* const row = &triangle.At(j + 1, first + 1);
