@@ -34,7 +34,9 @@
 //   Single linkage in one pass (engine/matrix/single_linkage_pass.h): the
 //   pointer representation of R. Sibson, "SLINK: an optimally efficient
 //   algorithm for the single-link cluster method", The Computer Journal 16
-//   (1973) 30-34; its levels are then merged in the procedure's tie order
+//   (1973) 30-34 (a caller's condensed doubles are taken last object
+//   first, so that each object's values are one run of memory); its levels
+//   are then merged in the procedure's tie order
 //   over disjoint sets, as J. B. Kruskal's tree takes its edges ("On the
 //   shortest spanning subtree of a graph", Proc. AMS 7 (1956) 48-50).
 //

@@ -122,8 +122,8 @@ MemoryLimit UsableMemory() {
   return limit;
 }
 
-std::uint64_t MatrixRunNeeds(std::int64_t objects, std::uint8_t method) {
-  const std::uint64_t run = AnalysisStore::RunBytes(objects, method);
+std::uint64_t MatrixRunNeeds(std::int64_t objects, std::uint8_t method, CapturedValues captured) {
+  const std::uint64_t run = AnalysisStore::RunBytes(objects, method, captured);
   return run > kUnlimited - kProgramBytes ? kUnlimited : run + kProgramBytes;
 }
 
@@ -137,8 +137,9 @@ bool MatrixFits(std::int64_t objects, std::uint8_t method) {
   return MatrixRunNeeds(objects, method) <= UsableMemory().bytes;
 }
 
-void CheckMatrixFits(std::int64_t objects, std::uint8_t method, const std::string& extra) {
-  const std::uint64_t needed = MatrixRunNeeds(objects, method);
+void CheckMatrixFits(std::int64_t objects, std::uint8_t method, const std::string& extra,
+                     CapturedValues captured) {
+  const std::uint64_t needed = MatrixRunNeeds(objects, method, captured);
   const MemoryLimit usable = UsableMemory();
   if (needed > usable.bytes) {
     throw EMemoryRefused("the dissimilarity matrix of " + std::to_string(objects) + " objects needs about " +

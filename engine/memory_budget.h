@@ -13,6 +13,7 @@
 #include <string>
 
 #include "common/errors.h"
+#include "engine/matrix/work_pages.h"
 
 namespace cluster {
 
@@ -36,7 +37,8 @@ std::uint64_t ControlGroupRoom(const std::string& root);
 // store says its run takes (AnalysisStore::RunBytes); from coordinates, the
 // table of observations and what the coordinate path says it takes
 // (CoordinateRunBytes).
-std::uint64_t MatrixRunNeeds(std::int64_t objects, std::uint8_t method);
+std::uint64_t MatrixRunNeeds(std::int64_t objects, std::uint8_t method,
+                             CapturedValues captured = CapturedValues::kCopied);
 std::uint64_t CoordinateRunNeeds(std::int64_t objects, std::int64_t columns);
 
 // A size for people: "1.4 GB", "512 MB".
@@ -54,7 +56,8 @@ class EMemoryRefused : public Exception {
 // does not (`extra` ends the message): on the matrix, from coordinates, and
 // a table's values growing by `bytes` as it is read.
 bool MatrixFits(std::int64_t objects, std::uint8_t method);
-void CheckMatrixFits(std::int64_t objects, std::uint8_t method, const std::string& extra = "");
+void CheckMatrixFits(std::int64_t objects, std::uint8_t method, const std::string& extra = "",
+                     CapturedValues captured = CapturedValues::kCopied);
 void CheckCoordinatesFit(std::int64_t objects, std::int64_t columns);
 void CheckTableGrowth(std::uint64_t bytes);
 

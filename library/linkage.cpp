@@ -3,15 +3,17 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <type_traits>
 
 #include "cluster_analysis/error.h"
+#include "common/errors.h"
 #include "common/real_text.h"
 #include "engine/coordinates/coordinate_clustering.h"
 #include "engine/matrix/analysis_store.h"
 #include "engine/memory_budget.h"
 #include "engine/run_control.h"
 #include "engine/squared_distance.h"
-#include "library/condensed_index.h"
+#include "engine/condensed_index.h"
 #include "library/translation.h"
 
 namespace cluster_analysis {
@@ -61,7 +63,7 @@ cluster::LowerTriangle TriangleOf(std::span<const Number> condensed, std::int32_
     const std::int32_t last = std::min(first + kBand, n);
     // Pair (i, j) of band row i lies at start[i - first] + (j - i - 1).
     std::size_t start[kBand];
-    for (std::int32_t i = first; i < last; ++i) start[i - first] = cluster::library::CondensedIndex(n, i, i + 1);
+    for (std::int32_t i = first; i < last; ++i) start[i - first] = cluster::CondensedIndex(n, i, i + 1);
     for (std::int32_t j = first + 1; j < n; ++j) {
       // Triangle row j + 1 takes the pairs (i, j) of the band's rows i < j.
       Real* const row = &triangle.At(j + 1, first + 1);
@@ -74,11 +76,8 @@ cluster::LowerTriangle TriangleOf(std::span<const Number> condensed, std::int32_
   return triangle;
 }
 
-// A run of the matrix path over a filled triangle.
-Tree RunMatrix(cluster::LowerTriangle triangle, std::int32_t n, Method method, bool squares,
-               const RunOptions& options) {
-  cluster::AnalysisStore store(std::vector<std::string>(static_cast<std::size_t>(n)), std::move(triangle),
-                               cluster::WorkPages::kOrdinary);
+// A run of the matrix path over the store's captured values.
+Tree RunMatrix(cluster::AnalysisStore& store, Method method, bool squares, const RunOptions& options) {
   store.AcceptEveryMethod();
   store.DistType = cluster::library::CodeOf(method);
   store.DistancesAreSquares = squares;
@@ -92,15 +91,42 @@ Tree RunMatrix(cluster::LowerTriangle triangle, std::int32_t n, Method method, b
   return tree;
 }
 
+// A run over a filled triangle.
+Tree RunMatrix(cluster::LowerTriangle triangle, std::int32_t n, Method method, bool squares,
+               const RunOptions& options) {
+  cluster::AnalysisStore store(std::vector<std::string>(static_cast<std::size_t>(n)), std::move(triangle),
+                               cluster::WorkPages::kOrdinary);
+  return RunMatrix(store, method, squares, options);
+}
+
 template <typename Number>
 Tree Dissimilarities(std::span<const Number> condensed, Method method, const RunOptions& options) {
   return cluster::library::Translated([&] {
     const std::int32_t n = ObjectsOfCondensed(condensed.size());
     if (n < 2) throw InvalidArgument("clustering needs at least 2 objects, and the dissimilarities are of " + std::to_string(n));
     const cluster::RunControl control = ControlOf(options);
-    CheckFinite(condensed, n, "dissimilarity", control);
-    cluster::CheckMatrixFits(n, cluster::library::CodeOf(method));
-    return RunMatrix(TriangleOf(condensed, n, control), n, method, options.squared, options);
+    if constexpr (std::is_same_v<Number, double>) {
+      // The engine reads the caller's doubles where they lie. A value that
+      // is not finite stops the run's set-up (single linkage's pass leaves
+      // it to the set-up); it is named then, so that a run pays for no
+      // check of its own.
+      cluster::CheckMatrixFits(n, cluster::library::CodeOf(method), "", cluster::CapturedValues::kBorrowed);
+      const auto named = [&] { CheckFinite(condensed, n, "dissimilarity", control); };
+      try {
+        cluster::AnalysisStore store(condensed, n, cluster::WorkPages::kOrdinary);
+        return RunMatrix(store, method, options.squared, options);
+      } catch (const cluster::EInvalidOp&) {
+        named();
+        throw;
+      } catch (const cluster::EOverflow&) {
+        named();
+        throw;
+      }
+    } else {
+      CheckFinite(condensed, n, "dissimilarity", control);
+      cluster::CheckMatrixFits(n, cluster::library::CodeOf(method));
+      return RunMatrix(TriangleOf(condensed, n, control), n, method, options.squared, options);
+    }
   });
 }
 

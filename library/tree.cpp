@@ -10,7 +10,7 @@
 #include "engine/cophenetic.h"
 #include "engine/newick.h"
 #include "engine/tree_cut.h"
-#include "library/condensed_index.h"
+#include "engine/condensed_index.h"
 #include "library/translation.h"
 
 namespace cluster_analysis {
@@ -25,7 +25,7 @@ template <typename Number>
 cluster::DissimilarityRows RowsOf(std::span<const Number> condensed, std::int32_t n) {
   return [condensed, n](std::int32_t i, Real* row) {
     for (std::int32_t j = 1; j < i; ++j) {
-      row[j - 1] = static_cast<Real>(condensed[cluster::library::CondensedIndex(n, j - 1, i - 1)]);
+      row[j - 1] = static_cast<Real>(condensed[cluster::CondensedIndex(n, j - 1, i - 1)]);
     }
   };
 }

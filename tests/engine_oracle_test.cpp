@@ -10,6 +10,7 @@
 #include <random>
 #include <string>
 
+#include "engine/condensed_index.h"
 #include "tests/engine_test_support.h"
 
 namespace cluster::testing {
@@ -155,6 +156,49 @@ TEST_P(AgainstPlainProcedure, SplitCellsInATriangle) {
       store.DistType = GetParam();
       CompareMergeByMerge(store, n, lower, 23, KindName(kind));
     }
+  }
+}
+
+// A store over a caller's doubles in condensed order reads them where they
+// lie, in its set-up, in single linkage's pass and when a run falls back to
+// whole values: the same trees as the procedure on those doubles, for every
+// kind of data, in either layout and at magnitudes that send the run to
+// whole values from the start (1e30) or on the way (squares near 2^180).
+TEST_P(AgainstPlainProcedure, ACallersCondensedDoubles) {
+  std::mt19937_64 random(4800 + GetParam());
+  const auto compare = [this](std::int32_t n, Lower lower, bool wholeRun, const std::string& label) {
+    // The doubles, and the same values as the procedure takes them.
+    std::vector<double> condensed(lower.size());
+    for (std::int32_t a = 0; a < n; ++a) {
+      for (std::int32_t b = a + 1; b < n; ++b) {
+        const std::size_t at = static_cast<std::size_t>(b) * (b - 1) / 2 + static_cast<std::size_t>(a);
+        condensed[CondensedIndex(n, a, b)] = static_cast<double>(lower[at]);
+        lower[at] = condensed[CondensedIndex(n, a, b)];
+      }
+    }
+    AnalysisStore store(condensed, n, WorkPages::kOrdinary);
+    store.SetHelperTakesEveryPass(true);
+    store.AcceptEveryMethod();
+    store.DistType = GetParam();
+    if (!wholeRun) return CompareMergeByMerge(store, n, lower, 23, label);
+    store.PrepareWholeRun();
+    ASSERT_TRUE(store.Agglomerate());
+    oracle::PlainAgglomeration plain(n, lower, GetParam());
+    plain.Run();
+    EXPECT_TRUE(SameTree(store, plain, n)) << label << " n=" << n;
+  };
+  for (const DataKind kind : kKinds) {
+    for (const std::int32_t n : {2, 3, 23, 180}) {
+      compare(n, RandomLower(n, kind, random), n != 23, KindName(kind));
+    }
+  }
+  compare(300, RandomLower(300, DataKind::kSmallWhole, random), true, "small-whole");
+  for (const long double scale : {1e30L, 0x1p89L}) {
+    Lower lower = RandomLower(150, DataKind::kEuclidean, random);
+    long double largest = 0;
+    for (const long double value : lower) largest = std::max(largest, std::fabs(value));
+    for (long double& value : lower) value *= scale / largest;
+    compare(150, ForTheMethod(lower), true, "scaled");
   }
 }
 

@@ -120,6 +120,12 @@ TEST(Library, BadInputIsRefusedInWords) {
   EXPECT_EQ(FailureOf<ca::InvalidArgument>(
                 [] { ca::ClusterDissimilarities(std::vector<double>{1, NAN, 2}, ca::Method::ward); }),
             "dissimilarity value 1 (objects 0 and 2) is nan, not a finite number");
+  // Single linkage's pass leaves such a value to the set-up, which names it
+  // too, an infinity as well.
+  EXPECT_EQ(FailureOf<ca::InvalidArgument>([] {
+              ca::ClusterDissimilarities(std::vector<double>{1, 2, 3, 4, 5, INFINITY}, ca::Method::single);
+            }),
+            "dissimilarity value 5 (objects 2 and 3) is inf, not a finite number");
   ca::RunOptions coordinates;
   coordinates.path = ca::Path::coordinates;
   EXPECT_NE(FailureOf<ca::InvalidArgument>(

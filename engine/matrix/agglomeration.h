@@ -87,8 +87,8 @@ class Agglomeration {
   void ApplySingleLinkagePlan();
   template <typename Cells>
   bool FillWork(std::int32_t n);
-  template <typename Cells>
-  bool FillRows(typename Cells::Cell* work, std::int32_t first, std::int32_t last);
+  template <typename Cells, typename Block>
+  bool FillRows(typename Cells::Cell* work, std::int32_t first, std::int32_t last, const Block& captured);
   // A captured value as the set-up values it: a dissimilarity squared,
   // halved or as given; a squared one as it is, halved, or its root.
   Real SetUpValueFrom(Real d) const {

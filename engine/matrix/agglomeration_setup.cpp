@@ -17,6 +17,36 @@ namespace {
 [[noreturn]] void ThrowSeekCError() { throw Exception("Range error in SeekC"); }
 [[noreturn]] void ThrowSeekDError() { throw Exception("SeekD range error"); }
 
+
+// The set-up fills its rows a block at a time (FillWork tells why 16).
+constexpr std::int32_t kBlockRows = 16;
+
+// The captured values of a block of rows, as FillRows reads them: value (r,
+// j) for the block's rows r and j < r, down the block's columns.
+class TriangleBlock {
+ public:
+  TriangleBlock(const LowerTriangle& captured, std::int32_t first, std::int32_t last) : first_(first) {
+    for (std::int32_t r = first; r <= last; ++r) rows_[r - first] = captured.Row(r);
+  }
+  Real At(std::int32_t r, std::int32_t j) const { return rows_[r - first_][j - 1]; }
+
+ private:
+  const Real* rows_[kBlockRows];
+  std::int32_t first_;
+};
+
+// A caller's doubles in condensed order, where a column of the block is one
+// run of values: pair (j, r) lies beside (j, r + 1).
+class CondensedBlock {
+ public:
+  CondensedBlock(const double* condensed, std::int32_t n) : condensed_(condensed), n_(n) {}
+  Real At(std::int32_t r, std::int32_t j) const { return condensed_[CondensedIndex(n_, j - 1, r - 1)]; }
+
+ private:
+  const double* condensed_;
+  std::int32_t n_;
+};
+
 }  // namespace
 
 Agglomeration::Agglomeration(AnalysisStore& store, WorkingMemory memory) : store_(store), work_(std::move(memory)) {
@@ -64,14 +94,21 @@ void Agglomeration::PrepareWholeRun() {
     // Values taken as given are read where they lie; roots of squares are
     // taken row by row. A value that is not finite sends the run the
     // general way, which reports it.
+    // A caller's doubles taken as given are read in their own order.
     const auto row = [this](std::int32_t i, Real* scratch) -> const Real* {
+      if (store_.condensed_ != nullptr) {
+        for (std::int32_t j = 0; j < i - 1; ++j) scratch[j] = SetUpValueFrom(store_.Captured(i, j + 1));
+        return scratch;
+      }
       const Real* captured = store_.dist_.Row(i);
       if (!store_.DistancesAreSquares) return captured;
       for (std::int32_t j = 0; j < i - 1; ++j) scratch[j] = SetUpValueFrom(captured[j]);
       return scratch;
     };
-    const auto value = [this](std::int32_t i, std::int32_t j) { return SetUpValueFrom(store_.dist_.At(i, j)); };
-    singlePlan_ = SingleLinkageMerges(n, row, value, HelperFor(static_cast<std::size_t>(n)), control_);
+    const auto value = [this](std::int32_t i, std::int32_t j) { return SetUpValueFrom(store_.Captured(i, j)); };
+    singlePlan_ = store_.condensed_ != nullptr && !store_.DistancesAreSquares
+                      ? SingleLinkageMergesOfCondensed(n, store_.condensed_, control_)
+                      : SingleLinkageMerges(n, row, value, HelperFor(static_cast<std::size_t>(n)), control_);
     if (singlePlan_) {
       workPending_ = true;
       CreateLeaves();
@@ -97,6 +134,8 @@ void Agglomeration::ResetRun() {
   singlePlan_.reset();
   lastPairOnly_ = false;
   if (store_.ObjectCount > store_.maxObjects_) throw ERangeError();
+  // A caller's condensed values are of all of the store's objects.
+  if (store_.condensed_ != nullptr && store_.ObjectCount != store_.maxObjects_) throw ERangeError();
   preparedCount_ = std::max(store_.ObjectCount, 0);
   setUpValue_ = store_.AcceptsMethod(store_.DistType) ? SetUpValueOf(store_.DistType) : SetUpValue::kSquare;
 }
@@ -152,7 +191,6 @@ bool Agglomeration::FillWork(std::int32_t n) {
   // reads the block down its columns, so the block is kept small enough
   // for the second-level cache (16 rows of 1000 objects take 192 KB);
   // larger blocks make the copy wait on the last-level cache.
-  constexpr std::int32_t kBlockRows = 16;
   if (n < 2) return true;
   bool allFinite[2] = {true, true};
   // Taken here, on the caller: the values' memory is reserved on first use,
@@ -167,7 +205,10 @@ bool Agglomeration::FillWork(std::int32_t n) {
     for (auto first = static_cast<std::int32_t>(std::max<std::size_t>(begin, 2));
          first < static_cast<std::int32_t>(end); first += kBlockRows) {
       const std::int32_t last = std::min(static_cast<std::int32_t>(end) - 1, first + kBlockRows - 1);
-      if (!FillRows<Cells>(work, first, last)) allFinite[part] = false;
+      const bool finite = store_.condensed_ != nullptr
+                              ? FillRows<Cells>(work, first, last, CondensedBlock(store_.condensed_, store_.maxObjects_))
+                              : FillRows<Cells>(work, first, last, TriangleBlock(store_.dist_, first, last));
+      if (!finite) allFinite[part] = false;
       if (control_ == nullptr) continue;
       if (part == HelperThread::kFirstPart) {
         control_->Done(kSetUpShare * TriangleDone(last, n));
@@ -189,35 +230,44 @@ bool Agglomeration::FillWork(std::int32_t n) {
   return allFinite[0] && allFinite[1];
 }
 
-// Rows first..last of the set-up; in a square, also their mirror cells.
-// Row i's pairs (j, i) come in list order, so a strict less-than keeps the
-// first of equal values, as the tie order demands.
-template <typename Cells>
-bool Agglomeration::FillRows(typename Cells::Cell* work, std::int32_t first, std::int32_t last) {
+// Rows first..last of the set-up (at most kBlockRows); in a square, also
+// their mirror cells. The block is filled a column at a time, which reads
+// a caller's condensed values in runs and the captured triangle's rows side
+// by side. Each row keeps its least pair so far: row i's pairs (j, i) come
+// in list order, so a strict less-than keeps the first of equal values, as
+// the tie order demands.
+template <typename Cells, typename Block>
+bool Agglomeration::FillRows(typename Cells::Cell* work, std::int32_t first, std::int32_t last,
+                             const Block& captured) {
   constexpr Real kLargest = std::numeric_limits<Real>::max();
   bool allFinite = true;
   // A negative zero, which only dissimilarities taken as given can be,
   // cannot be split (its halves add up to +0): it is reported like any
   // value the split cells lose.
   const bool mayBeNegativeZero = Cells::kSplit && setUpValue_ == SetUpValue::kAsGiven;
-  for (std::int32_t i = first; i <= last; ++i) {
-    const Real* d = store_.dist_.Row(i);
-    typename Cells::Cell* w = work + WorkRowBase<Cells>(i) + 1;
-    Real best = 0;
-    std::int32_t bestIndex = -1;
-    for (std::int32_t j = 0; j < i - 1; ++j) {
-      const Real value = SetUpValueFrom(d[j]);
-      Cells::Store(w[j], value);
+  typename Cells::Cell* rowCells[kBlockRows];
+  Real best[kBlockRows];
+  std::int32_t bestColumn[kBlockRows];
+  for (std::int32_t r = first; r <= last; ++r) {
+    rowCells[r - first] = work + WorkRowBase<Cells>(r);
+    best[r - first] = 0;
+    bestColumn[r - first] = 0;
+  }
+  for (std::int32_t j = 1; j < last; ++j) {
+    for (std::int32_t r = std::max(first, j + 1); r <= last; ++r) {
+      const std::int32_t k = r - first;
+      const Real value = SetUpValueFrom(captured.At(r, j));
+      Cells::Store(rowCells[k][j], value);
       allFinite &= value <= kLargest;
       if (mayBeNegativeZero && value == 0 && std::signbit(value)) std::feraiseexcept(FE_UNDERFLOW);
-      // The tie rule (engine/pair_order.h) with the row's higher id shared:
-      // of equal values the lower j, which comes first here.
-      if (bestIndex < 0 || value < best) {
-        best = value;
-        bestIndex = j;
+      if (bestColumn[k] == 0 || value < best[k]) {
+        best[k] = value;
+        bestColumn[k] = j;
       }
     }
-    candidates_.Store(i, best, i, bestIndex + 1, bestIndex + 1);
+  }
+  for (std::int32_t r = first; r <= last; ++r) {
+    candidates_.Store(r, best[r - first], r, bestColumn[r - first], bestColumn[r - first]);
   }
   if constexpr (Cells::kSquare) {
     // Cells (j, r) = (r, j) for the rows r of the block and every j < r.
@@ -268,11 +318,12 @@ void Agglomeration::ResetRowsToLeaves(std::int32_t n) {
 // finite: the list order is the storage order.
 void Agglomeration::ThrowFirstPrepareError(std::int32_t n) const {
   ClearFloatFlags();
-  const std::size_t count = TriangleSize(n);
-  for (std::size_t k = 0; k < count; ++k) {
-    const Real d = store_.dist_.Values()[k];
-    if (std::isnan(d)) throw EInvalidOp();
-    if (!std::isfinite(SetUpValueFrom(d))) throw EOverflow();
+  for (std::int32_t i = 2; i <= n; ++i) {
+    for (std::int32_t j = 1; j < i; ++j) {
+      const Real d = store_.Captured(i, j);
+      if (std::isnan(d)) throw EInvalidOp();
+      if (!std::isfinite(SetUpValueFrom(d))) throw EOverflow();
+    }
   }
   throw EOverflow();
 }

@@ -29,6 +29,16 @@ AnalysisStore::AnalysisStore(std::vector<std::string> labels, LowerTriangle dist
                                            : WorkingMemory(maxObjects_, pages));
 }
 
+AnalysisStore::AnalysisStore(std::span<const double> condensed, std::int32_t n, WorkPages pages) {
+  CheckRange(n, 2, kLargestMaxObjects);
+  if (condensed.size() != TriangleSize(n)) throw ERangeError();
+  ObjectCount = n;
+  maxObjects_ = n;
+  names_.resize(static_cast<std::size_t>(n) + 1);
+  condensed_ = condensed.data();
+  run_ = std::make_unique<Agglomeration>(*this, WorkingMemory(maxObjects_, pages));
+}
+
 AnalysisStore::~AnalysisStore() = default;
 
 void AnalysisStore::AdoptCapture(std::vector<std::string> labels, LowerTriangle distances) {
@@ -43,12 +53,12 @@ void AnalysisStore::AdoptCapture(std::vector<std::string> labels, LowerTriangle 
   dist_.GrowTo(maxObjects_);
 }
 
-std::uint64_t AnalysisStore::RunBytes(std::int64_t objects, std::uint8_t method) {
+std::uint64_t AnalysisStore::RunBytes(std::int64_t objects, std::uint8_t method, CapturedValues capturedValues) {
   // Per object: its label, its two tree nodes and the run's indices.
   constexpr long double kPerObjectBytes = 512;
   const auto n = static_cast<long double>(std::max<std::int64_t>(objects, 0));
   const long double pairs = n * (n > 0 ? n - 1 : 0) / 2;
-  const long double captured = pairs * sizeof(Real);
+  const long double captured = capturedValues == CapturedValues::kCopied ? pairs * sizeof(Real) : 0;
   const long double working =
       method == kSingleLinkage ? pairs * 12 : static_cast<long double>(WorkingMemory::BytesFor(objects));
   const long double total = captured + working + n * kPerObjectBytes;
@@ -68,19 +78,23 @@ const std::string& AnalysisStore::ObjectNames(std::int32_t i) const {
 Real& AnalysisStore::DistMatrix(std::int32_t i, std::int32_t j) {
   CheckRange(i, 2, maxObjects_);
   CheckRange(j, 1, i - 1);
+  if (condensed_ != nullptr) throw ERangeError();  // the caller's, not to be written
   return dist_.At(i, j);
 }
 
 Real AnalysisStore::DistMatrix(std::int32_t i, std::int32_t j) const {
   CheckRange(i, 2, maxObjects_);
   CheckRange(j, 1, i - 1);
-  return dist_.At(i, j);
+  return Captured(i, j);
 }
 
 void AnalysisStore::DissimilarityRow(std::int32_t i, Real* row) const {
   CheckRange(i, 2, maxObjects_);
-  const Real* values = dist_.Row(i);
-  for (std::int32_t j = 0; j < i - 1; ++j) row[j] = DistancesAreSquares ? std::sqrt(values[j]) : values[j];
+  const Real* const values = condensed_ == nullptr ? dist_.Row(i) : nullptr;
+  for (std::int32_t j = 0; j < i - 1; ++j) {
+    const Real value = values != nullptr ? values[j] : Captured(i, j + 1);
+    row[j] = DistancesAreSquares ? std::sqrt(value) : value;
+  }
 }
 
 namespace {

@@ -28,11 +28,13 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "common/float_checks.h"
 #include "engine/cluster_types.h"
+#include "engine/condensed_index.h"
 #include "engine/merge_list.h"
 #include "engine/method_table.h"
 #include "engine/matrix/work_pages.h"
@@ -60,6 +62,13 @@ class AnalysisStore {
   // kLargestMaxObjects.
   AnalysisStore(std::vector<std::string> labels, LowerTriangle distances, WorkPages pages,
                 WorkShape shape = WorkShape::kBySize);
+  // A store over a caller's dissimilarities of n objects (2 <= n <=
+  // kLargestMaxObjects), as doubles in SciPy's condensed order (pairs (0,
+  // 1), (0, 2), ..., (0, n - 1), (1, 2), ..., 0-based), read where they lie:
+  // nothing is copied, and they must stay as they are while the store runs.
+  // The labels are empty; DistMatrix reads the values, and writing one is a
+  // range error.
+  AnalysisStore(std::span<const double> condensed, std::int32_t n, WorkPages pages);
   ~AnalysisStore();
   AnalysisStore(const AnalysisStore&) = delete;
   AnalysisStore& operator=(const AnalysisStore&) = delete;
@@ -67,11 +76,13 @@ class AnalysisStore {
   std::int32_t MaxObjects() const { return maxObjects_; }
 
   // What a run of n objects by `method` takes at most, in bytes: the
-  // captured dissimilarities and the working values (a square of split
+  // captured dissimilarities (none when they are the caller's) and the
+  // working values (a square of split
   // cells or a triangle, as the store lays them out; single linkage's whole
   // run has none, but keeps lists of the pairs at one height, which ties
   // can make as long as the pairs), and per object its label and nodes.
-  static std::uint64_t RunBytes(std::int64_t objects, std::uint8_t method);
+  static std::uint64_t RunBytes(std::int64_t objects, std::uint8_t method,
+                                CapturedValues captured = CapturedValues::kCopied);
 
   // ---- Captured data (written by the data capture, read by the run) ----
 
@@ -191,7 +202,13 @@ class AnalysisStore {
 
   std::int32_t maxObjects_ = 1;
   std::vector<std::string> names_;  // index 0 unused
-  LowerTriangle dist_;              // captured dissimilarities
+  // The captured dissimilarity of objects j < i, wherever it lies.
+  Real Captured(std::int32_t i, std::int32_t j) const {
+    return condensed_ != nullptr ? condensed_[CondensedIndex(maxObjects_, j - 1, i - 1)] : dist_.At(i, j);
+  }
+
+  LowerTriangle dist_;              // captured dissimilarities, or
+  const double* condensed_ = nullptr;  // the caller's, in condensed order
   bool everyMethod_ = false;        // AcceptEveryMethod() was called
   std::unique_ptr<Agglomeration> run_;
 };

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <deque>
 #include <limits>
-#include <numeric>
 #include <utility>
 
+#include "engine/condensed_index.h"
 #include "engine/matrix/cell_layouts.h"
 #include "engine/run_control.h"
 #include "engine/union_find.h"
@@ -105,6 +105,71 @@ bool PointerRepresentation(std::int32_t n, const RowOfValues& row, HelperThread*
     lambda[j] = height.hi[j] == kInfinity ? std::numeric_limits<Real>::infinity()
                                           : static_cast<Real>(height.hi[j]) + static_cast<Real>(height.lo[j]);
   }
+  return true;
+}
+
+// `yes` when `condition`, else `no`, by arithmetic: the compiler would
+// branch, and in the pointer representation's passes the data make the
+// branch unpredictable.
+inline std::int32_t Choose(bool condition, std::int32_t yes, std::int32_t no) {
+  const std::int32_t mask = -static_cast<std::int32_t>(condition);
+  return (yes & mask) | (no & ~mask);
+}
+
+// Whether every value is finite and none is a negative zero: written so
+// that the compiler checks two values at a time.
+bool AllUsable(const double* values, std::size_t count) {
+  constexpr double kLargest = std::numeric_limits<double>::max();
+  double unusable = 0;
+  for (std::size_t j = 0; j < count; ++j) {
+    const double value = values[j];
+    const bool bad = (!(std::fabs(value) <= kLargest)) | ((value == 0) & (std::copysign(1.0, value) < 0));
+    unusable = bad ? 1.0 : unusable;
+  }
+  return unusable == 0;
+}
+
+// The pointer representation from doubles in condensed order. The objects
+// are taken last first: object k's values with the objects taken before it
+// (k + 1..n - 1) are then its condensed row, one run of memory, and the
+// pointers lead from an object to one taken after it, an object of lower
+// index. The representation is of the same hierarchy whatever the order the
+// objects are taken in.
+bool PointerRepresentationOfCondensed(std::int32_t n, const double* condensed, RunControl* control,
+                                      std::vector<std::int32_t>& pi, std::vector<Real>& lambda) {
+  constexpr double kInfinity = std::numeric_limits<double>::infinity();
+  const auto size = static_cast<std::size_t>(n);
+  pi.assign(size, 0);
+  std::vector<double> height(size, kInfinity);
+  std::vector<double> m(size, kInfinity);
+  for (std::int32_t k = n - 1; k >= 0; --k) {
+    pi[k] = k;
+    const double* const row = condensed + (k + 1 < n ? CondensedIndex(n, k, k + 1) : 0);
+    // m[j] = d(k, j) for the objects taken, checked as they are copied:
+    // a negative zero or a value that is not finite is the general
+    // procedure's to settle.
+    double* const toTaken = m.data() + k + 1;
+    const auto taken = static_cast<std::size_t>(n - k - 1);
+    std::copy(row, row + taken, toTaken);
+    if (!AllUsable(toTaken, taken)) return false;
+    // The objects in the order they were taken: n - 1 first. The steps of
+    // the pass above without branches: either way m[joined] falls to the
+    // larger of the two heights, and j joins k at the smaller when it is
+    // m[j].
+    for (std::int32_t j = n - 1; j > k; --j) {
+      const auto joined = static_cast<std::size_t>(pi[j]);
+      const double h = height[j];
+      const double toK = m[j];
+      m[joined] = std::min(m[joined], std::max(h, toK));
+      height[j] = std::min(h, toK);
+      pi[j] = Choose(h >= toK, k, pi[j]);
+    }
+    for (std::int32_t j = n - 1; j > k; --j) {
+      pi[j] = Choose(height[j] >= height[static_cast<std::size_t>(pi[j])], k, pi[j]);
+    }
+    if (control != nullptr) control->Done(TriangleDone(n - k, n));
+  }
+  lambda.assign(height.begin(), height.end());
   return true;
 }
 
@@ -207,19 +272,17 @@ class LevelMerges {
   std::int32_t& next_;
 };
 
-}  // namespace
-
-std::optional<std::vector<SingleLinkageMerge>> SingleLinkageMerges(std::int32_t n, const RowOfValues& row,
-                                                                   const PairValue& value, HelperThread* helper,
-                                                                   RunControl* control) {
+// The merges of a pointer representation: its pointers, taken by height,
+// join the clusters; `value` settles the order of merges at equal heights.
+std::optional<std::vector<SingleLinkageMerge>> MergesOf(std::int32_t n, const std::vector<std::int32_t>& pi,
+                                                        const std::vector<Real>& lambda, const PairValue& value) {
   std::vector<SingleLinkageMerge> merges;
-  if (n < 2) return merges;
-  std::vector<std::int32_t> pi;
-  std::vector<Real> lambda;
-  if (!PointerRepresentation(n, row, helper, control, pi, lambda)) return std::nullopt;
-
-  std::vector<std::int32_t> order(static_cast<std::size_t>(n) - 1);
-  std::iota(order.begin(), order.end(), 0);
+  // The object taken last has no pointer.
+  std::vector<std::int32_t> order;
+  order.reserve(static_cast<std::size_t>(n) - 1);
+  for (std::int32_t j = 0; j < n; ++j) {
+    if (lambda[j] != std::numeric_limits<Real>::infinity()) order.push_back(j);
+  }
   std::stable_sort(order.begin(), order.end(), [&lambda](std::int32_t a, std::int32_t b) { return lambda[a] < lambda[b]; });
 
   merges.reserve(static_cast<std::size_t>(n) - 1);
@@ -299,6 +362,31 @@ std::optional<std::vector<SingleLinkageMerge>> SingleLinkageMerges(std::int32_t 
   // not what the pass took them for.
   if (merges.size() != static_cast<std::size_t>(n) - 1) return std::nullopt;
   return merges;
+}
+
+}  // namespace
+
+std::optional<std::vector<SingleLinkageMerge>> SingleLinkageMerges(std::int32_t n, const RowOfValues& row,
+                                                                   const PairValue& value, HelperThread* helper,
+                                                                   RunControl* control) {
+  if (n < 2) return std::vector<SingleLinkageMerge>();
+  std::vector<std::int32_t> pi;
+  std::vector<Real> lambda;
+  if (!PointerRepresentation(n, row, helper, control, pi, lambda)) return std::nullopt;
+  return MergesOf(n, pi, lambda, value);
+}
+
+std::optional<std::vector<SingleLinkageMerge>> SingleLinkageMergesOfCondensed(std::int32_t n,
+                                                                              const double* condensed,
+                                                                              RunControl* control) {
+  if (n < 2) return std::vector<SingleLinkageMerge>();
+  std::vector<std::int32_t> pi;
+  std::vector<Real> lambda;
+  if (!PointerRepresentationOfCondensed(n, condensed, control, pi, lambda)) return std::nullopt;
+  const auto value = [n, condensed](std::int32_t i, std::int32_t j) -> Real {
+    return condensed[CondensedIndex(n, j - 1, i - 1)];
+  };
+  return MergesOf(n, pi, lambda, value);
 }
 
 }  // namespace cluster

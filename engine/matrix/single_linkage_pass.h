@@ -5,8 +5,9 @@
 // to another is the least of its members', so every height is one of the
 // given values, and the clusters at each height are the connected groups of
 // the pairs at or below it. Sibson's pointer representation finds those
-// groups in one pass over the rows of the lower triangle, in O(n^2) time and
-// O(n) memory.
+// groups in one pass over the rows of the lower triangle (or, from a
+// caller's condensed doubles, over their rows taken last first), in O(n^2)
+// time and O(n) memory.
 //
 // What it does not tell is the order of merges among equal heights, which
 // decides the tree's shape there and every later id. That order is the
@@ -66,5 +67,13 @@ std::optional<std::vector<SingleLinkageMerge>> SingleLinkageMerges(std::int32_t 
                                                                    const PairValue& value,
                                                                    HelperThread* helper = nullptr,
                                                                    RunControl* control = nullptr);
+
+// The same from a caller's doubles in SciPy's condensed order (pairs (0, 1),
+// (0, 2), ..., 0-based), read where they lie, each once and in their own
+// order; the values are taken as given. Doubles compare them exactly, so
+// the pass needs no split keys, and it needs no helper.
+std::optional<std::vector<SingleLinkageMerge>> SingleLinkageMergesOfCondensed(std::int32_t n,
+                                                                              const double* condensed,
+                                                                              RunControl* control = nullptr);
 
 }  // namespace cluster

@@ -1,5 +1,6 @@
-// The choices a caller has about the memory of the matrix path's working
-// values (engine/matrix/working_memory.h holds the memory itself).
+// The choices a caller has about the memory of the matrix path's captured
+// and working values (engine/matrix/working_memory.h holds the working
+// values' memory itself).
 #pragma once
 
 namespace cluster {
@@ -15,5 +16,10 @@ enum class WorkPages { kHuge, kOrdinary };
 // of split cells up to WorkingMemory::kLargestSquare, a triangle beyond),
 // or always a triangle (for tests of that layout on small data).
 enum class WorkShape { kBySize, kTriangle };
+
+// Whether the captured dissimilarities are the store's own copy (80-bit
+// values in a triangle) or a caller's doubles the store reads where they
+// lie, which the run then takes no memory for.
+enum class CapturedValues { kCopied, kBorrowed };
 
 }  // namespace cluster

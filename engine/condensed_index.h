@@ -5,11 +5,11 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace cluster::library {
+namespace cluster {
 
 // Where the condensed order keeps pair (i, j), 0 <= i < j < n.
 constexpr std::size_t CondensedIndex(std::int64_t n, std::int64_t i, std::int64_t j) {
   return static_cast<std::size_t>(n * i - i * (i + 1) / 2 + (j - i - 1));
 }
 
-}  // namespace cluster::library
+}  // namespace cluster
