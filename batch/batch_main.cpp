@@ -21,6 +21,7 @@
 #include "common/codepage.h"
 #include "common/errors.h"
 #include "engine/memory_budget.h"
+#include "engine/metrics.h"
 #include "platform/printing.h"
 
 namespace cluster {
@@ -94,6 +95,8 @@ int main(int argc, char* argv[]) {
   } catch (const UsageFailure& failure) {
     std::cerr << "cluster-analysis-batch: " << failure.message << "\n\n" << BatchUsage();
     return kExitUsage;
+  } catch (const EUndefinedDissimilarity& failure) {
+    std::cerr << "cluster-analysis-batch: " << failure.Message() << '\n';
   } catch (const FileFailure& failure) {
     std::cerr << failure.name << ": " << Utf8FromCp932(failure.message) << '\n';
   } catch (const Exception& failure) {

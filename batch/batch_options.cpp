@@ -3,6 +3,8 @@
 #include <map>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 
 #include "engine/method_table.h"
 
@@ -21,6 +23,15 @@ bool EndsWithEitherCase(const std::string& text, const std::string& lowerSuffix)
 }
 
 // A whole number from `smallest` to `largest`, digits only.
+// A number above 0 in C's notation ("inf" too), or nothing.
+std::optional<long double> PositiveNumber(const std::string& text) {
+  char* end = nullptr;
+  errno = 0;
+  const long double value = std::strtold(text.c_str(), &end);
+  if (end == text.c_str() || *end != '\0' || errno == ERANGE || !(value > 0)) return std::nullopt;
+  return value;
+}
+
 std::optional<std::int32_t> WholeNumber(const std::string& text, std::int32_t smallest, std::int32_t largest) {
   if (text.empty() || text.size() > 9) return std::nullopt;
   for (const char c : text) {
@@ -51,6 +62,14 @@ std::optional<std::string> CombinationError(const BatchOptions& options) {
   if (options.observations && options.csv) return "--observations and --csv cannot both be given";
   if (options.memorySaving && options.matrix) return "--memory-saving and --matrix cannot both be given";
   if (options.memorySaving && !options.observations) return "--memory-saving needs --observations";
+  const bool euclidean = options.metricCode == Metric::kEuclidean;
+  if (options.metric != "euclidean" && !options.observations) return "--metric needs --observations";
+  if (!euclidean && FindMethod(options.methodCode)->euclidean) {
+    return "the " + options.method + " method is defined by Euclidean geometry and cannot take the " +
+           options.metric + " metric; give a dissimilarity file of those values to cluster them by it anyway";
+  }
+  if (!euclidean && options.memorySaving) return "--memory-saving works with the euclidean metric only";
+  if (options.minkowskiPGiven && options.metricCode != Metric::kMinkowski) return "--p needs --metric minkowski";
   if (options.memorySaving && !FindMethod(options.methodCode)->fromCoordinates) {
     return "--memory-saving works for " + std::string(CoordinateMethodNamesText()) + ", not " + options.method;
   }
@@ -118,6 +137,10 @@ const std::string& BatchUsage() {
          "  --tsv                   the table's fields are separated by tabs (also for a\n"
          "                          name ending in .tsv), else by commas\n"
          "  --standardize           turn each coordinate column into z-scores first\n"
+         "  --metric NAME           the observations' dissimilarity (default euclidean):\n"
+         "                          SciPy's pdist metrics, R's names as aliases; only\n"
+         "                          euclidean for median, centroid and ward\n"
+         "  --p P                   Minkowski's exponent (default 2)\n"
          "  --cut K                 cut the tree into K groups, or\n"
          "  --cut-height H          cut it where merge heights exceed H\n"
          "  --memory-saving         cluster observations from their coordinates, in\n"
@@ -151,6 +174,7 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
   std::vector<std::string> positional;
   std::string cutText;
   std::string unitsText = "own";
+  std::string pText;
   bool cutGiven = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -171,7 +195,9 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
     std::map<std::string, std::string*> valued = {{"--method", &options.method},
                                                   {"--font-size", &options.fontSize},
                                                   {"--cut", &cutText},
-                                                  {"--units", &unitsText}};
+                                                  {"--units", &unitsText},
+                                                  {"--metric", &options.metric},
+                                                  {"--p", &pText}};
     for (const OutputInfo& info : kOutputs) valued.emplace(info.option, &options.outputs[info.output]);
     const std::map<std::string, bool*> flags = {
         {"--csv", &options.csv},         {"--observations", &options.observations},
@@ -242,6 +268,21 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
       error = "--cut K takes a whole number of groups, at least 1";
       return std::nullopt;
     }
+  }
+  const MetricInfo* metric = FindMetric(options.metric);
+  if (metric == nullptr) {
+    error = "unknown metric '" + options.metric + "' (" + MetricNamesText() + ")";
+    return std::nullopt;
+  }
+  options.metricCode = metric->metric;
+  if (!pText.empty()) {
+    options.minkowskiPGiven = true;
+    const std::optional<long double> p = PositiveNumber(pText);
+    if (!p) {
+      error = "--p takes a number greater than 0 (inf for chebyshev), not '" + pText + "'";
+      return std::nullopt;
+    }
+    options.minkowskiP = *p;
   }
   if (const auto wrong = CombinationError(options); wrong) {
     error = *wrong;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "batch/output_table.h"
+#include "engine/metrics.h"
 
 namespace cluster {
 
@@ -29,6 +30,10 @@ struct BatchOptions {
   bool observations = false;     // --observations: a table of coordinates
   bool tsv = false;              // --tsv, or a ".tsv" name: tabs between fields
   bool standardize = false;      // --standardize: z-scores of each column
+  std::string metric = "euclidean";  // --metric NAME: the observations' dissimilarity
+  Metric metricCode = Metric::kEuclidean;
+  long double minkowskiP = 2;    // --p P: Minkowski's exponent
+  bool minkowskiPGiven = false;
   // The file of each output asked for (batch/output_table.h); "-" for
   // standard output.
   std::map<Output, std::string> outputs;

@@ -10,6 +10,7 @@
 
 #include "batch/batch_outputs.h"
 #include "engine/memory_budget.h"
+#include "engine/metrics.h"
 #include "batch/output_table.h"
 #include "batch/phase_timer.h"
 #include "batch/progress_line.h"
@@ -326,7 +327,16 @@ int BatchRun::Run() {
       }
     }
     CheckAgainstTheData(options_, table.Rows());
-    if (WorkFromCoordinates(table)) {
+    if (options_.metricCode != Metric::kEuclidean) {
+      CheckMatrixFits(table.Rows(), options_.methodCode);
+      LowerTriangle dissimilarities = Phase(
+          "distances", "distances", table.Rows(), [&] {
+            return MetricDissimilarities(table.values.data(), table.Rows(), table.columns, options_.metricCode,
+                                         options_.minkowskiP, 1, &control_);
+          },
+          ProgressLine::Measure::kTriangleRows);
+      status = RunOnMatrix(table.Cp932Labels(), table.Utf8Labels(), std::move(dissimilarities), false);
+    } else if (WorkFromCoordinates(table)) {
       status = RunOnCoordinates(table);
     } else {
       CheckMatrixFits(table.Rows(), options_.methodCode,

@@ -11,6 +11,7 @@
 #include "engine/coordinates/coordinate_clustering.h"
 #include "engine/matrix/analysis_store.h"
 #include "engine/memory_budget.h"
+#include "engine/metrics.h"
 #include "engine/run_control.h"
 #include "engine/squared_distance.h"
 #include "engine/condensed_index.h"
@@ -43,6 +44,28 @@ void CheckFinite(std::span<const Number> values, std::int32_t n, const char* wha
     throw InvalidArgument(std::string(what) + " " + where + " is " + cluster::ShortestText(values[k]) +
                           ", not a finite number");
   }
+}
+
+// Refuses a table whose values are not rows x columns, or has more rows
+// than the engine numbers.
+template <typename Number>
+void CheckTable(std::span<const Number> values, std::int64_t rows, std::int64_t columns) {
+  if (rows < 0 || columns < 1) throw InvalidArgument("observations need at least one coordinate each");
+  if (rows > cluster::AnalysisStore::kLargestMaxObjects) {
+    throw InvalidArgument(std::to_string(rows) + " observations are more than the engine numbers (" +
+                          std::to_string(cluster::AnalysisStore::kLargestMaxObjects) + ")");
+  }
+  if (values.size() / static_cast<std::uint64_t>(columns) != static_cast<std::uint64_t>(rows) ||
+      values.size() % static_cast<std::uint64_t>(columns) != 0) {
+    throw InvalidArgument(std::to_string(values.size()) + " values are not " + std::to_string(rows) + " rows of " +
+                          std::to_string(columns));
+  }
+}
+
+const cluster::MetricInfo* FindMetricOrRefuse(const std::string& name) {
+  const cluster::MetricInfo* metric = cluster::FindMetric(name);
+  if (metric == nullptr) throw InvalidArgument("unknown metric '" + name + "'; the metrics are " + cluster::MetricNamesText());
+  return metric;
 }
 
 // The run control of the options.
@@ -134,16 +157,7 @@ template <typename Number>
 Tree Observations(std::span<const Number> values, std::int64_t rows, std::int64_t columns, Method method,
                   const RunOptions& options) {
   return cluster::library::Translated([&] {
-    if (rows < 0 || columns < 1) throw InvalidArgument("observations need at least one coordinate each");
-    if (rows > cluster::AnalysisStore::kLargestMaxObjects) {
-      throw InvalidArgument(std::to_string(rows) + " observations are more than the engine numbers (" +
-                            std::to_string(cluster::AnalysisStore::kLargestMaxObjects) + ")");
-    }
-    if (values.size() / static_cast<std::uint64_t>(columns) != static_cast<std::uint64_t>(rows) ||
-        values.size() % static_cast<std::uint64_t>(columns) != 0) {
-      throw InvalidArgument(std::to_string(values.size()) + " values are not " + std::to_string(rows) + " rows of " +
-                            std::to_string(columns));
-    }
+    CheckTable(values, rows, columns);
     const auto n = static_cast<std::int32_t>(rows);
     if (n < 2) throw InvalidArgument("clustering needs at least 2 observations, not " + std::to_string(n));
     CheckFinite(values, 0, "coordinate", ControlOf(options));
@@ -156,7 +170,24 @@ Tree Observations(std::span<const Number> values, std::int64_t rows, std::int64_
     if (path == Path::automatic) {
       path = WorksFromCoordinates(method) && !cluster::MatrixFits(n, code) ? Path::coordinates : Path::matrix;
     }
+    const cluster::MetricInfo* metric = FindMetricOrRefuse(options.metric);
     const auto d = static_cast<std::int32_t>(columns);
+    if (metric->metric != cluster::Metric::kEuclidean) {
+      if (NeedsEuclidean(method)) {
+        throw InvalidArgument("the " + std::string(NameOf(method)) +
+                              " method is defined by Euclidean geometry and cannot take the " + options.metric +
+                              " metric; its dissimilarities may still be given as a condensed array");
+      }
+      if (options.path == Path::coordinates) {
+        throw InvalidArgument("only the euclidean metric works from the coordinates, not " + options.metric);
+      }
+      cluster::CheckMatrixFits(n, code);
+      const std::vector<Real> coordinates(values.begin(), values.end());
+      cluster::RunControl control = ControlOf(options);
+      cluster::LowerTriangle dissimilarities = cluster::MetricDissimilarities(
+          coordinates.data(), n, d, metric->metric, static_cast<Real>(options.p), 0, &control);
+      return RunMatrix(std::move(dissimilarities), n, method, false, options);
+    }
     std::vector<Real> coordinates(values.begin(), values.end());
     if (path == Path::coordinates) {
       cluster::CheckCoordinatesFit(n, d);
@@ -178,6 +209,36 @@ Tree Observations(std::span<const Number> values, std::int64_t rows, std::int64_
 }
 
 }  // namespace
+
+std::vector<long double> ObservationDissimilarities(std::span<const double> values, std::int64_t rows,
+                                                    std::int64_t columns, const std::string& metric, double p) {
+  return cluster::library::Translated([&] {
+    CheckTable(values, rows, columns);
+    const cluster::MetricInfo* info = FindMetricOrRefuse(metric);
+    CheckFinite(values, 0, "coordinate", cluster::RunControl());
+    const auto n = static_cast<std::int32_t>(rows);
+    // The triangle and the condensed copy, about as a single-linkage run.
+    cluster::CheckMatrixFits(n, cluster::kSingleLinkage);
+    const std::vector<Real> coordinates(values.begin(), values.end());
+    const cluster::LowerTriangle triangle = cluster::MetricDissimilarities(
+        coordinates.data(), n, static_cast<std::int32_t>(columns), info->metric, static_cast<Real>(p), 0, nullptr);
+    std::vector<long double> condensed;
+    condensed.reserve(cluster::TriangleSize(n));
+    for (std::int32_t a = 1; a < n; ++a) {
+      for (std::int32_t b = a + 1; b <= n; ++b) condensed.push_back(triangle.At(b, a));
+    }
+    return condensed;
+  });
+}
+
+const std::vector<std::string>& MetricNames() {
+  static const std::vector<std::string> names = [] {
+    std::vector<std::string> all;
+    for (const cluster::MetricInfo& info : cluster::kMetrics) all.emplace_back(info.name);
+    return all;
+  }();
+  return names;
+}
 
 std::int32_t ObjectsOfCondensed(std::size_t length) {
   // n (n - 1) / 2 = length: n = (1 + sqrt(1 + 8 length)) / 2, checked exactly.

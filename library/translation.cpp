@@ -8,6 +8,7 @@
 #include "common/codepage.h"
 #include "engine/memory_budget.h"
 #include "engine/method_table.h"
+#include "engine/metrics.h"
 #include "engine/run_control.h"
 
 namespace cluster::library {
@@ -65,6 +66,8 @@ void RethrowTranslated() {
     throw api::InvalidArgument(Utf8FromCp932(failure.Message()));
   } catch (const ENoSciPyHeight& failure) {
     throw api::InvalidArgument(Utf8FromCp932(failure.Message()));
+  } catch (const EUndefinedDissimilarity& failure) {
+    throw api::InvalidArgument(failure.Message());
   } catch (const Exception& failure) {
     throw api::Error(Utf8FromCp932(failure.Message()));
   } catch (const std::bad_alloc&) {

@@ -116,7 +116,7 @@ py::array_t<double> LinkageOfCondensed(const py::array_t<Number, py::array::c_st
 
 template <typename Number>
 py::array_t<double> LinkageOfObservations(const py::array_t<Number, py::array::c_style>& x, const std::string& name,
-                                          const std::string& pathName) {
+                                          const std::string& pathName, const std::string& metric, double p) {
   const ca::Method method = MethodOf(name);
   const ca::Path path = pathName == "coordinates" ? ca::Path::coordinates
                         : pathName == "matrix"     ? ca::Path::matrix
@@ -128,10 +128,25 @@ py::array_t<double> LinkageOfObservations(const py::array_t<Number, py::array::c
   const ca::Tree tree = Interruptibly([&](const std::atomic<bool>* cancel) {
     ca::RunOptions options;
     options.path = path;
+    options.metric = metric;
+    options.p = p;
     options.cancel = cancel;
     return ca::ClusterObservations(values, rows, columns, method, options);
   });
   return LinkageArray(tree);
+}
+
+py::array_t<double> Pdist(const py::array_t<double, py::array::c_style>& x, const std::string& metric, double p) {
+  if (x.ndim() != 2) throw py::value_error("observations are a 2-dimensional array");
+  const std::span<const double> values = SpanOf(x);
+  const std::int64_t rows = x.shape(0);
+  const std::int64_t columns = x.shape(1);
+  const std::vector<long double> condensed = Interruptibly(
+      [&](const std::atomic<bool>*) { return ca::ObservationDissimilarities(values, rows, columns, metric, p); });
+  py::array_t<double> array(static_cast<py::ssize_t>(condensed.size()));
+  std::transform(condensed.begin(), condensed.end(), array.mutable_data(),
+                 [](long double value) { return static_cast<double>(value); });
+  return array;
 }
 
 py::array_t<std::int32_t> Cut(const py::array_t<double, py::array::c_style>& z, std::optional<std::int64_t> groups,
@@ -194,9 +209,12 @@ PYBIND11_MODULE(_engine, module) {
   module.def("linkage_condensed", &LinkageOfCondensed<double>, py::arg("y"), py::arg("method"), py::arg("squared"));
   module.def("linkage_condensed", &LinkageOfCondensed<long double>, py::arg("y"), py::arg("method"),
              py::arg("squared"));
-  module.def("linkage_observations", &LinkageOfObservations<double>, py::arg("x"), py::arg("method"), py::arg("path"));
+  module.def("linkage_observations", &LinkageOfObservations<double>, py::arg("x"), py::arg("method"), py::arg("path"),
+             py::arg("metric"), py::arg("p"));
   module.def("linkage_observations", &LinkageOfObservations<long double>, py::arg("x"), py::arg("method"),
-             py::arg("path"));
+             py::arg("path"), py::arg("metric"), py::arg("p"));
+  module.def("metrics", [] { return ca::MetricNames(); });
+  module.def("pdist", &Pdist, py::arg("x"), py::arg("metric"), py::arg("p"));
   module.def("cut", &Cut, py::arg("z"), py::arg("n_clusters"), py::arg("height"));
   module.def("cophenetic_correlation", &Cophenetic<double>, py::arg("z"), py::arg("y"));
   module.def("cophenetic_correlation", &Cophenetic<long double>, py::arg("z"), py::arg("y"));

@@ -514,6 +514,38 @@ TEST_F(BatchToolTest, StandardizingReportsAConstantColumn) {
   EXPECT_EQ(r.out.substr(0, 6), "1\t2\t4\t");  // a and b are nearest
 }
 
+TEST_F(BatchToolTest, ObservationsByAnotherMetric) {
+  // City-block distances, by hand: a-b 3, a-c 9, b-c 6; complete linkage
+  // merges a and b at 3, then c at 9. Minkowski with p = 1 is the same.
+  Write("points.csv", "a,0,0\nb,1,2\nc,5,4\n");
+  for (const std::string metric : {"cityblock", "manhattan", "minkowski --p 1"}) {
+    SCOPED_TRACE(metric);
+    const Result r = Run("--method complete --observations --metric " + metric + " --merges - '" +
+                         Path("points.csv") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "1\t2\t4\t3\t2\n3\t4\t5\t9\t3\n");
+  }
+  // A metric the data leave undefined fails, naming the row as a table's
+  // user counts them.
+  Write("zero.csv", "a,1,2\nb,0,0\nc,5,4\n");
+  Result r = Run("--method average --observations --metric cosine '" + Path("zero.csv") + "'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "cluster-analysis-batch: row 2 is zero in every column: cosine is undefined for it\n");
+  // Usage errors: the Euclidean methods, the coordinates, p without
+  // minkowski, p not above 0, an unknown metric, a metric for a matrix.
+  for (const char* const args :
+       {"--method ward --observations --metric cityblock", "--method single --observations --metric cosine --memory-saving",
+        "--method single --observations --p 3", "--method single --observations --metric minkowski --p 0",
+        "--method single --observations --metric taxicab", "--method single --metric cityblock"}) {
+    SCOPED_TRACE(args);
+    r = Run(std::string(args) + " '" + Path("points.csv") + "'");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("Usage: cluster-analysis-batch"), std::string::npos);
+  }
+  r = Run("--method ward --observations --metric cityblock '" + Path("points.csv") + "'");
+  EXPECT_NE(r.err.find("defined by Euclidean geometry"), std::string::npos) << r.err;
+}
+
 TEST_F(BatchToolTest, WrongCombinationsAreUsageErrorsAndWriteNothing) {
   WriteThreeObjects();
   const std::string data = " '" + Path("three.txt") + "'";

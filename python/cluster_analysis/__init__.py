@@ -40,13 +40,14 @@ import numpy as _np
 
 from . import _engine
 
-__all__ = ["linkage", "cut", "cophenetic_correlation", "to_newick", "load", "ClusterWarning", "__version__"]
+__all__ = ["linkage", "pdist", "cut", "cophenetic_correlation", "to_newick", "load", "ClusterWarning", "__version__"]
 
 __version__ = _engine.version()
 
 _METHODS = tuple(_engine.methods())
 _COORDINATE_METHODS = tuple(_engine.coordinate_methods())
-_METRICS = ("euclidean",)
+_METRICS = tuple(_engine.metrics())
+_METRIC_ALIASES = {"manhattan": "cityblock", "maximum": "chebyshev"}
 
 
 try:  # a filter for SciPy's warning catches ours too
@@ -87,7 +88,7 @@ def _linkage_matrix(Z):
     return _np.ascontiguousarray(Z, dtype=_np.float64)
 
 
-def linkage(y, method="single", metric="euclidean", *, memory_saving=None):
+def linkage(y, method="single", metric="euclidean", *, p=2, memory_saving=None):
     """Hierarchical clustering of dissimilarities or observations.
 
     Parameters
@@ -106,8 +107,20 @@ def linkage(y, method="single", metric="euclidean", *, memory_saving=None):
         or 'ward', with SciPy's meanings: the median, centroid and Ward
         methods take distances, not squares.
     metric : str, optional
-        The distance of observations: 'euclidean'. Ignored for a condensed
+        The dissimilarity of observations, by the name and definition of
+        ``scipy.spatial.distance.pdist``, computed in 80 bits: 'euclidean'
+        (the default), 'sqeuclidean', 'cityblock', 'chebyshev',
+        'minkowski' (with ``p``), 'seuclidean', 'mahalanobis' (the sample
+        covariance), 'cosine', 'correlation', 'canberra', 'braycurtis',
+        'jensenshannon'; for 0/1 data (a coordinate not zero is true)
+        'hamming', 'jaccard', 'dice', 'rogerstanimoto', 'russellrao',
+        'sokalmichener', 'sokalsneath', 'yule', 'kulczynski1', and R's
+        asymmetric 'binary'. R's 'manhattan' and 'maximum' name cityblock
+        and chebyshev. The median, centroid and Ward methods take
+        'euclidean' only, as SciPy's linkage. Ignored for a condensed
         array.
+    p : float, optional
+        Minkowski's exponent, greater than 0 (``numpy.inf`` is chebyshev).
     memory_saving : bool or None, optional
         For observations only. None: work on the matrix of distances when
         it fits the memory the process may take, else from the coordinates
@@ -129,8 +142,13 @@ def linkage(y, method="single", metric="euclidean", *, memory_saving=None):
     ValueError
         A value that is not finite, a condensed array whose length is not
         n (n - 1) / 2, fewer than two objects, more than two dimensions, an
-        unknown method or metric, or ``memory_saving=True`` for a method
-        that cannot work from the coordinates.
+        unknown method or metric, a metric other than 'euclidean' for the
+        median, centroid or Ward method or with ``memory_saving=True``, a
+        metric the data leave undefined (a zero row for 'cosine', a
+        constant row for 'correlation', a constant column for
+        'seuclidean', a singular covariance for 'mahalanobis', ...; the
+        message names the row, column or pair), or ``memory_saving=True``
+        for a method that cannot work from the coordinates.
     MemoryError
         A run that would not fit the memory the process may take, refused
         before anything large is allocated; the message gives the figures.
@@ -167,6 +185,12 @@ def linkage(y, method="single", metric="euclidean", *, memory_saving=None):
     >>> linkage([[0, 0], [1, 1], [3, 0]], 'centroid')
     array([[0.        , 1.        , 1.41421356, 2.        ],
            [2.        , 3.        , 2.54950976, 3.        ]])
+
+    The same observations by their city-block distances, complete linkage:
+
+    >>> linkage([[0, 0], [1, 1], [3, 0]], 'complete', metric='cityblock')
+    array([[0., 1., 2., 2.],
+           [2., 3., 3., 3.]])
     """
     if not isinstance(method, str) or method not in _METHODS:
         raise ValueError("Invalid method: %s" % (method,))
@@ -177,8 +201,12 @@ def linkage(y, method="single", metric="euclidean", *, memory_saving=None):
         return _engine.linkage_condensed(y, method, False)
     if y.ndim != 2:
         raise ValueError("`y` must be 1 or 2 dimensional.")
-    if metric not in _METRICS:
-        raise ValueError("metric %r is not offered for observations; offered: %s" % (metric, ", ".join(_METRICS)))
+    if not isinstance(metric, str) or _METRIC_ALIASES.get(metric, metric) not in _METRICS:
+        raise ValueError("Unknown Distance Metric: %r; the metrics are %s" % (metric, ", ".join(_METRICS)))
+    try:
+        p = float(p)
+    except (TypeError, ValueError):
+        raise ValueError("p must be a number, not %r" % (p,)) from None
     if memory_saving and method not in _COORDINATE_METHODS:
         raise ValueError("memory_saving=True works for %s, not %s" % (", ".join(_COORDINATE_METHODS), method))
     if y.shape[0] == y.shape[1] and y.shape[0] > 0 and _np.allclose(_np.diag(y), 0):
@@ -186,7 +214,46 @@ def linkage(y, method="single", metric="euclidean", *, memory_saving=None):
             _warnings.warn("scipy.cluster: The symmetric non-negative hollow observation matrix looks "
                            "suspiciously like an uncondensed distance matrix", ClusterWarning, stacklevel=2)
     path = {None: "automatic", True: "coordinates", False: "matrix"}[memory_saving]
-    return _engine.linkage_observations(y, method, path)
+    return _engine.linkage_observations(y, method, path, metric, p)
+
+
+def pdist(X, metric="euclidean", *, p=2):
+    """The dissimilarities of observations, as ``scipy.spatial.distance.pdist``.
+
+    Parameters
+    ----------
+    X : array_like
+        An n x d array of n observations of d coordinates.
+    metric : str, optional
+        A metric of :func:`linkage`'s list, by SciPy's name or R's.
+    p : float, optional
+        Minkowski's exponent, greater than 0.
+
+    Returns
+    -------
+    y : ndarray
+        The n (n - 1) / 2 dissimilarities in condensed order, d(0,1),
+        d(0,2), ..., d(1,2), ..., each computed in 80 bits and rounded once
+        to float64.
+
+    Raises
+    ------
+    ValueError
+        A value that is not finite, an unknown metric, or a metric the data
+        leave undefined (the message names the row, column or pair).
+
+    Examples
+    --------
+    >>> from cluster_analysis import pdist
+    >>> pdist([[0, 0], [1, 1], [3, 0]], 'cityblock')
+    array([2., 3., 3.])
+    """
+    if not isinstance(metric, str) or _METRIC_ALIASES.get(metric, metric) not in _METRICS:
+        raise ValueError("Unknown Distance Metric: %r; the metrics are %s" % (metric, ", ".join(_METRICS)))
+    X = _numbers(X, "X")
+    if X.ndim != 2:
+        raise ValueError("X must be a 2-dimensional array of observations")
+    return _engine.pdist(_np.ascontiguousarray(X, dtype=_np.float64), metric, float(p))
 
 
 def cut(Z, n_clusters=None, height=None):

@@ -123,7 +123,7 @@ def test_a_square_symmetric_matrix_draws_scipys_warning():
         (lambda: ca.linkage([[1, 2]], "ward"), ValueError, "at least 2"),
         (lambda: ca.linkage(np.zeros((2, 2, 2)), "ward"), ValueError, "1 or 2 dimensional"),
         (lambda: ca.linkage([1, 2, 3], "upgma"), ValueError, "Invalid method: upgma"),
-        (lambda: ca.linkage([[0, 1], [2, 3]], "single", "cityblock"), ValueError, "offered: euclidean"),
+        (lambda: ca.linkage([[0, 1], [2, 3]], "single", "taxicab"), ValueError, "Unknown Distance Metric"),
         (lambda: ca.linkage([[0, 1], [2, 3]], "average", memory_saving=True), ValueError, "works for"),
         (lambda: ca.linkage(["a", "b", "c"], "single"), TypeError, "real numbers"),
         (lambda: ca.cut(ca.linkage([1, 2, 3], "single"), n_clusters=0), ValueError, "from 1 to 3"),

@@ -17,6 +17,7 @@
 #include <functional>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "cluster_analysis/methods.h"
@@ -60,6 +61,12 @@ enum class Path { automatic, matrix, coordinates };
 struct RunOptions {
   // For observations.
   Path path = Path::automatic;
+  // Their dissimilarity: a metric of SciPy's pdist by its name, or R's
+  // name for it (MetricNames()); p is Minkowski's exponent. Metrics other
+  // than euclidean work on the matrix, and not for the median, centroid
+  // and Ward methods, which Euclidean geometry defines.
+  std::string metric = "euclidean";
+  double p = 2;
   // For dissimilarities: they are squares of distances already. The
   // median, centroid and Ward methods then take them as they are (Ward's
   // halved), the linkages their roots: no square is taken of a root.
@@ -84,9 +91,26 @@ Tree ClusterDissimilarities(std::span<const double> condensed, Method method, co
 Tree ClusterDissimilarities(std::span<const long double> condensed, Method method,
                             const RunOptions& options = {});
 
+// The metrics' names: euclidean, sqeuclidean, cityblock, chebyshev,
+// minkowski, seuclidean, mahalanobis, cosine, correlation, canberra,
+// braycurtis, jensenshannon; for 0/1 data (a coordinate not zero is true)
+// hamming, jaccard, dice, rogerstanimoto, russellrao, sokalmichener,
+// sokalsneath, yule, kulczynski1 and R's asymmetric binary. R's manhattan
+// and maximum are accepted for cityblock and chebyshev.
+const std::vector<std::string>& MetricNames();
+
+// The dissimilarities of `rows` observations of `columns` coordinates each
+// (row-major) by a metric (MetricNames()) and Minkowski's p, in SciPy's
+// condensed order, computed in 80 bits: what pdist gives. InvalidArgument
+// as for ClusterObservations.
+std::vector<long double> ObservationDissimilarities(std::span<const double> values, std::int64_t rows,
+                                                    std::int64_t columns, const std::string& metric, double p = 2);
+
 // Clusters `rows` observations of `columns` coordinates each (row-major)
-// by their Euclidean distances, computed in 80 bits: the squares summed in
-// column order, never the square of a rounded root.
+// by their dissimilarities by options.metric, computed in 80 bits; the
+// Euclidean distances from the squares summed in column order, never the
+// square of a rounded root. InvalidArgument for a metric the data leave
+// undefined (a zero row for cosine, say), naming the row, column or pair.
 Tree ClusterObservations(std::span<const double> values, std::int64_t rows, std::int64_t columns, Method method,
                          const RunOptions& options = {});
 Tree ClusterObservations(std::span<const long double> values, std::int64_t rows, std::int64_t columns,

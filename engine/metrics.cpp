@@ -1,0 +1,346 @@
+#include "engine/metrics.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "common/real_text.h"
+#include "engine/run_control.h"
+#include "engine/squared_distance.h"
+
+namespace cluster {
+
+namespace {
+
+// Rows and columns as the caller's users count them.
+class Numbering {
+ public:
+  explicit Numbering(std::int32_t first) : first_(first) {}
+  std::string Row(std::int32_t row) const { return "row " + std::to_string(row + first_); }
+  std::string Rows(std::int32_t a, std::int32_t b) const {
+    return "rows " + std::to_string(std::min(a, b) + first_) + " and " + std::to_string(std::max(a, b) + first_);
+  }
+  std::string Column(std::int32_t column) const { return "column " + std::to_string(column + first_); }
+
+ private:
+  std::int32_t first_;
+};
+
+[[noreturn]] void Undefined(const std::string& what) { throw EUndefinedDissimilarity(what); }
+
+// Every pair's value, pair(u, v, row of u, row of v) with 0-based rows.
+template <typename Pair>
+LowerTriangle EveryPair(const Real* values, std::int32_t n, std::int32_t d, const RunControl* control, Pair pair) {
+  LowerTriangle triangle(n);
+  for (std::int32_t i = 2; i <= n; ++i) {
+    if (control != nullptr && i % 64 == 0) control->ThrowIfCancelled();
+    const Real* const u = values + static_cast<std::ptrdiff_t>(i - 1) * d;
+    Real* const row = &triangle.At(i, 1);
+    for (std::int32_t j = 1; j < i; ++j) row[j - 1] = pair(u, values + static_cast<std::ptrdiff_t>(j - 1) * d, i - 1, j - 1);
+  }
+  return triangle;
+}
+
+// How the coordinates of two rows agree as truth values (not zero is
+// true): both true, only u's, only v's, neither.
+struct Agreement {
+  Real tt = 0;
+  Real tf = 0;
+  Real ft = 0;
+  Real ff = 0;
+};
+
+Agreement AgreementOf(const Real* u, const Real* v, std::int32_t d) {
+  std::int64_t counts[4] = {0, 0, 0, 0};
+  for (std::int32_t c = 0; c < d; ++c) ++counts[(u[c] != 0 ? 0 : 2) + (v[c] != 0 ? 0 : 1)];
+  return {static_cast<Real>(counts[0]), static_cast<Real>(counts[1]), static_cast<Real>(counts[2]),
+          static_cast<Real>(counts[3])};
+}
+
+// Each column's sample variance (n - 1 in the denominator, as SciPy's
+// seuclidean takes it).
+std::vector<Real> ColumnVariances(const Real* values, std::int32_t n, std::int32_t d) {
+  std::vector<Real> mean(static_cast<std::size_t>(d), 0);
+  std::vector<Real> variance(static_cast<std::size_t>(d), 0);
+  for (std::int32_t r = 0; r < n; ++r) {
+    for (std::int32_t c = 0; c < d; ++c) mean[c] += values[static_cast<std::ptrdiff_t>(r) * d + c];
+  }
+  for (Real& m : mean) m /= n;
+  for (std::int32_t r = 0; r < n; ++r) {
+    for (std::int32_t c = 0; c < d; ++c) {
+      const Real deviation = values[static_cast<std::ptrdiff_t>(r) * d + c] - mean[c];
+      variance[c] += deviation * deviation;
+    }
+  }
+  for (Real& v : variance) v /= n - 1;
+  return variance;
+}
+
+// The inverse of the columns' sample covariance, row-major, by Gauss-Jordan
+// elimination with partial pivoting; a pivot that vanishes against the
+// covariance's scale means a column is a combination of the others.
+std::vector<Real> InverseCovariance(const Real* values, std::int32_t n, std::int32_t d, const Numbering& numbering) {
+  const auto size = static_cast<std::size_t>(d);
+  std::vector<Real> mean(size, 0);
+  for (std::int32_t r = 0; r < n; ++r) {
+    for (std::int32_t c = 0; c < d; ++c) mean[c] += values[static_cast<std::ptrdiff_t>(r) * d + c];
+  }
+  for (Real& m : mean) m /= n;
+  // [covariance | identity], reduced to [identity | inverse].
+  const std::size_t width = 2 * size;
+  std::vector<Real> work(size * width, 0);
+  for (std::int32_t r = 0; r < n; ++r) {
+    const Real* const row = values + static_cast<std::ptrdiff_t>(r) * d;
+    for (std::size_t a = 0; a < size; ++a) {
+      for (std::size_t b = 0; b < size; ++b) work[a * width + b] += (row[a] - mean[a]) * (row[b] - mean[b]);
+    }
+  }
+  Real scale = 0;
+  for (std::size_t a = 0; a < size; ++a) {
+    for (std::size_t b = 0; b < size; ++b) work[a * width + b] /= n - 1;
+    work[a * width + size + a] = 1;
+    scale = std::max(scale, std::fabs(work[a * width + a]));
+  }
+  const Real tiny = scale * static_cast<Real>(d) * std::numeric_limits<Real>::epsilon() * 16;
+  for (std::size_t c = 0; c < size; ++c) {
+    std::size_t pivot = c;
+    for (std::size_t r = c + 1; r < size; ++r) {
+      if (std::fabs(work[r * width + c]) > std::fabs(work[pivot * width + c])) pivot = r;
+    }
+    if (!(std::fabs(work[pivot * width + c]) > tiny)) {
+      Undefined("the covariance of the columns is singular (" + numbering.Column(static_cast<std::int32_t>(c)) +
+                " is a combination of the others, or there are no more rows than columns): mahalanobis is undefined");
+    }
+    if (pivot != c) {
+      for (std::size_t k = 0; k < width; ++k) std::swap(work[c * width + k], work[pivot * width + k]);
+    }
+    const Real divisor = work[c * width + c];
+    for (std::size_t k = 0; k < width; ++k) work[c * width + k] /= divisor;
+    for (std::size_t r = 0; r < size; ++r) {
+      if (r == c || work[r * width + c] == 0) continue;
+      const Real factor = work[r * width + c];
+      for (std::size_t k = 0; k < width; ++k) work[r * width + k] -= factor * work[c * width + k];
+    }
+  }
+  std::vector<Real> inverse(size * size);
+  for (std::size_t a = 0; a < size; ++a) {
+    for (std::size_t b = 0; b < size; ++b) inverse[a * size + b] = work[a * width + size + b];
+  }
+  return inverse;
+}
+
+// For cosine and correlation: each row's norm, after its mean is taken off
+// (correlation) or not; a zero norm leaves the metric undefined.
+std::vector<Real> RowNorms(const Real* values, std::int32_t n, std::int32_t d, bool centred, Metric metric,
+                           const Numbering& numbering) {
+  std::vector<Real> norms(static_cast<std::size_t>(n));
+  for (std::int32_t r = 0; r < n; ++r) {
+    const Real* const row = values + static_cast<std::ptrdiff_t>(r) * d;
+    Real mean = 0;
+    if (centred) {
+      for (std::int32_t c = 0; c < d; ++c) mean += row[c];
+      mean /= d;
+    }
+    Real sum = 0;
+    for (std::int32_t c = 0; c < d; ++c) sum += (row[c] - mean) * (row[c] - mean);
+    if (sum == 0) {
+      Undefined(numbering.Row(r) + (centred ? " is the same in every column" : " is zero in every column") + ": " +
+                InfoOf(metric).name + " is undefined for it");
+    }
+    norms[r] = std::sqrt(sum);
+  }
+  return norms;
+}
+
+// 1 - the cosine of u and v (taken off their means when centred), the
+// cosine kept within [-1, 1] as SciPy keeps it.
+Real CosineDistance(const Real* u, const Real* v, std::int32_t d, Real normU, Real normV, bool centred) {
+  Real meanU = 0;
+  Real meanV = 0;
+  if (centred) {
+    for (std::int32_t c = 0; c < d; ++c) {
+      meanU += u[c];
+      meanV += v[c];
+    }
+    meanU /= d;
+    meanV /= d;
+  }
+  Real dot = 0;
+  for (std::int32_t c = 0; c < d; ++c) dot += (u[c] - meanU) * (v[c] - meanV);
+  const Real cosine = std::clamp(dot / (normU * normV), Real{-1}, Real{1});
+  return 1 - cosine;
+}
+
+}  // namespace
+
+const MetricInfo* FindMetric(std::string_view name) {
+  for (const MetricInfo& info : kMetrics) {
+    if (name == info.name || (*info.alias != '\0' && name == info.alias)) return &info;
+  }
+  return nullptr;
+}
+
+const MetricInfo& InfoOf(Metric metric) { return kMetrics[static_cast<std::size_t>(metric)]; }
+
+const std::string& MetricNamesText() {
+  static const std::string text = [] {
+    std::string names;
+    for (const MetricInfo& info : kMetrics) names += (names.empty() ? "" : ", ") + std::string(info.name);
+    return names;
+  }();
+  return text;
+}
+
+LowerTriangle MetricDissimilarities(const Real* values, std::int32_t n, std::int32_t d, Metric metric, Real p,
+                                    std::int32_t firstIndex, const RunControl* control) {
+  const Numbering numbering(firstIndex);
+  const auto sum = [d](const Real* u, const Real* v, auto term) {
+    Real total = 0;
+    for (std::int32_t c = 0; c < d; ++c) total += term(u[c], v[c]);
+    return total;
+  };
+  const auto absolute = [](Real a, Real b) { return std::fabs(a - b); };
+  const Real count = static_cast<Real>(d);
+  switch (metric) {
+    case Metric::kEuclidean:
+      return EveryPair(values, n, d, control,
+                       [d](const Real* u, const Real* v, auto, auto) { return std::sqrt(SquaredDistance(u, v, d)); });
+    case Metric::kSqEuclidean:
+      return EveryPair(values, n, d, control,
+                       [d](const Real* u, const Real* v, auto, auto) { return SquaredDistance(u, v, d); });
+    case Metric::kCityblock:
+      return EveryPair(values, n, d, control,
+                       [&](const Real* u, const Real* v, auto, auto) { return sum(u, v, absolute); });
+    case Metric::kChebyshev:
+      return EveryPair(values, n, d, control, [d](const Real* u, const Real* v, auto, auto) {
+        Real most = 0;
+        for (std::int32_t c = 0; c < d; ++c) most = std::max(most, std::fabs(u[c] - v[c]));
+        return most;
+      });
+    case Metric::kMinkowski: {
+      if (!(p > 0)) Undefined("minkowski's p must be greater than 0, not " + ShortestText(p));
+      if (std::isinf(p)) return MetricDissimilarities(values, n, d, Metric::kChebyshev, p, firstIndex, control);
+      return EveryPair(values, n, d, control, [&](const Real* u, const Real* v, auto, auto) {
+        return std::pow(sum(u, v, [p](Real a, Real b) { return std::pow(std::fabs(a - b), p); }), 1 / p);
+      });
+    }
+    case Metric::kSEuclidean: {
+      const std::vector<Real> variance = ColumnVariances(values, n, d);
+      for (std::int32_t c = 0; c < d; ++c) {
+        if (variance[c] == 0) Undefined(numbering.Column(c) + " is the same in every row: seuclidean divides by its variance");
+      }
+      return EveryPair(values, n, d, control, [&](const Real* u, const Real* v, auto, auto) {
+        Real total = 0;
+        for (std::int32_t c = 0; c < d; ++c) total += (u[c] - v[c]) * (u[c] - v[c]) / variance[c];
+        return std::sqrt(total);
+      });
+    }
+    case Metric::kMahalanobis: {
+      const std::vector<Real> inverse = InverseCovariance(values, n, d, numbering);
+      std::vector<Real> delta(static_cast<std::size_t>(d));
+      return EveryPair(values, n, d, control, [&](const Real* u, const Real* v, auto, auto) {
+        for (std::int32_t c = 0; c < d; ++c) delta[c] = u[c] - v[c];
+        Real form = 0;
+        for (std::int32_t a = 0; a < d; ++a) {
+          Real row = 0;
+          for (std::int32_t b = 0; b < d; ++b) row += inverse[static_cast<std::size_t>(a) * d + b] * delta[b];
+          form += delta[a] * row;
+        }
+        // The covariance is positive definite: a form below 0 is rounding.
+        return std::sqrt(std::max(form, Real{0}));
+      });
+    }
+    case Metric::kCosine:
+    case Metric::kCorrelation: {
+      const bool centred = metric == Metric::kCorrelation;
+      const std::vector<Real> norms = RowNorms(values, n, d, centred, metric, numbering);
+      return EveryPair(values, n, d, control, [&](const Real* u, const Real* v, std::int32_t i, std::int32_t j) {
+        return CosineDistance(u, v, d, norms[i], norms[j], centred);
+      });
+    }
+    case Metric::kCanberra:
+      return EveryPair(values, n, d, control, [&](const Real* u, const Real* v, auto, auto) {
+        return sum(u, v, [](Real a, Real b) {
+          const Real divisor = std::fabs(a) + std::fabs(b);
+          return divisor == 0 ? Real{0} : std::fabs(a - b) / divisor;
+        });
+      });
+    case Metric::kBrayCurtis:
+      return EveryPair(values, n, d, control, [&](const Real* u, const Real* v, std::int32_t i, std::int32_t j) {
+        const Real divisor = sum(u, v, [](Real a, Real b) { return std::fabs(a + b); });
+        if (divisor == 0) Undefined(numbering.Rows(i, j) + " add up to zero in every column: braycurtis is undefined for them");
+        return sum(u, v, absolute) / divisor;
+      });
+    case Metric::kJensenShannon: {
+      std::vector<Real> totals(static_cast<std::size_t>(n), 0);
+      for (std::int32_t r = 0; r < n; ++r) {
+        for (std::int32_t c = 0; c < d; ++c) {
+          const Real value = values[static_cast<std::ptrdiff_t>(r) * d + c];
+          if (value < 0) Undefined(numbering.Row(r) + ", " + numbering.Column(c) + " is negative: jensenshannon takes rows of weights");
+          totals[r] += value;
+        }
+        if (totals[r] == 0) Undefined(numbering.Row(r) + " is zero in every column: jensenshannon is undefined for it");
+      }
+      return EveryPair(values, n, d, control, [&](const Real* u, const Real* v, std::int32_t i, std::int32_t j) {
+        Real left = 0;
+        Real right = 0;
+        for (std::int32_t c = 0; c < d; ++c) {
+          const Real a = u[c] / totals[i];
+          const Real b = v[c] / totals[j];
+          const Real m = (a + b) / 2;
+          if (a > 0) left += a * std::log(a / m);
+          if (b > 0) right += b * std::log(b / m);
+        }
+        return std::sqrt(std::max((left + right) / 2, Real{0}));
+      });
+    }
+    case Metric::kHamming:
+      return EveryPair(values, n, d, control, [&](const Real* u, const Real* v, auto, auto) {
+        return sum(u, v, [](Real a, Real b) { return a != b ? Real{1} : Real{0}; }) / count;
+      });
+    case Metric::kJaccard:
+    case Metric::kBinary:
+      return EveryPair(values, n, d, control, [&](const Real* u, const Real* v, auto, auto) {
+        // Of the coordinates where either is not zero, SciPy's jaccard
+        // counts those that differ, R's binary those where one is zero.
+        std::int64_t either = 0;
+        std::int64_t counted = 0;
+        for (std::int32_t c = 0; c < d; ++c) {
+          if (u[c] == 0 && v[c] == 0) continue;
+          ++either;
+          counted += metric == Metric::kJaccard ? u[c] != v[c] : (u[c] == 0 || v[c] == 0);
+        }
+        return either == 0 ? Real{0} : static_cast<Real>(counted) / static_cast<Real>(either);
+      });
+    default:
+      break;
+  }
+  // The metrics of truth values.
+  return EveryPair(values, n, d, control, [&](const Real* u, const Real* v, std::int32_t i, std::int32_t j) {
+    const Agreement k = AgreementOf(u, v, d);
+    const Real differ = k.tf + k.ft;
+    const auto divided = [&](Real above, Real below) {
+      if (below == 0) {
+        Undefined(numbering.Rows(i, j) + (metric == Metric::kKulczynski1 ? " agree in every column"
+                                                                         : " are zero in every column") +
+                  ": " + InfoOf(metric).name + " is undefined for them");
+      }
+      return above / below;
+    };
+    switch (metric) {
+      case Metric::kDice: return divided(differ, 2 * k.tt + differ);
+      case Metric::kRogersTanimoto:
+      case Metric::kSokalMichener: return 2 * differ / (k.tt + k.ff + 2 * differ);
+      case Metric::kRussellRao: return (count - k.tt) / count;
+      case Metric::kSokalSneath: return divided(2 * differ, k.tt + 2 * differ);
+      case Metric::kYule: {
+        const Real halfR = k.tf * k.ft;
+        return halfR == 0 ? Real{0} : 2 * halfR / (k.tt * k.ff + halfR);
+      }
+      default: return divided(k.tt, differ);  // kulczynski1
+    }
+  });
+}
+
+}  // namespace cluster

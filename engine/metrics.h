@@ -1,0 +1,88 @@
+// The dissimilarities of observations by a metric.
+//
+// The metrics are SciPy's (scipy.spatial.distance.pdist), by its names and
+// definitions, with R's names (dist()) as aliases where they differ, and
+// R's asymmetric binary distance; every value is computed in 80 bits. The
+// metrics for 0/1 data take a coordinate as true when it is not zero, as
+// pdist does. Where R defines a metric of the same name otherwise, SciPy's
+// definition holds: R's canberra divides by |u + v| and leaves out the
+// terms 0/0 with the sum scaled up, SciPy's (this one) divides by |u| + |v|
+// and counts 0/0 as 0.
+//
+// A metric that is not defined for the data (a zero row for cosine, a
+// constant row for correlation, a constant column for seuclidean, a
+// singular covariance for mahalanobis, a pair with nothing to divide by) is
+// an EUndefinedDissimilarity naming the row, column or pair, never a NaN.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "common/errors.h"
+#include "common/float_checks.h"
+#include "engine/triangle.h"
+
+namespace cluster {
+
+class RunControl;
+
+enum class Metric : std::uint8_t {
+  kEuclidean, kSqEuclidean, kCityblock, kChebyshev, kMinkowski, kSEuclidean, kMahalanobis, kCosine,
+  kCorrelation, kCanberra, kBrayCurtis, kJensenShannon, kHamming, kJaccard, kDice, kRogersTanimoto,
+  kRussellRao, kSokalMichener, kSokalSneath, kYule, kKulczynski1, kBinary,
+};
+
+struct MetricInfo {
+  Metric metric;
+  const char* name;   // SciPy's (R's for binary)
+  const char* alias;  // R's name where it differs, or ""
+};
+
+inline constexpr std::array<MetricInfo, 22> kMetrics{{
+    {Metric::kEuclidean, "euclidean", ""},
+    {Metric::kSqEuclidean, "sqeuclidean", ""},
+    {Metric::kCityblock, "cityblock", "manhattan"},
+    {Metric::kChebyshev, "chebyshev", "maximum"},
+    {Metric::kMinkowski, "minkowski", ""},
+    {Metric::kSEuclidean, "seuclidean", ""},
+    {Metric::kMahalanobis, "mahalanobis", ""},
+    {Metric::kCosine, "cosine", ""},
+    {Metric::kCorrelation, "correlation", ""},
+    {Metric::kCanberra, "canberra", ""},
+    {Metric::kBrayCurtis, "braycurtis", ""},
+    {Metric::kJensenShannon, "jensenshannon", ""},
+    {Metric::kHamming, "hamming", ""},
+    {Metric::kJaccard, "jaccard", ""},
+    {Metric::kDice, "dice", ""},
+    {Metric::kRogersTanimoto, "rogerstanimoto", ""},
+    {Metric::kRussellRao, "russellrao", ""},
+    {Metric::kSokalMichener, "sokalmichener", ""},
+    {Metric::kSokalSneath, "sokalsneath", ""},
+    {Metric::kYule, "yule", ""},
+    {Metric::kKulczynski1, "kulczynski1", ""},
+    {Metric::kBinary, "binary", ""},
+}};
+
+// The metric of a name or alias; nothing for an unknown one.
+const MetricInfo* FindMetric(std::string_view name);
+const MetricInfo& InfoOf(Metric metric);
+// "euclidean, sqeuclidean, ..., binary", for messages and the usage.
+const std::string& MetricNamesText();
+
+class EUndefinedDissimilarity : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// The dissimilarities of the n rows of `values` (row-major, d coordinates
+// each) by `metric`: pair (i, j) of rows i > j (1-based) at [i, j] of the
+// triangle. `p` is Minkowski's exponent (> 0; infinity is chebyshev).
+// Messages number rows and columns from `firstIndex` (0 or 1, as the
+// caller's users count). Euclidean distances are the roots of exactly
+// summed squares.
+LowerTriangle MetricDissimilarities(const Real* values, std::int32_t n, std::int32_t d, Metric metric, Real p,
+                                    std::int32_t firstIndex, const RunControl* control);
+
+}  // namespace cluster

@@ -1,0 +1,118 @@
+"""The metrics for observations against SciPy's pdist and R's dist, the
+trees that follow, and every case a metric leaves undefined."""
+
+import shutil
+import subprocess
+
+import numpy as np
+import pytest
+import scipy.cluster.hierarchy as sch
+from scipy.spatial.distance import pdist
+
+import cluster_analysis as ca
+
+TRUTH_METRICS = ["hamming", "jaccard", "dice", "rogerstanimoto", "russellrao", "sokalmichener", "sokalsneath",
+                 "yule", "kulczynski1"]
+NUMBER_METRICS = ["euclidean", "sqeuclidean", "cityblock", "chebyshev", "minkowski", "seuclidean", "mahalanobis",
+                  "cosine", "correlation", "canberra", "braycurtis", "jensenshannon"]
+
+
+def data_for(metric, seed):
+    rng = np.random.default_rng(seed)
+    if metric in TRUTH_METRICS:
+        # 0/1 rows, none equal to another and none all zero, so that every
+        # metric is defined for every pair.
+        rows = set()
+        while len(rows) < 40:
+            row = tuple(rng.integers(0, 2, size=12))
+            if any(row):
+                rows.add(row)
+        return np.array(sorted(rows), dtype=float)
+    if metric in ("jensenshannon", "canberra"):
+        # Weights; for canberra positive values, since a pair of opposite
+        # signs makes a term exactly 1, and equal sums of such terms are
+        # ties.
+        return rng.random((40, 6)) + 0.01
+    values = rng.normal(size=(40, 5))
+    if metric not in ("cosine", "correlation"):
+        # Columns of different scales (which would make the cosines lie
+        # within 1e-7 of 1, where SciPy's 1 - cos keeps only 9 digits).
+        values[:, 2] *= 1e3
+    return values
+
+
+@pytest.mark.parametrize("metric", NUMBER_METRICS + TRUTH_METRICS)
+def test_every_metric_is_scipys(metric):
+    x = data_for(metric, 7)
+    p = 3.5 if metric == "minkowski" else 2
+    expected = pdist(x, metric, p=p) if metric == "minkowski" else pdist(x, metric)
+    np.testing.assert_allclose(ca.pdist(x, metric, p=p), expected, rtol=1e-12, atol=1e-15)
+    # The trees follow: continuous values have no ties, so SciPy's trees are
+    # ours (0/1 data tie everywhere, and each program settles ties its way).
+    if metric not in TRUTH_METRICS:
+        for method in ["single", "complete", "average", "weighted"]:
+            ours = ca.linkage(x, method, metric, p=p)
+            theirs = sch.linkage(expected, method)
+            np.testing.assert_array_equal(ours[:, [0, 1, 3]], theirs[:, [0, 1, 3]])
+            np.testing.assert_allclose(ours[:, 2], theirs[:, 2], rtol=1e-12)
+
+
+def test_minkowski_at_its_edges():
+    x = data_for("minkowski", 8)
+    np.testing.assert_allclose(ca.pdist(x, "minkowski", p=1), pdist(x, "cityblock"), rtol=1e-15)
+    np.testing.assert_array_equal(ca.pdist(x, "minkowski", p=np.inf), pdist(x, "chebyshev"))
+    np.testing.assert_allclose(ca.pdist(x, "minkowski", p=0.5), pdist(x, "minkowski", p=0.5), rtol=1e-12)
+
+
+@pytest.mark.skipif(shutil.which("Rscript") is None, reason="R is not installed")
+def test_r_names_are_rs():
+    x = data_for("minkowski", 9)
+    x[::3, 1] = 0  # zeros, for R's binary
+    x[::4, :] = np.abs(x[::4, :])
+    table = "\n".join(",".join(repr(v) for v in row) for row in x)
+    script = ("x <- as.matrix(read.csv(file('stdin'), header = FALSE)); "
+              "for (m in c('manhattan', 'maximum', 'binary')) cat(format(as.vector(dist(x, m)), digits = 17), '\\n')")
+    run = subprocess.run(["Rscript", "-e", script], input=table, capture_output=True, text=True, check=True)
+    lines = run.stdout.strip().split("\n")
+    for metric, line in zip(["manhattan", "maximum", "binary"], lines):
+        expected = np.array([float(v) for v in line.split()])
+        np.testing.assert_allclose(ca.pdist(x, metric), expected, rtol=1e-12, atol=1e-15, err_msg=metric)
+
+
+@pytest.mark.parametrize(
+    "metric, x, words",
+    [
+        ("cosine", [[1, 2], [0, 0], [3, 1]], "row 1 is zero in every column: cosine is undefined"),
+        ("correlation", [[1, 2, 3], [2, 2, 2], [3, 1, 0]], "row 1 is the same in every column"),
+        ("seuclidean", [[1, 5], [2, 5], [3, 5]], "column 1 is the same in every row"),
+        ("mahalanobis", [[1, 2, 3], [4, 5, 6], [7, 8, 10]], "covariance of the columns is singular"),
+        ("mahalanobis", [[1, 2], [2, 4], [3, 6], [4, 8.0]], "covariance of the columns is singular"),
+        ("braycurtis", [[1, -1], [-1, 1], [2, 3]], "rows 0 and 1 add up to zero"),
+        ("jensenshannon", [[1, 2], [3, -1], [1, 1]], "row 1, column 1 is negative"),
+        ("jensenshannon", [[1, 2], [0, 0], [1, 1]], "row 1 is zero in every column"),
+        ("dice", [[0, 0], [0, 0], [1, 1]], "rows 0 and 1 are zero in every column: dice"),
+        ("sokalsneath", [[0, 0], [1, 0], [0, 0]], "rows 0 and 2 are zero in every column: sokalsneath"),
+        ("kulczynski1", [[1, 0], [1, 0], [0, 1]], "rows 0 and 1 agree in every column"),
+    ],
+)
+def test_an_undefined_metric_names_its_cause(metric, x, words):
+    for call in (lambda: ca.pdist(x, metric), lambda: ca.linkage(x, "average", metric)):
+        with pytest.raises(ValueError, match=words):
+            call()
+
+
+def test_what_the_methods_and_paths_refuse():
+    x = data_for("cityblock", 10)
+    for method in ["median", "centroid", "ward"]:
+        with pytest.raises(ValueError, match="defined by Euclidean geometry"):
+            ca.linkage(x, method, "cityblock")
+    with pytest.raises(ValueError, match="only the euclidean metric works from the coordinates"):
+        ca.linkage(x, "single", "cityblock", memory_saving=True)
+    with pytest.raises(ValueError, match="p must be greater than 0"):
+        ca.pdist(x, "minkowski", p=0)
+    with pytest.raises(ValueError, match="Unknown Distance Metric"):
+        ca.pdist(x, "taxicab")
+    # The median, centroid and Ward methods still take a metric's values
+    # given as dissimilarities.
+    y = pdist(x, "cityblock")
+    np.testing.assert_allclose(ca.linkage(y, "ward")[:, 2], sch.linkage(y, "ward")[:, 2], rtol=1e-12)
