@@ -29,18 +29,45 @@ class Numbering {
 
 [[noreturn]] void Undefined(const std::string& what) { throw EUndefinedDissimilarity(what); }
 
-// Every pair's value, pair(u, v, row of u, row of v) with 0-based rows.
-template <typename Pair>
-LowerTriangle EveryPair(const Real* values, std::int32_t n, std::int32_t d, const RunControl* control, Pair pair) {
-  LowerTriangle triangle(n);
-  for (std::int32_t i = 2; i <= n; ++i) {
-    if (control != nullptr && i % 64 == 0) control->ThrowIfCancelled();
-    const Real* const u = values + static_cast<std::ptrdiff_t>(i - 1) * d;
-    Real* const row = &triangle.At(i, 1);
-    for (std::int32_t j = 1; j < i; ++j) row[j - 1] = pair(u, values + static_cast<std::ptrdiff_t>(j - 1) * d, i - 1, j - 1);
+// Where the pairs' values go, pair(u, v, row of u, row of v) with 0-based
+// rows (every metric is symmetric): a lower triangle, row by row, ...
+class TriangleOutput {
+ public:
+  explicit TriangleOutput(std::int32_t n) : triangle_(n) {}
+  template <typename Pair>
+  void Fill(const Real* values, std::int32_t n, std::int32_t d, const RunControl* control, Pair pair) {
+    for (std::int32_t i = 2; i <= n; ++i) {
+      if (control != nullptr && i % 64 == 0) control->ThrowIfCancelled();
+      const Real* const u = values + static_cast<std::ptrdiff_t>(i - 1) * d;
+      Real* const row = &triangle_.At(i, 1);
+      for (std::int32_t j = 1; j < i; ++j) row[j - 1] = pair(u, values + static_cast<std::ptrdiff_t>(j - 1) * d, i - 1, j - 1);
+    }
   }
-  return triangle;
-}
+  LowerTriangle& Triangle() { return triangle_; }
+
+ private:
+  LowerTriangle triangle_;
+};
+
+// ... or doubles in condensed order, each rounded once.
+class CondensedOutput {
+ public:
+  explicit CondensedOutput(double* out) : out_(out) {}
+  template <typename Pair>
+  void Fill(const Real* values, std::int32_t n, std::int32_t d, const RunControl* control, Pair pair) {
+    double* at = out_;
+    for (std::int32_t a = 0; a < n; ++a) {
+      if (control != nullptr && a % 64 == 0) control->ThrowIfCancelled();
+      const Real* const u = values + static_cast<std::ptrdiff_t>(a) * d;
+      for (std::int32_t b = a + 1; b < n; ++b) {
+        *at++ = static_cast<double>(pair(u, values + static_cast<std::ptrdiff_t>(b) * d, a, b));
+      }
+    }
+  }
+
+ private:
+  double* out_;
+};
 
 // How the coordinates of two rows agree as truth values (not zero is
 // true): both true, only u's, only v's, neither.
@@ -192,9 +219,11 @@ const std::string& MetricNamesText() {
   return text;
 }
 
-LowerTriangle MetricDissimilarities(const Real* values, std::int32_t n, std::int32_t d, Metric metric, Real p,
-                                    std::int32_t firstIndex, const RunControl* control) {
-  const Numbering numbering(firstIndex);
+namespace {
+
+template <typename Output>
+void Dissimilarities(const Real* values, std::int32_t n, std::int32_t d, Metric metric, Real p,
+                     const Numbering& numbering, const RunControl* control, Output& output) {
   const auto sum = [d](const Real* u, const Real* v, auto term) {
     Real total = 0;
     for (std::int32_t c = 0; c < d; ++c) total += term(u[c], v[c]);
@@ -204,24 +233,41 @@ LowerTriangle MetricDissimilarities(const Real* values, std::int32_t n, std::int
   const Real count = static_cast<Real>(d);
   switch (metric) {
     case Metric::kEuclidean:
-      return EveryPair(values, n, d, control,
+      return output.Fill(values, n, d, control,
                        [d](const Real* u, const Real* v, auto, auto) { return std::sqrt(SquaredDistance(u, v, d)); });
     case Metric::kSqEuclidean:
-      return EveryPair(values, n, d, control,
+      return output.Fill(values, n, d, control,
                        [d](const Real* u, const Real* v, auto, auto) { return SquaredDistance(u, v, d); });
     case Metric::kCityblock:
-      return EveryPair(values, n, d, control,
+      return output.Fill(values, n, d, control,
                        [&](const Real* u, const Real* v, auto, auto) { return sum(u, v, absolute); });
     case Metric::kChebyshev:
-      return EveryPair(values, n, d, control, [d](const Real* u, const Real* v, auto, auto) {
+      return output.Fill(values, n, d, control, [d](const Real* u, const Real* v, auto, auto) {
         Real most = 0;
         for (std::int32_t c = 0; c < d; ++c) most = std::max(most, std::fabs(u[c] - v[c]));
         return most;
       });
     case Metric::kMinkowski: {
       if (!(p > 0)) Undefined("minkowski's p must be greater than 0, not " + ShortestText(p));
-      if (std::isinf(p)) return MetricDissimilarities(values, n, d, Metric::kChebyshev, p, firstIndex, control);
-      return EveryPair(values, n, d, control, [&](const Real* u, const Real* v, auto, auto) {
+      // The exponents that have metrics of their own are those metrics;
+      // other whole ones are powers by multiplication, which is exact
+      // where pow would round, and many times faster.
+      if (std::isinf(p)) return Dissimilarities(values, n, d, Metric::kChebyshev, p, numbering, control, output);
+      if (p == 1) return Dissimilarities(values, n, d, Metric::kCityblock, p, numbering, control, output);
+      if (p == 2) return Dissimilarities(values, n, d, Metric::kEuclidean, p, numbering, control, output);
+      if (p == std::floor(p) && p <= 64) {
+        const auto whole = static_cast<int>(p);
+        return output.Fill(values, n, d, control, [&](const Real* u, const Real* v, auto, auto) {
+          const Real total = sum(u, v, [whole](Real a, Real b) {
+            const Real base = std::fabs(a - b);
+            Real power = base;
+            for (int k = 1; k < whole; ++k) power *= base;
+            return power;
+          });
+          return whole == 3 ? std::cbrt(total) : std::pow(total, 1 / p);
+        });
+      }
+      return output.Fill(values, n, d, control, [&](const Real* u, const Real* v, auto, auto) {
         return std::pow(sum(u, v, [p](Real a, Real b) { return std::pow(std::fabs(a - b), p); }), 1 / p);
       });
     }
@@ -230,7 +276,7 @@ LowerTriangle MetricDissimilarities(const Real* values, std::int32_t n, std::int
       for (std::int32_t c = 0; c < d; ++c) {
         if (variance[c] == 0) Undefined(numbering.Column(c) + " is the same in every row: seuclidean divides by its variance");
       }
-      return EveryPair(values, n, d, control, [&](const Real* u, const Real* v, auto, auto) {
+      return output.Fill(values, n, d, control, [&](const Real* u, const Real* v, auto, auto) {
         Real total = 0;
         for (std::int32_t c = 0; c < d; ++c) total += (u[c] - v[c]) * (u[c] - v[c]) / variance[c];
         return std::sqrt(total);
@@ -239,7 +285,7 @@ LowerTriangle MetricDissimilarities(const Real* values, std::int32_t n, std::int
     case Metric::kMahalanobis: {
       const std::vector<Real> inverse = InverseCovariance(values, n, d, numbering);
       std::vector<Real> delta(static_cast<std::size_t>(d));
-      return EveryPair(values, n, d, control, [&](const Real* u, const Real* v, auto, auto) {
+      return output.Fill(values, n, d, control, [&](const Real* u, const Real* v, auto, auto) {
         for (std::int32_t c = 0; c < d; ++c) delta[c] = u[c] - v[c];
         Real form = 0;
         for (std::int32_t a = 0; a < d; ++a) {
@@ -255,19 +301,19 @@ LowerTriangle MetricDissimilarities(const Real* values, std::int32_t n, std::int
     case Metric::kCorrelation: {
       const bool centred = metric == Metric::kCorrelation;
       const std::vector<Real> norms = RowNorms(values, n, d, centred, metric, numbering);
-      return EveryPair(values, n, d, control, [&](const Real* u, const Real* v, std::int32_t i, std::int32_t j) {
+      return output.Fill(values, n, d, control, [&](const Real* u, const Real* v, std::int32_t i, std::int32_t j) {
         return CosineDistance(u, v, d, norms[i], norms[j], centred);
       });
     }
     case Metric::kCanberra:
-      return EveryPair(values, n, d, control, [&](const Real* u, const Real* v, auto, auto) {
+      return output.Fill(values, n, d, control, [&](const Real* u, const Real* v, auto, auto) {
         return sum(u, v, [](Real a, Real b) {
           const Real divisor = std::fabs(a) + std::fabs(b);
           return divisor == 0 ? Real{0} : std::fabs(a - b) / divisor;
         });
       });
     case Metric::kBrayCurtis:
-      return EveryPair(values, n, d, control, [&](const Real* u, const Real* v, std::int32_t i, std::int32_t j) {
+      return output.Fill(values, n, d, control, [&](const Real* u, const Real* v, std::int32_t i, std::int32_t j) {
         const Real divisor = sum(u, v, [](Real a, Real b) { return std::fabs(a + b); });
         if (divisor == 0) Undefined(numbering.Rows(i, j) + " add up to zero in every column: braycurtis is undefined for them");
         return sum(u, v, absolute) / divisor;
@@ -282,7 +328,7 @@ LowerTriangle MetricDissimilarities(const Real* values, std::int32_t n, std::int
         }
         if (totals[r] == 0) Undefined(numbering.Row(r) + " is zero in every column: jensenshannon is undefined for it");
       }
-      return EveryPair(values, n, d, control, [&](const Real* u, const Real* v, std::int32_t i, std::int32_t j) {
+      return output.Fill(values, n, d, control, [&](const Real* u, const Real* v, std::int32_t i, std::int32_t j) {
         Real left = 0;
         Real right = 0;
         for (std::int32_t c = 0; c < d; ++c) {
@@ -296,12 +342,14 @@ LowerTriangle MetricDissimilarities(const Real* values, std::int32_t n, std::int
       });
     }
     case Metric::kHamming:
-      return EveryPair(values, n, d, control, [&](const Real* u, const Real* v, auto, auto) {
-        return sum(u, v, [](Real a, Real b) { return a != b ? Real{1} : Real{0}; }) / count;
+      return output.Fill(values, n, d, control, [&](const Real* u, const Real* v, auto, auto) {
+        std::int32_t differing = 0;
+        for (std::int32_t c = 0; c < d; ++c) differing += u[c] != v[c];
+        return static_cast<Real>(differing) / count;
       });
     case Metric::kJaccard:
     case Metric::kBinary:
-      return EveryPair(values, n, d, control, [&](const Real* u, const Real* v, auto, auto) {
+      return output.Fill(values, n, d, control, [&](const Real* u, const Real* v, auto, auto) {
         // Of the coordinates where either is not zero, SciPy's jaccard
         // counts those that differ, R's binary those where one is zero.
         std::int64_t either = 0;
@@ -317,7 +365,7 @@ LowerTriangle MetricDissimilarities(const Real* values, std::int32_t n, std::int
       break;
   }
   // The metrics of truth values.
-  return EveryPair(values, n, d, control, [&](const Real* u, const Real* v, std::int32_t i, std::int32_t j) {
+  return output.Fill(values, n, d, control, [&](const Real* u, const Real* v, std::int32_t i, std::int32_t j) {
     const Agreement k = AgreementOf(u, v, d);
     const Real differ = k.tf + k.ft;
     const auto divided = [&](Real above, Real below) {
@@ -341,6 +389,21 @@ LowerTriangle MetricDissimilarities(const Real* values, std::int32_t n, std::int
       default: return divided(k.tt, differ);  // kulczynski1
     }
   });
+}
+
+}  // namespace
+
+LowerTriangle MetricDissimilarities(const Real* values, std::int32_t n, std::int32_t d, Metric metric, Real p,
+                                    std::int32_t firstIndex, const RunControl* control) {
+  TriangleOutput output(n);
+  Dissimilarities(values, n, d, metric, p, Numbering(firstIndex), control, output);
+  return std::move(output.Triangle());
+}
+
+void CondensedMetricDissimilarities(const Real* values, std::int32_t n, std::int32_t d, Metric metric, Real p,
+                                    std::int32_t firstIndex, const RunControl* control, double* out) {
+  CondensedOutput output(out);
+  Dissimilarities(values, n, d, metric, p, Numbering(firstIndex), control, output);
 }
 
 }  // namespace cluster

@@ -84,5 +84,9 @@ class EUndefinedDissimilarity : public Exception {
 // summed squares.
 LowerTriangle MetricDissimilarities(const Real* values, std::int32_t n, std::int32_t d, Metric metric, Real p,
                                     std::int32_t firstIndex, const RunControl* control);
+// The same values in SciPy's condensed order (pairs (0, 1), (0, 2), ...),
+// each rounded once to a double, into out[0..n (n - 1) / 2).
+void CondensedMetricDissimilarities(const Real* values, std::int32_t n, std::int32_t d, Metric metric, Real p,
+                                    std::int32_t firstIndex, const RunControl* control, double* out);
 
 }  // namespace cluster

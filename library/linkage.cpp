@@ -210,24 +210,22 @@ Tree Observations(std::span<const Number> values, std::int64_t rows, std::int64_
 
 }  // namespace
 
-std::vector<long double> ObservationDissimilarities(std::span<const double> values, std::int64_t rows,
-                                                    std::int64_t columns, const std::string& metric, double p) {
-  return cluster::library::Translated([&] {
+void ObservationDissimilarities(std::span<const double> values, std::int64_t rows, std::int64_t columns,
+                                const std::string& metric, double p, std::span<double> out,
+                                const std::atomic<bool>* cancel) {
+  cluster::library::Translated([&] {
+    const cluster::RunControl control(nullptr, cancel);
     CheckTable(values, rows, columns);
     const cluster::MetricInfo* info = FindMetricOrRefuse(metric);
-    CheckFinite(values, 0, "coordinate", cluster::RunControl());
     const auto n = static_cast<std::int32_t>(rows);
-    // The triangle and the condensed copy, about as a single-linkage run.
-    cluster::CheckMatrixFits(n, cluster::kSingleLinkage);
-    const std::vector<Real> coordinates(values.begin(), values.end());
-    const cluster::LowerTriangle triangle = cluster::MetricDissimilarities(
-        coordinates.data(), n, static_cast<std::int32_t>(columns), info->metric, static_cast<Real>(p), 0, nullptr);
-    std::vector<long double> condensed;
-    condensed.reserve(cluster::TriangleSize(n));
-    for (std::int32_t a = 1; a < n; ++a) {
-      for (std::int32_t b = a + 1; b <= n; ++b) condensed.push_back(triangle.At(b, a));
+    if (out.size() != cluster::TriangleSize(n)) {
+      throw InvalidArgument("the dissimilarities of " + std::to_string(n) + " observations are " +
+                            std::to_string(cluster::TriangleSize(n)) + ", not " + std::to_string(out.size()));
     }
-    return condensed;
+    CheckFinite(values, 0, "coordinate", control);
+    const std::vector<Real> coordinates(values.begin(), values.end());
+    cluster::CondensedMetricDissimilarities(coordinates.data(), n, static_cast<std::int32_t>(columns), info->metric,
+                                            static_cast<Real>(p), 0, &control, out.data());
   });
 }
 

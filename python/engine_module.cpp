@@ -141,11 +141,13 @@ py::array_t<double> Pdist(const py::array_t<double, py::array::c_style>& x, cons
   const std::span<const double> values = SpanOf(x);
   const std::int64_t rows = x.shape(0);
   const std::int64_t columns = x.shape(1);
-  const std::vector<long double> condensed = Interruptibly(
-      [&](const std::atomic<bool>*) { return ca::ObservationDissimilarities(values, rows, columns, metric, p); });
-  py::array_t<double> array(static_cast<py::ssize_t>(condensed.size()));
-  std::transform(condensed.begin(), condensed.end(), array.mutable_data(),
-                 [](long double value) { return static_cast<double>(value); });
+  const auto pairs = rows < 2 ? 0 : rows * (rows - 1) / 2;
+  py::array_t<double> array(static_cast<py::ssize_t>(pairs));
+  const std::span<double> out(array.mutable_data(), static_cast<std::size_t>(pairs));
+  Interruptibly([&](const std::atomic<bool>* cancel) {
+    ca::ObservationDissimilarities(values, rows, columns, metric, p, out, cancel);
+    return 0;
+  });
   return array;
 }
 

@@ -101,10 +101,13 @@ const std::vector<std::string>& MetricNames();
 
 // The dissimilarities of `rows` observations of `columns` coordinates each
 // (row-major) by a metric (MetricNames()) and Minkowski's p, in SciPy's
-// condensed order, computed in 80 bits: what pdist gives. InvalidArgument
-// as for ClusterObservations.
-std::vector<long double> ObservationDissimilarities(std::span<const double> values, std::int64_t rows,
-                                                    std::int64_t columns, const std::string& metric, double p = 2);
+// condensed order into `out` (rows (rows - 1) / 2 of them), each computed
+// in 80 bits and rounded once: what pdist gives. InvalidArgument as for
+// ClusterObservations, and for an `out` of another length; Cancelled when
+// *cancel turns true.
+void ObservationDissimilarities(std::span<const double> values, std::int64_t rows, std::int64_t columns,
+                                const std::string& metric, double p, std::span<double> out,
+                                const std::atomic<bool>* cancel = nullptr);
 
 // Clusters `rows` observations of `columns` coordinates each (row-major)
 // by their dissimilarities by options.metric, computed in 80 bits; the
