@@ -104,57 +104,59 @@ std::vector<Real> ColumnVariances(const Real* values, std::int32_t n, std::int32
   return variance;
 }
 
-// The inverse of the columns' sample covariance, row-major, by Gauss-Jordan
-// elimination with partial pivoting; a pivot that vanishes against the
-// covariance's scale means a column is a combination of the others.
-std::vector<Real> InverseCovariance(const Real* values, std::int32_t n, std::int32_t d, const Numbering& numbering) {
+// The rows taken into coordinates where the Mahalanobis distance is the
+// Euclidean one: with the columns' sample covariance S = C C^T (Cholesky),
+// (u - v)^T S^-1 (u - v) = |C^-1 u - C^-1 v|^2, so each row is solved
+// against C once and a pair costs d operations, not d^2. A pivot that
+// vanishes against the covariance's scale means that column is a
+// combination of the ones before it.
+std::vector<Real> WhitenedRows(const Real* values, std::int32_t n, std::int32_t d, const Numbering& numbering) {
   const auto size = static_cast<std::size_t>(d);
   std::vector<Real> mean(size, 0);
   for (std::int32_t r = 0; r < n; ++r) {
     for (std::int32_t c = 0; c < d; ++c) mean[c] += values[static_cast<std::ptrdiff_t>(r) * d + c];
   }
   for (Real& m : mean) m /= n;
-  // [covariance | identity], reduced to [identity | inverse].
-  const std::size_t width = 2 * size;
-  std::vector<Real> work(size * width, 0);
+  std::vector<Real> factor(size * size, 0);  // the covariance, then C below its diagonal
   for (std::int32_t r = 0; r < n; ++r) {
     const Real* const row = values + static_cast<std::ptrdiff_t>(r) * d;
     for (std::size_t a = 0; a < size; ++a) {
-      for (std::size_t b = 0; b < size; ++b) work[a * width + b] += (row[a] - mean[a]) * (row[b] - mean[b]);
+      for (std::size_t b = 0; b <= a; ++b) factor[a * size + b] += (row[a] - mean[a]) * (row[b] - mean[b]);
     }
   }
   Real scale = 0;
   for (std::size_t a = 0; a < size; ++a) {
-    for (std::size_t b = 0; b < size; ++b) work[a * width + b] /= n - 1;
-    work[a * width + size + a] = 1;
-    scale = std::max(scale, std::fabs(work[a * width + a]));
+    for (std::size_t b = 0; b <= a; ++b) factor[a * size + b] /= n - 1;
+    scale = std::max(scale, factor[a * size + a]);
   }
   const Real tiny = scale * static_cast<Real>(d) * std::numeric_limits<Real>::epsilon() * 16;
   for (std::size_t c = 0; c < size; ++c) {
-    std::size_t pivot = c;
-    for (std::size_t r = c + 1; r < size; ++r) {
-      if (std::fabs(work[r * width + c]) > std::fabs(work[pivot * width + c])) pivot = r;
-    }
-    if (!(std::fabs(work[pivot * width + c]) > tiny)) {
+    Real pivot = factor[c * size + c];
+    for (std::size_t k = 0; k < c; ++k) pivot -= factor[c * size + k] * factor[c * size + k];
+    if (!(pivot > tiny)) {
       Undefined("the covariance of the columns is singular (" + numbering.Column(static_cast<std::int32_t>(c)) +
-                " is a combination of the others, or there are no more rows than columns): mahalanobis is undefined");
+                " is a combination of the columns before it, or there are no more rows than columns): "
+                "mahalanobis is undefined");
     }
-    if (pivot != c) {
-      for (std::size_t k = 0; k < width; ++k) std::swap(work[c * width + k], work[pivot * width + k]);
-    }
-    const Real divisor = work[c * width + c];
-    for (std::size_t k = 0; k < width; ++k) work[c * width + k] /= divisor;
-    for (std::size_t r = 0; r < size; ++r) {
-      if (r == c || work[r * width + c] == 0) continue;
-      const Real factor = work[r * width + c];
-      for (std::size_t k = 0; k < width; ++k) work[r * width + k] -= factor * work[c * width + k];
+    const Real root = std::sqrt(pivot);
+    factor[c * size + c] = root;
+    for (std::size_t r = c + 1; r < size; ++r) {
+      Real value = factor[r * size + c];
+      for (std::size_t k = 0; k < c; ++k) value -= factor[r * size + k] * factor[c * size + k];
+      factor[r * size + c] = value / root;
     }
   }
-  std::vector<Real> inverse(size * size);
-  for (std::size_t a = 0; a < size; ++a) {
-    for (std::size_t b = 0; b < size; ++b) inverse[a * size + b] = work[a * width + size + b];
+  std::vector<Real> whitened(static_cast<std::size_t>(n) * size);
+  for (std::int32_t r = 0; r < n; ++r) {
+    const Real* const row = values + static_cast<std::ptrdiff_t>(r) * d;
+    Real* const out = whitened.data() + static_cast<std::ptrdiff_t>(r) * d;
+    for (std::size_t a = 0; a < size; ++a) {
+      Real value = row[a];
+      for (std::size_t k = 0; k < a; ++k) value -= factor[a * size + k] * out[k];
+      out[a] = value / factor[a * size + a];
+    }
   }
-  return inverse;
+  return whitened;
 }
 
 // For cosine and correlation: each row's norm, after its mean is taken off
@@ -283,19 +285,9 @@ void Dissimilarities(const Real* values, std::int32_t n, std::int32_t d, Metric 
       });
     }
     case Metric::kMahalanobis: {
-      const std::vector<Real> inverse = InverseCovariance(values, n, d, numbering);
-      std::vector<Real> delta(static_cast<std::size_t>(d));
-      return output.Fill(values, n, d, control, [&](const Real* u, const Real* v, auto, auto) {
-        for (std::int32_t c = 0; c < d; ++c) delta[c] = u[c] - v[c];
-        Real form = 0;
-        for (std::int32_t a = 0; a < d; ++a) {
-          Real row = 0;
-          for (std::int32_t b = 0; b < d; ++b) row += inverse[static_cast<std::size_t>(a) * d + b] * delta[b];
-          form += delta[a] * row;
-        }
-        // The covariance is positive definite: a form below 0 is rounding.
-        return std::sqrt(std::max(form, Real{0}));
-      });
+      const std::vector<Real> whitened = WhitenedRows(values, n, d, numbering);
+      return output.Fill(whitened.data(), n, d, control,
+                         [d](const Real* u, const Real* v, auto, auto) { return std::sqrt(SquaredDistance(u, v, d)); });
     }
     case Metric::kCosine:
     case Metric::kCorrelation: {
