@@ -58,7 +58,13 @@ std::optional<std::string> CombinationError(const BatchOptions& options) {
     return "--groups needs --cut K or --cut-height H";
   }
   if (options.standardize && !options.observations) return "--standardize needs --observations";
-  if (options.tsv && !options.observations) return "--tsv needs --observations";
+  const bool square = options.square || options.squareLower;
+  if (options.square && options.squareLower) return "--square and --square-lower cannot both be given";
+  if (square && (options.observations || options.csv)) {
+    return std::string(options.square ? "--square" : "--square-lower") + " and " +
+           (options.observations ? "--observations" : "--csv") + " cannot both be given";
+  }
+  if (options.tsv && !options.observations && !square) return "--tsv needs --observations or --square";
   if (options.observations && options.csv) return "--observations and --csv cannot both be given";
   if (options.memorySaving && options.matrix) return "--memory-saving and --matrix cannot both be given";
   if (options.memorySaving && !options.observations) return "--memory-saving needs --observations";
@@ -136,6 +142,12 @@ const std::string& BatchUsage() {
          "                          Euclidean distances are the dissimilarities\n"
          "  --tsv                   the table's fields are separated by tabs (also for a\n"
          "                          name ending in .tsv), else by commas\n"
+         "  --square                read DATA_FILE as a full square matrix of\n"
+         "                          dissimilarities (a header of labels, then per\n"
+         "                          object its label and n values), as R's\n"
+         "                          write.csv(as.matrix(d)) and pandas write it; its\n"
+         "                          diagonal must be 0 and it must be symmetric\n"
+         "  --square-lower          the same, taking its lower triangle only\n"
          "  --standardize           turn each coordinate column into z-scores first\n"
          "  --metric NAME           the observations' dissimilarity (default euclidean):\n"
          "                          SciPy's pdist metrics, R's names as aliases; only\n"
@@ -204,7 +216,8 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
         {"--tsv", &options.tsv},         {"--standardize", &options.standardize},
         {"--timings", &options.timings}, {"--memory-saving", &options.memorySaving},
         {"--matrix", &options.matrix},   {"--progress", &options.progress},
-        {"--quiet", &options.quiet}};
+        {"--quiet", &options.quiet},     {"--square", &options.square},
+        {"--square-lower", &options.squareLower}};
     if (arg == "--help" || arg == "-h") {
       options.help = true;
       return options;
@@ -253,7 +266,7 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
     return std::nullopt;
   }
   options.scipyUnits = unitsText == "scipy";
-  if (options.observations) {
+  if (options.observations || options.square || options.squareLower) {
     if (EndsWithEitherCase(options.dataFile, ".tsv")) options.tsv = true;
   } else if (EndsWithEitherCase(options.dataFile, ".csv")) {
     options.csv = true;

@@ -30,6 +30,8 @@ struct BatchOptions {
   bool observations = false;     // --observations: a table of coordinates
   bool tsv = false;              // --tsv, or a ".tsv" name: tabs between fields
   bool standardize = false;      // --standardize: z-scores of each column
+  bool square = false;           // --square: a full square matrix, symmetric
+  bool squareLower = false;      // --square-lower: its lower triangle only
   std::string metric = "euclidean";  // --metric NAME: the observations' dissimilarity
   Metric metricCode = Metric::kEuclidean;
   long double minkowskiP = 2;    // --p P: Minkowski's exponent

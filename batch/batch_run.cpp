@@ -9,8 +9,6 @@
 #include <vector>
 
 #include "batch/batch_outputs.h"
-#include "engine/memory_budget.h"
-#include "engine/metrics.h"
 #include "batch/output_table.h"
 #include "batch/phase_timer.h"
 #include "batch/progress_line.h"
@@ -23,9 +21,12 @@
 #include "datafiles/distance_echo.h"
 #include "datafiles/file_capture.h"
 #include "datafiles/observation_table.h"
+#include "datafiles/square_matrix.h"
 #include "engine/coordinates/coordinate_clustering.h"
 #include "engine/matrix/analysis_store.h"
+#include "engine/memory_budget.h"
 #include "engine/merge_tree.h"
+#include "engine/metrics.h"
 #include "engine/newick.h"
 #include "engine/run_control.h"
 #include "engine/squared_distance.h"
@@ -308,7 +309,21 @@ int BatchRun::Run() {
   ReloadDecimalSeparator();
   if (options_.cutHeight) CutHeightOf(options_);
   int status = 0;
-  if (options_.observations) {
+  if (options_.square || options_.squareLower) {
+    SquareMatrix matrix = Phase("load", "loading", 0, [&] {
+      return ReadingData(options_.dataFile, [&] {
+        return ReadSquareMatrix(options_.dataFile, options_.tsv ? '\t' : ',', AnalysisStore::kLargestMaxObjects,
+                                options_.square ? SquareHalves::kSymmetric : SquareHalves::kLowerOnly,
+                                CheckTableGrowth);
+      });
+    });
+    const auto n = static_cast<std::int32_t>(matrix.labels.size());
+    CheckSomethingToCluster(n, "object");
+    CheckAgainstTheData(options_, n);
+    CheckMatrixFits(n, options_.methodCode);
+    status = RunOnMatrix(Cp932Texts(matrix.labels, matrix.utf8), Utf8Texts(matrix.labels, matrix.utf8),
+                         std::move(matrix.values), false);
+  } else if (options_.observations) {
     ObservationTable table = Phase("load", "loading", 0, [&] {
       return ReadingData(options_.dataFile, [&] {
         return ReadObservationTable(options_.dataFile, options_.tsv ? '\t' : ',', AnalysisStore::kLargestMaxObjects,
@@ -316,6 +331,11 @@ int BatchRun::Run() {
       });
     });
     CheckSomethingToCluster(table.Rows(), "observation");
+    if (LooksLikeSquareMatrix(table)) {
+      progress_.Note("cluster-analysis-batch: the table looks like a square matrix of dissimilarities (as many "
+                     "values as rows, a zero diagonal, symmetric); give --square instead of --observations to "
+                     "cluster it as one");
+    }
     if (options_.standardize) {
       for (const std::int32_t column : Standardize(table)) {
         progress_.Note("cluster-analysis-batch: coordinate column " + std::to_string(column) +

@@ -221,7 +221,8 @@ void CheckLowerTriangleRow(std::int64_t line, std::int32_t row, std::size_t fill
   throw ENotLowerTriangle("line " + std::to_string(line) + ": " + std::to_string(values) + " values where row " +
                           std::to_string(row) + " of a lower triangle of dissimilarities holds " +
                           std::to_string(row - 1) +
-                          "; this is not a matrix data file (for a table of observations, give --observations)");
+                          "; this is not a matrix data file (for a table of observations, give --observations; for a full "
+                          "square matrix, --square)");
 }
 
 }  // namespace

@@ -134,7 +134,7 @@ void ExpectRowsLike(const std::string& path, std::string_view line, char separat
 }  // namespace
 
 ObservationTable ReadObservationTable(const std::string& path, char separator, std::int32_t maxRows,
-                                      const std::function<void(std::uint64_t)>& beforeGrowing) {
+                                      const std::function<void(std::uint64_t)>& beforeGrowing, TableHeader header) {
   ObservationTable table;
   TextFile file;
   // A Ctrl-Z ends a data file of the desktop program, never a table: it is
@@ -146,6 +146,7 @@ ObservationTable ReadObservationTable(const std::string& path, char separator, s
   std::string field;
   bool allUtf8 = true;
   bool firstLine = true;
+  std::int32_t headerNames = 0;  // the names after the header's first field
   for (std::int64_t lineNumber = 1; !file.AtEnd(); ++lineNumber) {
     file.ReadLineText(line);
     CheckIo();
@@ -164,14 +165,17 @@ ObservationTable ReadObservationTable(const std::string& path, char separator, s
       bool utf8 = IsValidUtf8(field);
       std::int32_t count = 0;
       bool anyNumber = false;
-      while (!anyNumber && names.Next(field)) {
+      while ((header == TableHeader::kAlways || !anyNumber) && names.Next(field)) {
         anyNumber = IsNumber(field);
         utf8 = utf8 && IsValidUtf8(field);
         if (count == std::numeric_limits<std::int32_t>::max()) Refuse(lineNumber, 2, "too many columns");
         ++count;
       }
-      if (count >= 1 && !anyNumber) {
-        table.columns = count;
+      if (count >= 1 && (!anyNumber || header == TableHeader::kAlways)) {
+        // The rows have as many coordinates as the header names after its
+        // corner, or one more when it has none (as R writes a table with
+        // its row names): the first row tells.
+        headerNames = count;
         allUtf8 = utf8;
         continue;
       }
@@ -189,6 +193,10 @@ ObservationTable ReadObservationTable(const std::string& path, char separator, s
         Refuse(lineNumber, column,
                Shown(field) + " is one coordinate too many (the rows have " + std::to_string(table.columns) + ")");
       }
+      if (firstRow && headerNames > 0 && coordinates == headerNames + 1) {
+        Refuse(lineNumber, column,
+               Shown(field) + " is one coordinate too many (the header names " + std::to_string(headerNames) + ")");
+      }
       if (firstRow && coordinates == std::numeric_limits<std::int32_t>::max()) {
         Refuse(lineNumber, column, "too many columns");
       }
@@ -202,6 +210,10 @@ ObservationTable ReadObservationTable(const std::string& path, char separator, s
     }
     if (firstRow) {
       if (coordinates == 0) Refuse(lineNumber, 2, "missing: a row holds a label and at least one coordinate");
+      if (coordinates < headerNames) {
+        Refuse(lineNumber, static_cast<std::int64_t>(coordinates) + 2,
+               "missing: the header names " + std::to_string(headerNames) + " coordinates");
+      }
       table.columns = coordinates;
     }
     if (coordinates < table.columns) {
@@ -211,6 +223,7 @@ ObservationTable ReadObservationTable(const std::string& path, char separator, s
     label = TrimBlanks(label);
     allUtf8 = allUtf8 && IsValidUtf8(label);
     table.labels.push_back(std::move(label));
+    table.lines.push_back(lineNumber);
   }
   file.CloseTextFile();
   CheckIo();

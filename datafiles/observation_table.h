@@ -5,8 +5,10 @@
 // double quotes (a quote inside doubled), so that a label may hold the
 // separator. Blank lines are passed over. The first line is a header of
 // column names when none of its coordinate fields is a number; otherwise it
-// is the first observation. Every row has as many coordinates as the first
-// (or as the header names); numbers are read by the program's own rules
+// is the first observation. Every row has as many coordinates as the first;
+// after a header, that is as many as the header names after its first
+// field (its corner), or one more, for a header without a corner field (as
+// R's write.table and write.csv write a table with its row names); numbers are read by the program's own rules
 // (TextToReal, with the user's decimal separator). Anything else is refused
 // with "line L, column C: ...", counting lines from 1 and columns from 1
 // for the label.
@@ -45,6 +47,7 @@ struct ObservationTable {
   bool utf8 = false;                // the labels' encoding
   std::int32_t columns = 0;         // coordinates per row
   std::vector<Real> values;         // row-major: row r's at [r * columns, (r + 1) * columns)
+  std::vector<std::int64_t> lines;  // row r's line in the file, from 1
 
   std::int32_t Rows() const { return static_cast<std::int32_t>(labels.size()); }
   const Real* Row(std::int32_t r) const { return values.data() + static_cast<std::size_t>(r) * columns; }
@@ -63,8 +66,13 @@ struct ObservationTable {
 // time, and the values take 16 bytes each, grown by half again when full.
 // `beforeGrowing`, when given, is told the bytes of each growth before it
 // is made, and may refuse it by throwing.
+// Whether the first line is a header: when none of its coordinate fields is
+// a number, or always (a square matrix's labels may be numbers).
+enum class TableHeader { kWhenNotNumbers, kAlways };
+
 ObservationTable ReadObservationTable(const std::string& path, char separator, std::int32_t maxRows,
-                                      const std::function<void(std::uint64_t bytes)>& beforeGrowing = {});
+                                      const std::function<void(std::uint64_t bytes)>& beforeGrowing = {},
+                                      TableHeader header = TableHeader::kWhenNotNumbers);
 
 // Turns each column into z-scores (mean 0, standard deviation 1 with the
 // n - 1 divisor). A column whose values are all equal has no such scores:

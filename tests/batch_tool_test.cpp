@@ -9,6 +9,7 @@
 #include <random>
 #include <tuple>
 #include <regex>
+#include <sstream>
 #include <spawn.h>
 #include <sstream>
 #include <sys/wait.h>
@@ -544,6 +545,102 @@ TEST_F(BatchToolTest, ObservationsByAnotherMetric) {
   }
   r = Run("--method ward --observations --metric cityblock '" + Path("points.csv") + "'");
   EXPECT_NE(r.err.find("defined by Euclidean geometry"), std::string::npos) << r.err;
+}
+
+// The heights of --merges output, one a line.
+std::vector<double> MergeHeights(const std::string& merges) {
+  std::vector<double> heights;
+  std::istringstream lines(merges);
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::istringstream fields(line);
+    std::string field;
+    for (int k = 0; k < 4; ++k) std::getline(fields, field, '\t');
+    heights.push_back(std::stod(field));
+  }
+  return heights;
+}
+
+TEST_F(BatchToolTest, SquareMatricesAsRAndPandasWriteThem) {
+  // R writes the matrix of 12 random points with and without its corner
+  // field, and its own hclust's heights; pandas writes it with an empty
+  // corner.
+  const std::string script =
+      "set.seed(4); x <- matrix(rnorm(36), 12, dimnames = list(paste0('p', 1:12), NULL)); d <- dist(x); "
+      "write.csv(as.matrix(d), '" + Path("r.csv") + "'); "
+      "write.table(as.matrix(d), '" + Path("r.tsv") + "', sep = '\\t'); "
+      "writeLines(format(hclust(d, 'average')\\$height, digits = 17), '" + Path("heights.txt") + "')";
+  ASSERT_EQ(std::system(("Rscript -e \"" + script + "\"").c_str()), 0);
+  const std::string pandas =
+      "import numpy, pandas; from scipy.spatial.distance import pdist, squareform; "
+      "x = numpy.random.default_rng(4).normal(size=(12, 3)); labels = ['p%d' % k for k in range(1, 13)]; "
+      "pandas.DataFrame(squareform(pdist(x)), index=labels, columns=labels).to_csv('" + Path("pandas.csv") + "'); "
+      "numpy.savetxt('" + Path("points.csv") + "', x, delimiter=',')";
+  ASSERT_EQ(std::system(("/usr/bin/python3 -c \"" + pandas + "\"").c_str()), 0);
+  std::vector<double> expected;
+  std::istringstream heights(Read(Path("heights.txt")));
+  for (double h; heights >> h;) expected.push_back(h);
+  ASSERT_EQ(expected.size(), 11u);
+  for (const char* file : {"r.csv", "r.tsv"}) {
+    SCOPED_TRACE(file);
+    const Result r = Run(std::string("--method average --square --merges - '") + Path(file) + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<double> ours = MergeHeights(r.out);
+    ASSERT_EQ(ours.size(), expected.size());
+    for (std::size_t k = 0; k < ours.size(); ++k) EXPECT_NEAR(ours[k], expected[k], 1e-12 * expected[k]);
+  }
+  // pandas' matrix gives the tree of the same points read as observations
+  // (their distances rounded to doubles once, so the heights to 1e-12).
+  Write("labelled.csv", [&] {
+    std::istringstream rows(Read(Path("points.csv")));
+    std::string row, table;
+    for (int k = 1; std::getline(rows, row); ++k) table += "p" + std::to_string(k) + "," + row + "\n";
+    return table;
+  }());
+  const Result square = Run("--method complete --square --merges - '" + Path("pandas.csv") + "'");
+  const Result points = Run("--method complete --observations --merges - '" + Path("labelled.csv") + "'");
+  ASSERT_EQ(square.status, 0) << square.err;
+  ASSERT_EQ(points.status, 0) << points.err;
+  const std::vector<double> a = MergeHeights(square.out);
+  const std::vector<double> b = MergeHeights(points.out);
+  ASSERT_EQ(a.size(), b.size());
+  for (std::size_t k = 0; k < a.size(); ++k) EXPECT_NEAR(a[k], b[k], 1e-12 * b[k]);
+}
+
+TEST_F(BatchToolTest, ASquareMatrixIsCheckedAndRecognised) {
+  Write("asymmetric.csv", ",a,b,c\na,0,1,2\nb,1,0,3\nc,2,3.5,0\n");
+  Result r = Run("--method single --square '" + Path("asymmetric.csv") + "'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "line 4, column 3: 3.5, and line 3, column 4 holds 3: the matrix is not symmetric "
+                   "(--square-lower takes its lower triangle)\n");
+  // The lower triangle alone: c merges with a at 2, and b-c is 3.5.
+  r = Run("--method complete --square-lower --merges - '" + Path("asymmetric.csv") + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "1\t2\t4\t1\t2\n3\t4\t5\t3.5\t3\n");
+  Write("diagonal.csv", ",a,b\na,0,1\nb,1,0.5\n");
+  r = Run("--method single --square '" + Path("diagonal.csv") + "'");
+  EXPECT_EQ(r.err, "line 3, column 3: the diagonal holds 0.5, not 0\n");
+  Write("wide.csv", ",a,b\na,0,1,2\nb,1,0,2\n");
+  r = Run("--method single --square '" + Path("wide.csv") + "'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "line 2: a square matrix of 2 objects has 2 values a row, and this has 3\n");
+  // Given without --square: read as observations it draws a note; as a
+  // data file, the refusal says what to give.
+  Write("matrix.csv", ",a,b,c\na,0,1,2\nb,1,0,3\nc,2,3,0\n");
+  r = Run("--method single --observations '" + Path("matrix.csv") + "'");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.err.find("give --square instead of --observations"), std::string::npos) << r.err;
+  r = Run("--method single '" + Path("matrix.csv") + "'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("for a full square matrix, --square"), std::string::npos) << r.err;
+}
+
+TEST_F(BatchToolTest, ATableAsRWritesItWithItsRowNames) {
+  // write.table(x, sep = "\t") names the columns but not the corner.
+  Write("r.tsv", "x\ty\n\"a\"\t0\t0\n\"b\"\t3\t4\n");
+  const Result r = Run("--method single --observations --merges - '" + Path("r.tsv") + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "1\t2\t3\t5\t2\n");
 }
 
 TEST_F(BatchToolTest, WrongCombinationsAreUsageErrorsAndWriteNothing) {
