@@ -75,6 +75,11 @@ std::optional<std::string> CombinationError(const BatchOptions& options) {
            options.metric + " metric; give a dissimilarity file of those values to cluster them by it anyway";
   }
   if (!euclidean && options.memorySaving) return "--memory-saving works with the euclidean metric only";
+  if (options.missingPairwise && !options.observations) return "--missing needs --observations";
+  if (options.missingPairwise && options.memorySaving) return "--memory-saving cannot take missing values";
+  if (options.missingPairwise && !TakesMissingPairwise(options.metricCode)) {
+    return "--missing pairwise works for " + std::string(kPairwiseMetricsText) + ", not " + options.metric;
+  }
   if (options.minkowskiPGiven && options.metricCode != Metric::kMinkowski) return "--p needs --metric minkowski";
   if (options.memorySaving && !FindMethod(options.methodCode)->fromCoordinates) {
     return "--memory-saving works for " + std::string(CoordinateMethodNamesText()) + ", not " + options.method;
@@ -153,6 +158,9 @@ const std::string& BatchUsage() {
          "                          SciPy's pdist metrics, R's names as aliases; only\n"
          "                          euclidean for median, centroid and ward\n"
          "  --p P                   Minkowski's exponent (default 2)\n"
+         "  --missing pairwise      take missing values (empty, NA, NaN) pairwise: each\n"
+         "                          distance over the coordinates both rows hold,\n"
+         "                          scaled up as R's dist() (default: refuse them)\n"
          "  --cut K                 cut the tree into K groups, or\n"
          "  --cut-height H          cut it where merge heights exceed H\n"
          "  --memory-saving         cluster observations from their coordinates, in\n"
@@ -187,6 +195,7 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
   std::string cutText;
   std::string unitsText = "own";
   std::string pText;
+  std::string missingText = "refuse";
   bool cutGiven = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -209,7 +218,8 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
                                                   {"--cut", &cutText},
                                                   {"--units", &unitsText},
                                                   {"--metric", &options.metric},
-                                                  {"--p", &pText}};
+                                                  {"--p", &pText},
+                                                  {"--missing", &missingText}};
     for (const OutputInfo& info : kOutputs) valued.emplace(info.option, &options.outputs[info.output]);
     const std::map<std::string, bool*> flags = {
         {"--csv", &options.csv},         {"--observations", &options.observations},
@@ -282,6 +292,11 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
       return std::nullopt;
     }
   }
+  if (missingText != "refuse" && missingText != "pairwise") {
+    error = "--missing takes refuse or pairwise, not '" + missingText + "'";
+    return std::nullopt;
+  }
+  options.missingPairwise = missingText == "pairwise";
   const MetricInfo* metric = FindMetric(options.metric);
   if (metric == nullptr) {
     error = "unknown metric '" + options.metric + "' (" + MetricNamesText() + ")";

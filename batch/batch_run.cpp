@@ -327,7 +327,8 @@ int BatchRun::Run() {
     ObservationTable table = Phase("load", "loading", 0, [&] {
       return ReadingData(options_.dataFile, [&] {
         return ReadObservationTable(options_.dataFile, options_.tsv ? '\t' : ',', AnalysisStore::kLargestMaxObjects,
-                                    CheckTableGrowth);
+                                    CheckTableGrowth, TableHeader::kWhenNotNumbers,
+                                    options_.missingPairwise ? MissingValues::kKept : MissingValues::kRefused);
       });
     });
     CheckSomethingToCluster(table.Rows(), "observation");
@@ -347,15 +348,19 @@ int BatchRun::Run() {
       }
     }
     CheckAgainstTheData(options_, table.Rows());
-    if (options_.metricCode != Metric::kEuclidean) {
+    if (options_.metricCode != Metric::kEuclidean || options_.missingPairwise) {
+      // Euclidean distances taken pairwise are kept as their squares, as
+      // the methods on squares take them.
+      const bool squares = options_.metricCode == Metric::kEuclidean;
       CheckMatrixFits(table.Rows(), options_.methodCode);
       LowerTriangle dissimilarities = Phase(
           "distances", "distances", table.Rows(), [&] {
-            return MetricDissimilarities(table.values.data(), table.Rows(), table.columns, options_.metricCode,
-                                         options_.minkowskiP, 1, &control_);
+            return MetricDissimilarities(table.values.data(), table.Rows(), table.columns,
+                                         squares ? Metric::kSqEuclidean : options_.metricCode, options_.minkowskiP,
+                                         1, &control_, options_.missingPairwise);
           },
           ProgressLine::Measure::kTriangleRows);
-      status = RunOnMatrix(table.Cp932Labels(), table.Utf8Labels(), std::move(dissimilarities), false);
+      status = RunOnMatrix(table.Cp932Labels(), table.Utf8Labels(), std::move(dissimilarities), squares);
     } else if (WorkFromCoordinates(table)) {
       status = RunOnCoordinates(table);
     } else {

@@ -70,6 +70,12 @@ class FieldCursor {
   bool done_ = false;
 };
 
+// An empty field, NA (as R writes a missing value) or NaN.
+bool IsMissing(const std::string& field) {
+  const std::string text = TrimBlanks(field);
+  return text.empty() || text == "NA" || text == "NaN" || text == "nan";
+}
+
 bool IsNumber(const std::string& text) {
   try {
     TextToReal(text);
@@ -134,7 +140,8 @@ void ExpectRowsLike(const std::string& path, std::string_view line, char separat
 }  // namespace
 
 ObservationTable ReadObservationTable(const std::string& path, char separator, std::int32_t maxRows,
-                                      const std::function<void(std::uint64_t)>& beforeGrowing, TableHeader header) {
+                                      const std::function<void(std::uint64_t)>& beforeGrowing, TableHeader header,
+                                      MissingValues missing) {
   ObservationTable table;
   TextFile file;
   // A Ctrl-Z ends a data file of the desktop program, never a table: it is
@@ -200,7 +207,17 @@ ObservationTable ReadObservationTable(const std::string& path, char separator, s
       if (firstRow && coordinates == std::numeric_limits<std::int32_t>::max()) {
         Refuse(lineNumber, column, "too many columns");
       }
-      if (TrimBlanks(field).empty()) Refuse(lineNumber, column, "empty: a coordinate is a number");
+      if (IsMissing(field)) {
+        if (missing == MissingValues::kKept) {
+          values.Add(std::numeric_limits<Real>::quiet_NaN());
+          ++coordinates;
+          continue;
+        }
+        Refuse(lineNumber, column,
+               (TrimBlanks(field).empty() ? std::string("empty") : Shown(TrimBlanks(field))) +
+                   ": a missing value (give --missing pairwise to compute each distance over the coordinates "
+                   "both rows hold)");
+      }
       try {
         values.Add(TextToReal(field));
       } catch (const EConvertError&) {
@@ -240,15 +257,22 @@ std::vector<std::int32_t> Standardize(ObservationTable& table) {
   std::vector<Real> deviation(static_cast<std::size_t>(columns), 0);
   ClearFloatFlags();
   for (std::int32_t c = 0; c < columns; ++c) {
+    // Over the values the column holds: a missing one stays missing.
     Real sum = 0;
-    for (std::int32_t r = 0; r < n; ++r) sum += table.Row(r)[c];
-    mean[c] = sum / n;
+    std::int32_t present = 0;
+    for (std::int32_t r = 0; r < n; ++r) {
+      if (std::isnan(table.Row(r)[c])) continue;
+      sum += table.Row(r)[c];
+      ++present;
+    }
+    mean[c] = present > 0 ? sum / present : 0;
     Real squares = 0;
     for (std::int32_t r = 0; r < n; ++r) {
+      if (std::isnan(table.Row(r)[c])) continue;
       const Real d = table.Row(r)[c] - mean[c];
       squares += d * d;
     }
-    deviation[c] = n > 1 ? std::sqrt(squares / (n - 1)) : 0;
+    deviation[c] = present > 1 ? std::sqrt(squares / (present - 1)) : 0;
     if (deviation[c] > 0) {
       kept.push_back(c);
     } else {

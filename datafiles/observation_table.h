@@ -70,12 +70,17 @@ struct ObservationTable {
 // a number, or always (a square matrix's labels may be numbers).
 enum class TableHeader { kWhenNotNumbers, kAlways };
 
+// A missing value (an empty field, NA or NaN) is refused, naming it, or
+// kept as a NaN for distances taken pairwise.
+enum class MissingValues { kRefused, kKept };
+
 ObservationTable ReadObservationTable(const std::string& path, char separator, std::int32_t maxRows,
                                       const std::function<void(std::uint64_t bytes)>& beforeGrowing = {},
-                                      TableHeader header = TableHeader::kWhenNotNumbers);
+                                      TableHeader header = TableHeader::kWhenNotNumbers,
+                                      MissingValues missing = MissingValues::kRefused);
 
 // Turns each column into z-scores (mean 0, standard deviation 1 with the
-// n - 1 divisor). A column whose values are all equal has no such scores:
+// n - 1 divisor), over the values it holds (a missing one stays missing). A column whose values are all equal has no such scores:
 // it is left out, and its number (1 for the first coordinate) is returned.
 std::vector<std::int32_t> Standardize(ObservationTable& table);
 

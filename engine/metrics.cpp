@@ -383,19 +383,97 @@ void Dissimilarities(const Real* values, std::int32_t n, std::int32_t d, Metric 
   });
 }
 
+// With missing values (NaNs), each pair over the coordinates both rows
+// hold, the sums scaled up by d / present as R's dist() scales them;
+// chebyshev's greatest difference and binary's proportion as they are.
+template <typename Output>
+void PairwiseDissimilarities(const Real* values, std::int32_t n, std::int32_t d, Metric metric, Real p,
+                             const Numbering& numbering, const RunControl* control, Output& output) {
+  if (!TakesMissingPairwise(metric)) {
+    Undefined(std::string("missing values are taken pairwise by ") + kPairwiseMetricsText + ", not by " +
+              InfoOf(metric).name);
+  }
+  if (metric == Metric::kMinkowski && !(p > 0)) Undefined("minkowski's p must be greater than 0, not " + ShortestText(p));
+  output.Fill(values, n, d, control, [&](const Real* u, const Real* v, std::int32_t i, std::int32_t j) {
+    Real total = 0;
+    std::int32_t present = 0;
+    std::int32_t either = 0;
+    std::int32_t one = 0;
+    for (std::int32_t c = 0; c < d; ++c) {
+      if (std::isnan(u[c]) || std::isnan(v[c])) continue;
+      ++present;
+      const Real difference = std::fabs(u[c] - v[c]);
+      switch (metric) {
+        case Metric::kEuclidean:
+        case Metric::kSqEuclidean: total += difference * difference; break;
+        case Metric::kChebyshev: total = std::max(total, difference); break;
+        case Metric::kMinkowski: total += std::isinf(p) ? 0 : std::pow(difference, p); break;
+        case Metric::kCanberra: {
+          const Real divisor = std::fabs(u[c]) + std::fabs(v[c]);
+          if (divisor != 0) total += difference / divisor;
+          break;
+        }
+        case Metric::kBinary:
+          if (u[c] != 0 || v[c] != 0) {
+            ++either;
+            one += u[c] == 0 || v[c] == 0;
+          }
+          break;
+        default: total += difference; break;  // cityblock
+      }
+      if (metric == Metric::kMinkowski && std::isinf(p)) total = std::max(total, difference);
+    }
+    if (present == 0) {
+      Undefined(numbering.Rows(i, j) + " hold no coordinate both: their dissimilarity is undefined");
+    }
+    const Real scaled = total * static_cast<Real>(d) / static_cast<Real>(present);
+    switch (metric) {
+      case Metric::kEuclidean: return std::sqrt(scaled);
+      case Metric::kChebyshev: return total;
+      case Metric::kMinkowski: return std::isinf(p) ? total : std::pow(scaled, 1 / p);
+      case Metric::kBinary: return either == 0 ? Real{0} : static_cast<Real>(one) / static_cast<Real>(either);
+      default: return scaled;
+    }
+  });
+}
+
+template <typename Output>
+void AnyDissimilarities(const Real* values, std::int32_t n, std::int32_t d, Metric metric, Real p,
+                        bool missingPairwise, const Numbering& numbering, const RunControl* control, Output& output) {
+  if (missingPairwise) {
+    PairwiseDissimilarities(values, n, d, metric, p, numbering, control, output);
+  } else {
+    Dissimilarities(values, n, d, metric, p, numbering, control, output);
+  }
+}
+
 }  // namespace
 
+bool TakesMissingPairwise(Metric metric) {
+  switch (metric) {
+    case Metric::kEuclidean:
+    case Metric::kSqEuclidean:
+    case Metric::kCityblock:
+    case Metric::kChebyshev:
+    case Metric::kMinkowski:
+    case Metric::kCanberra:
+    case Metric::kBinary: return true;
+    default: return false;
+  }
+}
+
 LowerTriangle MetricDissimilarities(const Real* values, std::int32_t n, std::int32_t d, Metric metric, Real p,
-                                    std::int32_t firstIndex, const RunControl* control) {
+                                    std::int32_t firstIndex, const RunControl* control, bool missingPairwise) {
   TriangleOutput output(n);
-  Dissimilarities(values, n, d, metric, p, Numbering(firstIndex), control, output);
+  AnyDissimilarities(values, n, d, metric, p, missingPairwise, Numbering(firstIndex), control, output);
   return std::move(output.Triangle());
 }
 
 void CondensedMetricDissimilarities(const Real* values, std::int32_t n, std::int32_t d, Metric metric, Real p,
-                                    std::int32_t firstIndex, const RunControl* control, double* out) {
+                                    std::int32_t firstIndex, const RunControl* control, double* out,
+                                    bool missingPairwise) {
   CondensedOutput output(out);
-  Dissimilarities(values, n, d, metric, p, Numbering(firstIndex), control, output);
+  AnyDissimilarities(values, n, d, metric, p, missingPairwise, Numbering(firstIndex), control, output);
 }
 
 }  // namespace cluster

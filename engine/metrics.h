@@ -82,11 +82,24 @@ class EUndefinedDissimilarity : public Exception {
 // Messages number rows and columns from `firstIndex` (0 or 1, as the
 // caller's users count). Euclidean distances are the roots of exactly
 // summed squares.
+//
+// With `missingPairwise`, a NaN is a missing value, and each pair is taken
+// over the coordinates both rows hold: the sums scaled up by d / present,
+// as R's dist() scales them (chebyshev's greatest difference and binary's
+// proportion as they are); a pair that holds no coordinate both is
+// undefined. Only the metrics TakesMissingPairwise names take them.
 LowerTriangle MetricDissimilarities(const Real* values, std::int32_t n, std::int32_t d, Metric metric, Real p,
-                                    std::int32_t firstIndex, const RunControl* control);
+                                    std::int32_t firstIndex, const RunControl* control, bool missingPairwise = false);
 // The same values in SciPy's condensed order (pairs (0, 1), (0, 2), ...),
 // each rounded once to a double, into out[0..n (n - 1) / 2).
 void CondensedMetricDissimilarities(const Real* values, std::int32_t n, std::int32_t d, Metric metric, Real p,
-                                    std::int32_t firstIndex, const RunControl* control, double* out);
+                                    std::int32_t firstIndex, const RunControl* control, double* out,
+                                    bool missingPairwise = false);
+
+// euclidean, sqeuclidean, cityblock, chebyshev, minkowski, canberra and
+// binary: the metrics R's dist() takes missing values in.
+bool TakesMissingPairwise(Metric metric);
+inline constexpr const char* kPairwiseMetricsText =
+    "euclidean, sqeuclidean, cityblock, chebyshev, minkowski, canberra and binary";
 
 }  // namespace cluster

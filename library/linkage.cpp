@@ -23,13 +23,15 @@ namespace {
 
 using cluster::Real;
 
-// Refuses the first value that is not finite, naming it as SciPy's
-// condensed index and its pair (0-based objects).
+// Refuses the first value that is not finite (a NaN is a missing value
+// when they are taken pairwise), naming it as SciPy's condensed index and
+// its pair (0-based objects).
 template <typename Number>
-void CheckFinite(std::span<const Number> values, std::int32_t n, const char* what, const cluster::RunControl& control) {
+void CheckFinite(std::span<const Number> values, std::int32_t n, const char* what, const cluster::RunControl& control,
+                 Missing missing = Missing::refuse) {
   for (std::size_t k = 0; k < values.size(); ++k) {
     if (k % (1 << 20) == 0) control.ThrowIfCancelled();
-    if (std::isfinite(values[k])) continue;
+    if (std::isfinite(values[k]) || (missing == Missing::pairwise && std::isnan(values[k]))) continue;
     std::string where = "value " + std::to_string(k);
     if (n > 0) {
       // Row i of the condensed order holds the pairs (i, i + 1..n - 1).
@@ -160,7 +162,7 @@ Tree Observations(std::span<const Number> values, std::int64_t rows, std::int64_
     CheckTable(values, rows, columns);
     const auto n = static_cast<std::int32_t>(rows);
     if (n < 2) throw InvalidArgument("clustering needs at least 2 observations, not " + std::to_string(n));
-    CheckFinite(values, 0, "coordinate", ControlOf(options));
+    CheckFinite(values, 0, "coordinate", ControlOf(options), options.missing);
     const std::uint8_t code = cluster::library::CodeOf(method);
     Path path = options.path;
     if (path == Path::coordinates && !WorksFromCoordinates(method)) {
@@ -172,21 +174,26 @@ Tree Observations(std::span<const Number> values, std::int64_t rows, std::int64_
     }
     const cluster::MetricInfo* metric = FindMetricOrRefuse(options.metric);
     const auto d = static_cast<std::int32_t>(columns);
-    if (metric->metric != cluster::Metric::kEuclidean) {
-      if (NeedsEuclidean(method)) {
+    const bool pairwise = options.missing == Missing::pairwise;
+    if (metric->metric != cluster::Metric::kEuclidean || pairwise) {
+      if (metric->metric != cluster::Metric::kEuclidean && NeedsEuclidean(method)) {
         throw InvalidArgument("the " + std::string(NameOf(method)) +
                               " method is defined by Euclidean geometry and cannot take the " + options.metric +
                               " metric; its dissimilarities may still be given as a condensed array");
       }
       if (options.path == Path::coordinates) {
-        throw InvalidArgument("only the euclidean metric works from the coordinates, not " + options.metric);
+        throw InvalidArgument(pairwise ? std::string("missing values cannot be taken from the coordinates")
+                                       : "only the euclidean metric works from the coordinates, not " + options.metric);
       }
       cluster::CheckMatrixFits(n, code);
       const std::vector<Real> coordinates(values.begin(), values.end());
       cluster::RunControl control = ControlOf(options);
+      // Euclidean distances taken pairwise are kept as their squares.
+      const bool squares = metric->metric == cluster::Metric::kEuclidean;
       cluster::LowerTriangle dissimilarities = cluster::MetricDissimilarities(
-          coordinates.data(), n, d, metric->metric, static_cast<Real>(options.p), 0, &control);
-      return RunMatrix(std::move(dissimilarities), n, method, false, options);
+          coordinates.data(), n, d, squares ? cluster::Metric::kSqEuclidean : metric->metric,
+          static_cast<Real>(options.p), 0, &control, pairwise);
+      return RunMatrix(std::move(dissimilarities), n, method, squares, options);
     }
     std::vector<Real> coordinates(values.begin(), values.end());
     if (path == Path::coordinates) {
@@ -212,7 +219,7 @@ Tree Observations(std::span<const Number> values, std::int64_t rows, std::int64_
 
 void ObservationDissimilarities(std::span<const double> values, std::int64_t rows, std::int64_t columns,
                                 const std::string& metric, double p, std::span<double> out,
-                                const std::atomic<bool>* cancel) {
+                                const std::atomic<bool>* cancel, Missing missing) {
   cluster::library::Translated([&] {
     const cluster::RunControl control(nullptr, cancel);
     CheckTable(values, rows, columns);
@@ -222,10 +229,11 @@ void ObservationDissimilarities(std::span<const double> values, std::int64_t row
       throw InvalidArgument("the dissimilarities of " + std::to_string(n) + " observations are " +
                             std::to_string(cluster::TriangleSize(n)) + ", not " + std::to_string(out.size()));
     }
-    CheckFinite(values, 0, "coordinate", control);
+    CheckFinite(values, 0, "coordinate", control, missing);
     const std::vector<Real> coordinates(values.begin(), values.end());
     cluster::CondensedMetricDissimilarities(coordinates.data(), n, static_cast<std::int32_t>(columns), info->metric,
-                                            static_cast<Real>(p), 0, &control, out.data());
+                                            static_cast<Real>(p), 0, &control, out.data(),
+                                            missing == Missing::pairwise);
   });
 }
 

@@ -635,6 +635,27 @@ TEST_F(BatchToolTest, ASquareMatrixIsCheckedAndRecognised) {
   EXPECT_NE(r.err.find("for a full square matrix, --square"), std::string::npos) << r.err;
 }
 
+TEST_F(BatchToolTest, MissingValuesAreRefusedOrTakenPairwise) {
+  // City-block distances over the coordinates both rows hold, scaled by 3
+  // over those present, by hand: a-b 1 * 3 = 3, a-c 5 * 3/2 = 7.5, b-c
+  // 6 * 3/2 = 9; complete linkage merges a and b at 3, then c at 9.
+  Write("gaps.csv", "a,1,2,NA\nb,2,,4\nc,5,1,1\n");
+  Result r = Run("--method complete --observations --merges - '" + Path("gaps.csv") + "'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "line 1, column 4: 'NA': a missing value (give --missing pairwise to compute each distance over "
+                   "the coordinates both rows hold)\n");
+  r = Run("--method complete --observations --missing pairwise --metric cityblock --merges - '" + Path("gaps.csv") +
+          "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "1\t2\t4\t3\t2\n3\t4\t5\t9\t3\n");
+  for (const char* const args : {"--method ward --observations --missing pairwise --memory-saving",
+                                 "--method single --observations --missing pairwise --metric cosine",
+                                 "--method single --missing pairwise", "--method single --observations --missing some"}) {
+    SCOPED_TRACE(args);
+    EXPECT_EQ(Run(std::string(args) + " '" + Path("gaps.csv") + "'").status, 2);
+  }
+}
+
 TEST_F(BatchToolTest, ATableAsRWritesItWithItsRowNames) {
   // write.table(x, sep = "\t") names the columns but not the corner.
   Write("r.tsv", "x\ty\n\"a\"\t0\t0\n\"b\"\t3\t4\n");

@@ -84,7 +84,9 @@ TEST_F(ObservationTableTest, ValuesAreWeighedBeforeTheyTakeMemory) {
 TEST_F(ObservationTableTest, WhatIsWrongIsNamedByLineAndColumn) {
   EXPECT_EQ(ErrorOf("a,1,2\nb,3\n"), "line 2, column 3: missing: the rows have 2 coordinates");
   EXPECT_EQ(ErrorOf("a,1,2\nb,3,4,5\n"), "line 2, column 4: '5' is one coordinate too many (the rows have 2)");
-  EXPECT_EQ(ErrorOf("x,y\na,1\nb,\n"), "line 3, column 2: empty: a coordinate is a number");
+  EXPECT_EQ(ErrorOf("x,y\na,1\nb,\n"),
+            "line 3, column 2: empty: a missing value (give --missing pairwise to compute each distance over the "
+            "coordinates both rows hold)");
   EXPECT_EQ(ErrorOf("a,1,2\nb,three,4\n"), "line 2, column 2: 'three' is not a number");
   EXPECT_EQ(ErrorOf("a,1,x\n"), "line 1, column 3: 'x' is not a number");  // a number in it: not a header
   EXPECT_EQ(ErrorOf("a\n"), "line 1, column 2: missing: a row holds a label and at least one coordinate");

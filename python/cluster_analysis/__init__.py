@@ -81,6 +81,18 @@ def _numbers(values, name):
     return _np.ascontiguousarray(array, dtype=_np.float64)
 
 
+def _check_missing(X, missing):
+    """Refuses an unknown `missing`, and a NaN in X unless missing values
+    are taken pairwise."""
+    if missing not in ("refuse", "pairwise"):
+        raise ValueError("missing is 'refuse' or 'pairwise', not %r" % (missing,))
+    if missing == "refuse":
+        where = _np.argwhere(_np.isnan(X))
+        if len(where):
+            raise ValueError("row %d, column %d is a missing value (NaN); give missing='pairwise' to take each "
+                             "dissimilarity over the coordinates both rows hold" % tuple(where[0]))
+
+
 def _linkage_matrix(Z):
     Z = _numbers(Z, "Z")
     if Z.ndim != 2 or Z.shape[1] != 4:
@@ -88,7 +100,7 @@ def _linkage_matrix(Z):
     return _np.ascontiguousarray(Z, dtype=_np.float64)
 
 
-def linkage(y, method="single", metric="euclidean", *, p=2, memory_saving=None):
+def linkage(y, method="single", metric="euclidean", *, p=2, missing="refuse", memory_saving=None):
     """Hierarchical clustering of dissimilarities or observations.
 
     Parameters
@@ -121,6 +133,14 @@ def linkage(y, method="single", metric="euclidean", *, p=2, memory_saving=None):
         array.
     p : float, optional
         Minkowski's exponent, greater than 0 (``numpy.inf`` is chebyshev).
+    missing : str, optional
+        For observations: what a NaN is. 'refuse' (the default): an error
+        that names the first one. 'pairwise': a missing value; each
+        dissimilarity is taken over the coordinates both rows hold, the sums
+        scaled up by d / present as R's ``dist()`` scales them (for
+        'euclidean', 'sqeuclidean', 'cityblock', 'chebyshev', 'minkowski',
+        'canberra' and 'binary'); a pair with no coordinate in common is a
+        ValueError. Not with ``memory_saving=True``.
     memory_saving : bool or None, optional
         For observations only. None: work on the matrix of distances when
         it fits the memory the process may take, else from the coordinates
@@ -207,6 +227,7 @@ def linkage(y, method="single", metric="euclidean", *, p=2, memory_saving=None):
         p = float(p)
     except (TypeError, ValueError):
         raise ValueError("p must be a number, not %r" % (p,)) from None
+    _check_missing(y, missing)
     if memory_saving and method not in _COORDINATE_METHODS:
         raise ValueError("memory_saving=True works for %s, not %s" % (", ".join(_COORDINATE_METHODS), method))
     if y.shape[0] == y.shape[1] and y.shape[0] > 0 and _np.allclose(_np.diag(y), 0):
@@ -214,10 +235,10 @@ def linkage(y, method="single", metric="euclidean", *, p=2, memory_saving=None):
             _warnings.warn("scipy.cluster: The symmetric non-negative hollow observation matrix looks "
                            "suspiciously like an uncondensed distance matrix", ClusterWarning, stacklevel=2)
     path = {None: "automatic", True: "coordinates", False: "matrix"}[memory_saving]
-    return _engine.linkage_observations(y, method, path, metric, p)
+    return _engine.linkage_observations(y, method, path, metric, p, missing == "pairwise")
 
 
-def pdist(X, metric="euclidean", *, p=2):
+def pdist(X, metric="euclidean", *, p=2, missing="refuse"):
     """The dissimilarities of observations, as ``scipy.spatial.distance.pdist``.
 
     Parameters
@@ -228,6 +249,8 @@ def pdist(X, metric="euclidean", *, p=2):
         A metric of :func:`linkage`'s list, by SciPy's name or R's.
     p : float, optional
         Minkowski's exponent, greater than 0.
+    missing : str, optional
+        'refuse' or 'pairwise', as for :func:`linkage`.
 
     Returns
     -------
@@ -253,7 +276,8 @@ def pdist(X, metric="euclidean", *, p=2):
     X = _numbers(X, "X")
     if X.ndim != 2:
         raise ValueError("X must be a 2-dimensional array of observations")
-    return _engine.pdist(_np.ascontiguousarray(X, dtype=_np.float64), metric, float(p))
+    _check_missing(X, missing)
+    return _engine.pdist(_np.ascontiguousarray(X, dtype=_np.float64), metric, float(p), missing == "pairwise")
 
 
 def cut(Z, n_clusters=None, height=None):

@@ -116,3 +116,43 @@ def test_what_the_methods_and_paths_refuse():
     # given as dissimilarities.
     y = pdist(x, "cityblock")
     np.testing.assert_allclose(ca.linkage(y, "ward")[:, 2], sch.linkage(y, "ward")[:, 2], rtol=1e-12)
+
+
+@pytest.mark.skipif(shutil.which("Rscript") is None, reason="R is not installed")
+def test_missing_values_taken_pairwise_as_rs_dist():
+    rng = np.random.default_rng(11)
+    x = rng.normal(size=(25, 6))
+    x[rng.random(x.shape) < 0.2] = np.nan
+    x[3, :] = [np.nan, 1, np.nan, 2, np.nan, 0]  # zeros and gaps, for binary
+    table = "\n".join(",".join("NA" if np.isnan(v) else repr(v) for v in row) for row in x)
+    names = {"euclidean": "euclidean", "cityblock": "manhattan", "chebyshev": "maximum", "binary": "binary",
+             "minkowski": "minkowski"}
+    script = ("x <- as.matrix(read.csv(file('stdin'), header = FALSE)); "
+              "for (m in c(%s)) cat(format(as.vector(dist(x, m, p = 3)), digits = 17), '\\n')"
+              % ", ".join("'%s'" % r for r in names.values()))
+    run = subprocess.run(["Rscript", "-e", script], input=table, capture_output=True, text=True, check=True)
+    for metric, line in zip(names, run.stdout.strip().split("\n")):
+        expected = np.array([float(v) for v in line.split()])
+        ours = ca.pdist(x, metric, p=3, missing="pairwise")
+        np.testing.assert_allclose(ours, expected, rtol=1e-12, atol=1e-15, err_msg=metric)
+    # The tree on them is the tree on those dissimilarities; Ward's on the
+    # squares, as the methods on squares take them.
+    y = ca.pdist(x, missing="pairwise")
+    for method in ["average", "ward"]:
+        np.testing.assert_allclose(ca.linkage(x, method, missing="pairwise")[:, 2],
+                                   sch.linkage(y, method)[:, 2], rtol=1e-12)
+
+
+def test_missing_values_are_refused_unless_taken_pairwise():
+    x = [[1, 2], [np.nan, 3], [4, 5.0]]
+    for call in (lambda: ca.linkage(x, "single"), lambda: ca.pdist(x)):
+        with pytest.raises(ValueError, match=r"row 1, column 0 is a missing value \(NaN\); give missing='pairwise'"):
+            call()
+    with pytest.raises(ValueError, match="hold no coordinate both"):
+        ca.pdist([[1, np.nan], [np.nan, 2], [3, 4]], missing="pairwise")
+    with pytest.raises(ValueError, match="not by cosine"):
+        ca.pdist(x, "cosine", missing="pairwise")
+    with pytest.raises(ValueError, match="cannot be taken from the coordinates"):
+        ca.linkage(x, "ward", missing="pairwise", memory_saving=True)
+    with pytest.raises(ValueError, match="'refuse' or 'pairwise'"):
+        ca.pdist(x, missing="ignore")

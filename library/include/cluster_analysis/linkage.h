@@ -58,6 +58,9 @@ struct Tree {
 // may differ from the matrix's, which is the exact one.
 enum class Path { automatic, matrix, coordinates };
 
+// What observations' missing values (NaN) are: refused, or taken pairwise.
+enum class Missing { refuse, pairwise };
+
 struct RunOptions {
   // For observations.
   Path path = Path::automatic;
@@ -67,6 +70,11 @@ struct RunOptions {
   // and Ward methods, which Euclidean geometry defines.
   std::string metric = "euclidean";
   double p = 2;
+  // Their missing values (NaN): refused, or taken pairwise, each
+  // dissimilarity over the coordinates both rows hold, the sums scaled up
+  // by columns / present as R's dist() scales them (euclidean,
+  // sqeuclidean, cityblock, chebyshev, minkowski, canberra, binary).
+  Missing missing = Missing::refuse;
   // For dissimilarities: they are squares of distances already. The
   // median, centroid and Ward methods then take them as they are (Ward's
   // halved), the linkages their roots: no square is taken of a root.
@@ -107,7 +115,7 @@ const std::vector<std::string>& MetricNames();
 // *cancel turns true.
 void ObservationDissimilarities(std::span<const double> values, std::int64_t rows, std::int64_t columns,
                                 const std::string& metric, double p, std::span<double> out,
-                                const std::atomic<bool>* cancel = nullptr);
+                                const std::atomic<bool>* cancel = nullptr, Missing missing = Missing::refuse);
 
 // Clusters `rows` observations of `columns` coordinates each (row-major)
 // by their dissimilarities by options.metric, computed in 80 bits; the
