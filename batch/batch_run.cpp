@@ -348,30 +348,31 @@ int BatchRun::Run() {
       }
     }
     CheckAgainstTheData(options_, table.Rows());
-    if (options_.metricCode != Metric::kEuclidean || options_.missingPairwise) {
-      // Euclidean distances taken pairwise are kept as their squares, as
-      // the methods on squares take them.
-      const bool squares = options_.metricCode == Metric::kEuclidean;
-      CheckMatrixFits(table.Rows(), options_.methodCode);
-      LowerTriangle dissimilarities = Phase(
-          "distances", "distances", table.Rows(), [&] {
-            return MetricDissimilarities(table.values.data(), table.Rows(), table.columns,
-                                         squares ? Metric::kSqEuclidean : options_.metricCode, options_.minkowskiP,
-                                         1, &control_, options_.missingPairwise);
-          },
-          ProgressLine::Measure::kTriangleRows);
-      status = RunOnMatrix(table.Cp932Labels(), table.Utf8Labels(), std::move(dissimilarities), squares);
-    } else if (WorkFromCoordinates(table)) {
+    const bool euclidean = options_.metricCode == Metric::kEuclidean;
+    if (euclidean && !options_.missingPairwise && WorkFromCoordinates(table)) {
       status = RunOnCoordinates(table);
     } else {
       CheckMatrixFits(table.Rows(), options_.methodCode,
-                      FindMethod(options_.methodCode)->fromCoordinates || options_.matrix
+                      !euclidean || FindMethod(options_.methodCode)->fromCoordinates || options_.matrix
                           ? ""
                           : "; only " + std::string(CoordinateMethodNamesText()) + " can work from the coordinates in less");
-      LowerTriangle squares = Phase(
-          "distances", "distances", table.Rows(), [&] { return SquaredDistances(table, &progress_.Done()); },
+      // Decimals as written are held exactly (standardized values are not
+      // decimals any more). Euclidean distances are kept as their squares,
+      // as the methods on squares take them.
+      const std::optional<DecimalTable> decimals =
+          options_.standardize || options_.missingPairwise ? std::nullopt
+                                                           : DecimalsOf(table.values.data(), table.values.size());
+      LowerTriangle dissimilarities = Phase(
+          "distances", "distances", table.Rows(), [&] {
+            if (euclidean && !options_.missingPairwise && !(decimals && SumsFit(*decimals, table.columns))) {
+              return SquaredDistances(table, &progress_.Done());
+            }
+            return MetricDissimilarities(table.values.data(), table.Rows(), table.columns,
+                                         euclidean ? Metric::kSqEuclidean : options_.metricCode, options_.minkowskiP,
+                                         1, &control_, options_.missingPairwise, decimals ? &*decimals : nullptr);
+          },
           ProgressLine::Measure::kTriangleRows);
-      status = RunOnMatrix(table.Cp932Labels(), table.Utf8Labels(), std::move(squares), true);
+      status = RunOnMatrix(table.Cp932Labels(), table.Utf8Labels(), std::move(dissimilarities), euclidean);
     }
   } else {
     FileCapture capture = LoadMatrixFile();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/real_text.h"
+#include "engine/exact_decimals.h"
 #include "engine/run_control.h"
 #include "engine/squared_distance.h"
 
@@ -34,11 +35,11 @@ class Numbering {
 class TriangleOutput {
  public:
   explicit TriangleOutput(std::int32_t n) : triangle_(n) {}
-  template <typename Pair>
-  void Fill(const Real* values, std::int32_t n, std::int32_t d, const RunControl* control, Pair pair) {
+  template <typename Value, typename Pair>
+  void Fill(const Value* values, std::int32_t n, std::int32_t d, const RunControl* control, Pair pair) {
     for (std::int32_t i = 2; i <= n; ++i) {
       if (control != nullptr && i % 64 == 0) control->ThrowIfCancelled();
-      const Real* const u = values + static_cast<std::ptrdiff_t>(i - 1) * d;
+      const Value* const u = values + static_cast<std::ptrdiff_t>(i - 1) * d;
       Real* const row = &triangle_.At(i, 1);
       for (std::int32_t j = 1; j < i; ++j) row[j - 1] = pair(u, values + static_cast<std::ptrdiff_t>(j - 1) * d, i - 1, j - 1);
     }
@@ -53,12 +54,12 @@ class TriangleOutput {
 class CondensedOutput {
  public:
   explicit CondensedOutput(double* out) : out_(out) {}
-  template <typename Pair>
-  void Fill(const Real* values, std::int32_t n, std::int32_t d, const RunControl* control, Pair pair) {
+  template <typename Value, typename Pair>
+  void Fill(const Value* values, std::int32_t n, std::int32_t d, const RunControl* control, Pair pair) {
     double* at = out_;
     for (std::int32_t a = 0; a < n; ++a) {
       if (control != nullptr && a % 64 == 0) control->ThrowIfCancelled();
-      const Real* const u = values + static_cast<std::ptrdiff_t>(a) * d;
+      const Value* const u = values + static_cast<std::ptrdiff_t>(a) * d;
       for (std::int32_t b = a + 1; b < n; ++b) {
         *at++ = static_cast<double>(pair(u, values + static_cast<std::ptrdiff_t>(b) * d, a, b));
       }
@@ -437,10 +438,49 @@ void PairwiseDissimilarities(const Real* values, std::int32_t n, std::int32_t d,
   });
 }
 
+// 128-bit integers (an extension of GCC's and Clang's), for exact sums.
+__extension__ typedef unsigned __int128 Whole;
+__extension__ typedef __int128 SignedWhole;
+
+// From decimals on one scale (engine/exact_decimals.h), exactly: the
+// integers' differences, squares and sums, the scale applied once.
+template <typename Output>
+void ExactDissimilarities(const DecimalTable& decimals, std::int32_t n, std::int32_t d, Metric metric,
+                          const RunControl* control, Output& output) {
+  const bool squared = metric == Metric::kSqEuclidean || metric == Metric::kEuclidean;
+  // The scale once: value = whole / 10^(scale or twice it), or times 10^-it.
+  const std::int32_t power = squared ? 2 * decimals.scale : decimals.scale;
+  const Real factor = PowerOfTen(power < 0 ? -power : power);
+  const auto scaled = [power, factor](Whole whole) {
+    const auto value = static_cast<Real>(whole);
+    return power < 0 ? value * factor : value / factor;
+  };
+  const auto magnitude = [](std::int64_t a, std::int64_t b) {
+    const SignedWhole difference = static_cast<SignedWhole>(a) - b;
+    return static_cast<Whole>(difference < 0 ? -difference : difference);
+  };
+  output.Fill(decimals.units.data(), n, d, control, [&](const std::int64_t* u, const std::int64_t* v, auto, auto) {
+    Whole total = 0;
+    for (std::int32_t c = 0; c < d; ++c) {
+      const Whole difference = magnitude(u[c], v[c]);
+      switch (metric) {
+        case Metric::kCityblock: total += difference; break;
+        case Metric::kChebyshev: total = std::max(total, difference); break;
+        default: total += difference * difference; break;
+      }
+    }
+    const Real value = scaled(total);
+    return metric == Metric::kEuclidean ? std::sqrt(value) : value;
+  });
+}
+
 template <typename Output>
 void AnyDissimilarities(const Real* values, std::int32_t n, std::int32_t d, Metric metric, Real p,
-                        bool missingPairwise, const Numbering& numbering, const RunControl* control, Output& output) {
-  if (missingPairwise) {
+                        bool missingPairwise, const DecimalTable* decimals, const Numbering& numbering,
+                        const RunControl* control, Output& output) {
+  if (decimals != nullptr && !missingPairwise && HasExactDecimalForm(metric) && SumsFit(*decimals, d)) {
+    ExactDissimilarities(*decimals, n, d, metric, control, output);
+  } else if (missingPairwise) {
     PairwiseDissimilarities(values, n, d, metric, p, numbering, control, output);
   } else {
     Dissimilarities(values, n, d, metric, p, numbering, control, output);
@@ -462,18 +502,24 @@ bool TakesMissingPairwise(Metric metric) {
   }
 }
 
+bool HasExactDecimalForm(Metric metric) {
+  return metric == Metric::kEuclidean || metric == Metric::kSqEuclidean || metric == Metric::kCityblock ||
+         metric == Metric::kChebyshev;
+}
+
 LowerTriangle MetricDissimilarities(const Real* values, std::int32_t n, std::int32_t d, Metric metric, Real p,
-                                    std::int32_t firstIndex, const RunControl* control, bool missingPairwise) {
+                                    std::int32_t firstIndex, const RunControl* control, bool missingPairwise,
+                                    const DecimalTable* decimals) {
   TriangleOutput output(n);
-  AnyDissimilarities(values, n, d, metric, p, missingPairwise, Numbering(firstIndex), control, output);
+  AnyDissimilarities(values, n, d, metric, p, missingPairwise, decimals, Numbering(firstIndex), control, output);
   return std::move(output.Triangle());
 }
 
 void CondensedMetricDissimilarities(const Real* values, std::int32_t n, std::int32_t d, Metric metric, Real p,
                                     std::int32_t firstIndex, const RunControl* control, double* out,
-                                    bool missingPairwise) {
+                                    bool missingPairwise, const DecimalTable* decimals) {
   CondensedOutput output(out);
-  AnyDissimilarities(values, n, d, metric, p, missingPairwise, Numbering(firstIndex), control, output);
+  AnyDissimilarities(values, n, d, metric, p, missingPairwise, decimals, Numbering(firstIndex), control, output);
 }
 
 }  // namespace cluster

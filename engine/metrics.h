@@ -22,6 +22,7 @@
 
 #include "common/errors.h"
 #include "common/float_checks.h"
+#include "engine/exact_decimals.h"
 #include "engine/triangle.h"
 
 namespace cluster {
@@ -88,13 +89,22 @@ class EUndefinedDissimilarity : public Exception {
 // as R's dist() scales them (chebyshev's greatest difference and binary's
 // proportion as they are); a pair that holds no coordinate both is
 // undefined. Only the metrics TakesMissingPairwise names take them.
+//
+// With `decimals`, the values as decimals on one scale
+// (engine/exact_decimals.h), the metrics HasExactDecimalForm names are
+// computed from them exactly (unless missing values are taken pairwise, or
+// their sums would leave 128 bits).
 LowerTriangle MetricDissimilarities(const Real* values, std::int32_t n, std::int32_t d, Metric metric, Real p,
-                                    std::int32_t firstIndex, const RunControl* control, bool missingPairwise = false);
+                                    std::int32_t firstIndex, const RunControl* control, bool missingPairwise = false,
+                                    const DecimalTable* decimals = nullptr);
 // The same values in SciPy's condensed order (pairs (0, 1), (0, 2), ...),
 // each rounded once to a double, into out[0..n (n - 1) / 2).
 void CondensedMetricDissimilarities(const Real* values, std::int32_t n, std::int32_t d, Metric metric, Real p,
                                     std::int32_t firstIndex, const RunControl* control, double* out,
-                                    bool missingPairwise = false);
+                                    bool missingPairwise = false, const DecimalTable* decimals = nullptr);
+
+// euclidean, sqeuclidean, cityblock and chebyshev: exact from decimals.
+bool HasExactDecimalForm(Metric metric);
 
 // euclidean, sqeuclidean, cityblock, chebyshev, minkowski, canberra and
 // binary: the metrics R's dist() takes missing values in.

@@ -190,9 +190,11 @@ Tree Observations(std::span<const Number> values, std::int64_t rows, std::int64_
       cluster::RunControl control = ControlOf(options);
       // Euclidean distances taken pairwise are kept as their squares.
       const bool squares = metric->metric == cluster::Metric::kEuclidean;
+      const std::optional<cluster::DecimalTable> decimals =
+          pairwise ? std::nullopt : cluster::DecimalsOf(values.data(), values.size());
       cluster::LowerTriangle dissimilarities = cluster::MetricDissimilarities(
           coordinates.data(), n, d, squares ? cluster::Metric::kSqEuclidean : metric->metric,
-          static_cast<Real>(options.p), 0, &control, pairwise);
+          static_cast<Real>(options.p), 0, &control, pairwise, decimals ? &*decimals : nullptr);
       return RunMatrix(std::move(dissimilarities), n, method, squares, options);
     }
     std::vector<Real> coordinates(values.begin(), values.end());
@@ -206,9 +208,15 @@ Tree Observations(std::span<const Number> values, std::int64_t rows, std::int64_
                                  ? ""
                                  : "; only " + std::string(cluster::CoordinateMethodNamesText()) +
                                        " can work from the coordinates in less");
-    // The squared distances, summed exactly as the coordinate path sums
-    // them; the methods on squares take them as they are.
-    cluster::LowerTriangle squares = cluster::SquaredDistanceTriangle(coordinates.data(), n, d);
+    // The squared distances: exact from decimals as written, else summed as
+    // the coordinate path sums them; the methods on squares take them as
+    // they are.
+    const std::optional<cluster::DecimalTable> decimals = cluster::DecimalsOf(values.data(), values.size());
+    cluster::LowerTriangle squares =
+        decimals && cluster::SumsFit(*decimals, d)
+            ? cluster::MetricDissimilarities(coordinates.data(), n, d, cluster::Metric::kSqEuclidean, 2, 0, nullptr,
+                                             false, &*decimals)
+            : cluster::SquaredDistanceTriangle(coordinates.data(), n, d);
     std::vector<Real>().swap(coordinates);
     ControlOf(options).ThrowIfCancelled();
     return RunMatrix(std::move(squares), n, method, true, options);
@@ -231,9 +239,12 @@ void ObservationDissimilarities(std::span<const double> values, std::int64_t row
     }
     CheckFinite(values, 0, "coordinate", control, missing);
     const std::vector<Real> coordinates(values.begin(), values.end());
+    const bool pairwise = missing == Missing::pairwise;
+    const std::optional<cluster::DecimalTable> decimals =
+        pairwise ? std::nullopt : cluster::DecimalsOf(values.data(), values.size());
     cluster::CondensedMetricDissimilarities(coordinates.data(), n, static_cast<std::int32_t>(columns), info->metric,
-                                            static_cast<Real>(p), 0, &control, out.data(),
-                                            missing == Missing::pairwise);
+                                            static_cast<Real>(p), 0, &control, out.data(), pairwise,
+                                            decimals ? &*decimals : nullptr);
   });
 }
 

@@ -656,6 +656,20 @@ TEST_F(BatchToolTest, MissingValuesAreRefusedOrTakenPairwise) {
   }
 }
 
+TEST_F(BatchToolTest, DecimalTiesStayTies) {
+  // b - a and c - b are both 0.1 as written; in binary floating point
+  // c - b is the smaller, and a and b would not merge first.
+  Write("points.csv", "a,0.1\nb,0.2\nc,0.3\n");
+  for (const char* const metric : {"euclidean", "cityblock", "chebyshev", "sqeuclidean"}) {
+    SCOPED_TRACE(metric);
+    const Result r = Run(std::string("--method single --observations --metric ") + metric + " --merges - '" +
+                         Path("points.csv") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, 6), "1\t2\t4\t");
+    EXPECT_NE(r.out.find("\n3\t4\t5\t"), std::string::npos) << r.out;
+  }
+}
+
 TEST_F(BatchToolTest, ATableAsRWritesItWithItsRowNames) {
   // write.table(x, sep = "\t") names the columns but not the corner.
   Write("r.tsv", "x\ty\n\"a\"\t0\t0\n\"b\"\t3\t4\n");

@@ -156,3 +156,36 @@ def test_missing_values_are_refused_unless_taken_pairwise():
         ca.linkage(x, "ward", missing="pairwise", memory_saving=True)
     with pytest.raises(ValueError, match="'refuse' or 'pairwise'"):
         ca.pdist(x, missing="ignore")
+
+
+def test_decimal_ties_stay_ties():
+    # 0.2 - 0.1 and 0.3 - 0.2 are both 0.1, which doubles make unequal
+    # (SciPy merges the second pair first); exact, the tie rule takes the
+    # pair formed first.
+    x = [[0.1], [0.2], [0.3]]
+    np.testing.assert_array_equal(ca.linkage(x, "single")[:, :2], [[0, 1], [2, 3]])
+    y = ca.pdist(x, "cityblock")
+    assert y[0] == y[2] == 0.1
+    # Points on a 0.1 grid: pairs at equal squared distances, computed
+    # exactly from the decimals with fractions, get equal values, and
+    # every value is the exact one rounded.
+    import decimal
+    from fractions import Fraction
+    decimal.getcontext().prec = 40
+    rng = np.random.default_rng(12)
+    grid = rng.integers(0, 40, size=(60, 3)) / 10
+    exact = {}
+    for a in range(60):
+        for b in range(a + 1, 60):
+            exact[(a, b)] = sum((Fraction(repr(grid[a, c])) - Fraction(repr(grid[b, c]))) ** 2 for c in range(3))
+    for metric in ["sqeuclidean", "euclidean"]:
+        ours = ca.pdist(grid, metric)
+        values = list(exact.values())
+        for k, value in enumerate(values):
+            precise = decimal.Decimal(value.numerator) / decimal.Decimal(value.denominator)
+            expected = float(precise if metric == "sqeuclidean" else precise.sqrt())
+            assert abs(ours[k] - expected) <= 1.2e-16 * expected
+        classes = {}
+        for k, value in enumerate(values):
+            classes.setdefault(value, set()).add(ours[k])
+        assert all(len(seen) == 1 for seen in classes.values())
