@@ -75,6 +75,10 @@ std::optional<std::string> CombinationError(const BatchOptions& options) {
            options.metric + " metric; give a dissimilarity file of those values to cluster them by it anyway";
   }
   if (!euclidean && options.memorySaving) return "--memory-saving works with the euclidean metric only";
+  if (!options.categorical.empty() && options.metricCode != Metric::kGower) return "--categorical needs --metric gower";
+  if (options.standardize && options.metricCode == Metric::kGower) {
+    return "--standardize and --metric gower cannot both be given (Gower's coefficient scales each column by its range)";
+  }
   if (options.missingPairwise && !options.observations) return "--missing needs --observations";
   if (options.missingPairwise && options.memorySaving) return "--memory-saving cannot take missing values";
   if (options.missingPairwise && !TakesMissingPairwise(options.metricCode)) {
@@ -158,6 +162,9 @@ const std::string& BatchUsage() {
          "                          SciPy's pdist metrics, R's names as aliases; only\n"
          "                          euclidean for median, centroid and ward\n"
          "  --p P                   Minkowski's exponent (default 2)\n"
+         "  --categorical COLS      with --metric gower: the columns (header names or\n"
+         "                          numbers from 1, comma-separated) that are\n"
+         "                          categories, besides those not all numbers\n"
          "  --missing pairwise      take missing values (empty, NA, NaN) pairwise: each\n"
          "                          distance over the coordinates both rows hold,\n"
          "                          scaled up as R's dist() (default: refuse them)\n"
@@ -196,6 +203,7 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
   std::string unitsText = "own";
   std::string pText;
   std::string missingText = "refuse";
+  std::string categoricalText;
   bool cutGiven = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -219,7 +227,8 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
                                                   {"--units", &unitsText},
                                                   {"--metric", &options.metric},
                                                   {"--p", &pText},
-                                                  {"--missing", &missingText}};
+                                                  {"--missing", &missingText},
+                                                  {"--categorical", &categoricalText}};
     for (const OutputInfo& info : kOutputs) valued.emplace(info.option, &options.outputs[info.output]);
     const std::map<std::string, bool*> flags = {
         {"--csv", &options.csv},         {"--observations", &options.observations},
@@ -297,6 +306,11 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
     return std::nullopt;
   }
   options.missingPairwise = missingText == "pairwise";
+  for (std::size_t from = 0; !categoricalText.empty() && from <= categoricalText.size();) {
+    const std::size_t comma = std::min(categoricalText.find(',', from), categoricalText.size());
+    options.categorical.push_back(categoricalText.substr(from, comma - from));
+    from = comma + 1;
+  }
   const MetricInfo* metric = FindMetric(options.metric);
   if (metric == nullptr) {
     error = "unknown metric '" + options.metric + "' (" + MetricNamesText() + ")";

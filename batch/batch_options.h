@@ -36,6 +36,7 @@ struct BatchOptions {
   Metric metricCode = Metric::kEuclidean;
   long double minkowskiP = 2;    // --p P: Minkowski's exponent
   bool minkowskiPGiven = false;
+  std::vector<std::string> categorical;  // --categorical COLS: Gower's categorical columns
   bool missingPairwise = false;  // --missing pairwise: distances over the coordinates both rows hold
   // The file of each output asked for (batch/output_table.h); "-" for
   // standard output.

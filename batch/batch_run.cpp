@@ -324,11 +324,13 @@ int BatchRun::Run() {
     status = RunOnMatrix(Cp932Texts(matrix.labels, matrix.utf8), Utf8Texts(matrix.labels, matrix.utf8),
                          std::move(matrix.values), false);
   } else if (options_.observations) {
+    const bool gower = options_.metricCode == Metric::kGower;
     ObservationTable table = Phase("load", "loading", 0, [&] {
       return ReadingData(options_.dataFile, [&] {
         return ReadObservationTable(options_.dataFile, options_.tsv ? '\t' : ',', AnalysisStore::kLargestMaxObjects,
                                     CheckTableGrowth, TableHeader::kWhenNotNumbers,
-                                    options_.missingPairwise ? MissingValues::kKept : MissingValues::kRefused);
+                                    options_.missingPairwise || gower ? MissingValues::kKept : MissingValues::kRefused,
+                                    gower ? NonNumbers::kCategories : NonNumbers::kRefused);
       });
     });
     CheckSomethingToCluster(table.Rows(), "observation");
@@ -362,8 +364,10 @@ int BatchRun::Run() {
       const std::optional<DecimalTable> decimals =
           options_.standardize || options_.missingPairwise ? std::nullopt
                                                            : DecimalsOf(table.values.data(), table.values.size());
+      const std::vector<bool> categorical = gower ? CodeCategories(table, options_.categorical) : std::vector<bool>();
       LowerTriangle dissimilarities = Phase(
           "distances", "distances", table.Rows(), [&] {
+            if (gower) return GowerDissimilarities(table.values.data(), table.Rows(), table.columns, categorical, 1, &control_);
             if (euclidean && !options_.missingPairwise && !(decimals && SumsFit(*decimals, table.columns))) {
               return SquaredDistances(table, &progress_.Done());
             }

@@ -4,12 +4,15 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <unordered_map>
 
 #include "common/codepage.h"
 #include "common/numbers.h"
+#include "common/real_text.h"
 #include "common/text_file.h"
 #include "common/texts.h"
 #include "datafiles/object_limit.h"
+#include "datafiles/table_fields.h"
 #include "engine/squared_distance.h"
 
 namespace cluster {
@@ -18,71 +21,8 @@ namespace {
 
 constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
-// A field's text as a message shows it: messages are code page 932.
-std::string Shown(const std::string& text) {
-  return "'" + (IsValidUtf8(text) ? Cp932FromUtf8(text) : text) + "'";
-}
-
 [[noreturn]] void Refuse(std::int64_t line, std::int64_t column, const std::string& what) {
   throw EObservationTable("line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + what);
-}
-
-// The fields of one line, one at a time, each into a string the caller
-// reuses: a line of millions of fields never holds them all at once. A
-// field that starts with a double quote runs to the next quote that is not
-// doubled, each doubled quote giving one; what follows up to the separator
-// belongs to it too.
-class FieldCursor {
- public:
-  FieldCursor(std::string_view line, char separator) : line_(line), separator_(separator) {}
-  // The next field into `field`; false when the line has none left.
-  bool Next(std::string& field) {
-    if (done_) return false;
-    field.clear();
-    std::size_t p = at_;
-    if (p < line_.size() && line_[p] == '"') {
-      for (++p; p < line_.size(); ++p) {
-        if (line_[p] == '"') {
-          if (p + 1 < line_.size() && line_[p + 1] == '"') {
-            ++p;
-          } else {
-            ++p;
-            break;
-          }
-        }
-        field += line_[p];
-      }
-    }
-    const std::size_t end = line_.find(separator_, p);
-    field.append(line_.substr(p, end == std::string_view::npos ? std::string_view::npos : end - p));
-    if (end == std::string_view::npos) {
-      done_ = true;
-    } else {
-      at_ = end + 1;
-    }
-    return true;
-  }
-
- private:
-  std::string_view line_;
-  char separator_;
-  std::size_t at_ = 0;
-  bool done_ = false;
-};
-
-// An empty field, NA (as R writes a missing value) or NaN.
-bool IsMissing(const std::string& field) {
-  const std::string text = TrimBlanks(field);
-  return text.empty() || text == "NA" || text == "NaN" || text == "nan";
-}
-
-bool IsNumber(const std::string& text) {
-  try {
-    TextToReal(text);
-    return true;
-  } catch (const EConvertError&) {
-    return false;
-  }
 }
 
 }  // namespace
@@ -141,7 +81,7 @@ void ExpectRowsLike(const std::string& path, std::string_view line, char separat
 
 ObservationTable ReadObservationTable(const std::string& path, char separator, std::int32_t maxRows,
                                       const std::function<void(std::uint64_t)>& beforeGrowing, TableHeader header,
-                                      MissingValues missing) {
+                                      MissingValues missing, NonNumbers nonNumbers) {
   ObservationTable table;
   TextFile file;
   // A Ctrl-Z ends a data file of the desktop program, never a table: it is
@@ -154,6 +94,7 @@ ObservationTable ReadObservationTable(const std::string& path, char separator, s
   bool allUtf8 = true;
   bool firstLine = true;
   std::int32_t headerNames = 0;  // the names after the header's first field
+  std::vector<std::unordered_map<std::string, std::int32_t>> textIndex;  // per column: text -> category
   for (std::int64_t lineNumber = 1; !file.AtEnd(); ++lineNumber) {
     file.ReadLineText(line);
     CheckIo();
@@ -184,6 +125,8 @@ ObservationTable ReadObservationTable(const std::string& path, char separator, s
         // its row names): the first row tells.
         headerNames = count;
         allUtf8 = utf8;
+        FieldCursor all(line, separator);
+        for (all.Next(field); all.Next(field);) table.names.push_back(std::string(TrimBlanks(field)));
         continue;
       }
     }
@@ -221,7 +164,17 @@ ObservationTable ReadObservationTable(const std::string& path, char separator, s
       try {
         values.Add(TextToReal(field));
       } catch (const EConvertError&) {
-        Refuse(lineNumber, column, Shown(field) + " is not a number");
+        if (nonNumbers == NonNumbers::kRefused) Refuse(lineNumber, column, Shown(field) + " is not a number");
+        if (table.texts.size() <= static_cast<std::size_t>(coordinates)) {
+          table.texts.resize(coordinates + 1);
+          textIndex.resize(coordinates + 1);
+        }
+        const std::string text(TrimBlanks(field));
+        const auto [found, isNew] = textIndex[coordinates].try_emplace(text, table.texts[coordinates].size());
+        if (isNew) table.texts[coordinates].push_back(text);
+        table.textCells.emplace_back(table.values.size(), found->second);
+        allUtf8 = allUtf8 && IsValidUtf8(text);
+        values.Add(std::numeric_limits<Real>::quiet_NaN());
       }
       ++coordinates;
     }
@@ -246,6 +199,50 @@ ObservationTable ReadObservationTable(const std::string& path, char separator, s
   CheckIo();
   table.utf8 = allUtf8;
   return table;
+}
+
+std::vector<bool> CodeCategories(ObservationTable& table, const std::vector<std::string>& named) {
+  const std::int32_t columns = table.columns;
+  std::vector<bool> categorical(static_cast<std::size_t>(columns), false);
+  for (std::size_t c = 0; c < table.texts.size() && c < categorical.size(); ++c) {
+    categorical[c] = !table.texts[c].empty();
+  }
+  for (const std::string& name : named) {
+    // A header without a corner names the labels' column first.
+    const std::size_t offset = table.names.size() > static_cast<std::size_t>(columns) ? 1 : 0;
+    const auto found = std::find(table.names.begin(), table.names.end(), name);
+    std::int64_t column = -1;
+    if (found != table.names.end()) {
+      column = static_cast<std::int64_t>(found - table.names.begin()) - static_cast<std::int64_t>(offset);
+    } else if (!name.empty() && std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
+               name.size() < 10) {
+      column = std::stoll(name) - 1;
+    }
+    if (column < 0 || column >= columns) {
+      throw EObservationTable("--categorical: '" + name + "' names no coordinate column (give a header name, or a "
+                              "number from 1 to " + std::to_string(columns) + ")");
+    }
+    categorical[static_cast<std::size_t>(column)] = true;
+  }
+  // Each categorical column's categories: its texts first, then the numbers
+  // it holds by their shortest text.
+  std::vector<std::unordered_map<std::string, std::int32_t>> categories(static_cast<std::size_t>(columns));
+  for (std::size_t c = 0; c < table.texts.size(); ++c) {
+    for (std::size_t k = 0; k < table.texts[c].size(); ++k) categories[c].emplace(table.texts[c][k], k);
+  }
+  std::vector<bool> isText(table.values.size(), false);
+  for (const auto& [cell, index] : table.textCells) {
+    table.values[cell] = index;
+    isText[cell] = true;
+  }
+  for (std::size_t cell = 0; cell < table.values.size(); ++cell) {
+    const auto c = cell % static_cast<std::size_t>(columns);
+    if (!categorical[c] || isText[cell] || std::isnan(table.values[cell])) continue;
+    std::unordered_map<std::string, std::int32_t>& known = categories[c];
+    const auto code = static_cast<std::int32_t>(known.size());
+    table.values[cell] = known.try_emplace(ShortestText(table.values[cell]), code).first->second;
+  }
+  return categorical;
 }
 
 std::vector<std::int32_t> Standardize(ObservationTable& table) {

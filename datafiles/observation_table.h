@@ -48,6 +48,11 @@ struct ObservationTable {
   std::int32_t columns = 0;         // coordinates per row
   std::vector<Real> values;         // row-major: row r's at [r * columns, (r + 1) * columns)
   std::vector<std::int64_t> lines;  // row r's line in the file, from 1
+  std::vector<std::string> names;   // the header's coordinate names, if it has them
+  // Read with categories: each column's texts that are no numbers, and the
+  // cells (indices into values, which hold NaN there) that hold them.
+  std::vector<std::vector<std::string>> texts;
+  std::vector<std::pair<std::size_t, std::int32_t>> textCells;
 
   std::int32_t Rows() const { return static_cast<std::int32_t>(labels.size()); }
   const Real* Row(std::int32_t r) const { return values.data() + static_cast<std::size_t>(r) * columns; }
@@ -74,10 +79,22 @@ enum class TableHeader { kWhenNotNumbers, kAlways };
 // kept as a NaN for distances taken pairwise.
 enum class MissingValues { kRefused, kKept };
 
+// A field that is no number is refused, or kept as a category of its
+// column (for Gower's coefficient; CodeCategories then codes them).
+enum class NonNumbers { kRefused, kCategories };
+
 ObservationTable ReadObservationTable(const std::string& path, char separator, std::int32_t maxRows,
                                       const std::function<void(std::uint64_t bytes)>& beforeGrowing = {},
                                       TableHeader header = TableHeader::kWhenNotNumbers,
-                                      MissingValues missing = MissingValues::kRefused);
+                                      MissingValues missing = MissingValues::kRefused,
+                                      NonNumbers nonNumbers = NonNumbers::kRefused);
+
+// Makes categorical the columns that hold a text that is no number and
+// those `named` (by a header name, or by number, 1 for the first
+// coordinate), and codes each categorical column's values 0, 1, ... by
+// category (a number is the category of its shortest text). Returns which
+// columns are categorical; EObservationTable for a name that names none.
+std::vector<bool> CodeCategories(ObservationTable& table, const std::vector<std::string>& named);
 
 // Turns each column into z-scores (mean 0, standard deviation 1 with the
 // n - 1 divisor), over the values it holds (a missing one stays missing). A column whose values are all equal has no such scores:

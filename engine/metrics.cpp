@@ -475,10 +475,46 @@ void ExactDissimilarities(const DecimalTable& decimals, std::int32_t n, std::int
 }
 
 template <typename Output>
+void Gower(const Real* values, std::int32_t n, std::int32_t d, const std::vector<bool>& categorical,
+           const Numbering& numbering, const RunControl* control, Output& output) {
+  // Each numeric column's range over the values it holds.
+  std::vector<Real> range(static_cast<std::size_t>(d), 0);
+  for (std::int32_t c = 0; c < d; ++c) {
+    if (!categorical.empty() && categorical[c]) continue;
+    Real least = std::numeric_limits<Real>::infinity();
+    Real most = -least;
+    for (std::int32_t r = 0; r < n; ++r) {
+      const Real value = values[static_cast<std::ptrdiff_t>(r) * d + c];
+      if (std::isnan(value)) continue;
+      least = std::min(least, value);
+      most = std::max(most, value);
+    }
+    range[c] = most > least ? most - least : 0;
+  }
+  output.Fill(values, n, d, control, [&](const Real* u, const Real* v, std::int32_t i, std::int32_t j) {
+    Real total = 0;
+    std::int32_t present = 0;
+    for (std::int32_t c = 0; c < d; ++c) {
+      if (std::isnan(u[c]) || std::isnan(v[c])) continue;
+      ++present;
+      if (!categorical.empty() && categorical[c]) {
+        total += u[c] != v[c] ? 1 : 0;
+      } else if (range[c] > 0) {
+        total += std::fabs(u[c] - v[c]) / range[c];
+      }
+    }
+    if (present == 0) Undefined(numbering.Rows(i, j) + " hold no column both: their dissimilarity is undefined");
+    return total / static_cast<Real>(present);
+  });
+}
+
+template <typename Output>
 void AnyDissimilarities(const Real* values, std::int32_t n, std::int32_t d, Metric metric, Real p,
                         bool missingPairwise, const DecimalTable* decimals, const Numbering& numbering,
                         const RunControl* control, Output& output) {
-  if (decimals != nullptr && !missingPairwise && HasExactDecimalForm(metric) && SumsFit(*decimals, d)) {
+  if (metric == Metric::kGower) {
+    Gower(values, n, d, {}, numbering, control, output);
+  } else if (decimals != nullptr && !missingPairwise && HasExactDecimalForm(metric) && SumsFit(*decimals, d)) {
     ExactDissimilarities(*decimals, n, d, metric, control, output);
   } else if (missingPairwise) {
     PairwiseDissimilarities(values, n, d, metric, p, numbering, control, output);
@@ -497,9 +533,25 @@ bool TakesMissingPairwise(Metric metric) {
     case Metric::kChebyshev:
     case Metric::kMinkowski:
     case Metric::kCanberra:
-    case Metric::kBinary: return true;
+    case Metric::kBinary:
+    case Metric::kGower: return true;
     default: return false;
   }
+}
+
+LowerTriangle GowerDissimilarities(const Real* values, std::int32_t n, std::int32_t d,
+                                   const std::vector<bool>& categorical, std::int32_t firstIndex,
+                                   const RunControl* control) {
+  TriangleOutput output(n);
+  Gower(values, n, d, categorical, Numbering(firstIndex), control, output);
+  return std::move(output.Triangle());
+}
+
+void CondensedGowerDissimilarities(const Real* values, std::int32_t n, std::int32_t d,
+                                   const std::vector<bool>& categorical, std::int32_t firstIndex,
+                                   const RunControl* control, double* out) {
+  CondensedOutput output(out);
+  Gower(values, n, d, categorical, Numbering(firstIndex), control, output);
 }
 
 bool HasExactDecimalForm(Metric metric) {

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/errors.h"
 #include "common/float_checks.h"
@@ -32,16 +33,16 @@ class RunControl;
 enum class Metric : std::uint8_t {
   kEuclidean, kSqEuclidean, kCityblock, kChebyshev, kMinkowski, kSEuclidean, kMahalanobis, kCosine,
   kCorrelation, kCanberra, kBrayCurtis, kJensenShannon, kHamming, kJaccard, kDice, kRogersTanimoto,
-  kRussellRao, kSokalMichener, kSokalSneath, kYule, kKulczynski1, kBinary,
+  kRussellRao, kSokalMichener, kSokalSneath, kYule, kKulczynski1, kBinary, kGower,
 };
 
 struct MetricInfo {
   Metric metric;
-  const char* name;   // SciPy's (R's for binary)
+  const char* name;   // SciPy's (R's for binary, cluster::daisy's for gower)
   const char* alias;  // R's name where it differs, or ""
 };
 
-inline constexpr std::array<MetricInfo, 22> kMetrics{{
+inline constexpr std::array<MetricInfo, 23> kMetrics{{
     {Metric::kEuclidean, "euclidean", ""},
     {Metric::kSqEuclidean, "sqeuclidean", ""},
     {Metric::kCityblock, "cityblock", "manhattan"},
@@ -64,6 +65,7 @@ inline constexpr std::array<MetricInfo, 22> kMetrics{{
     {Metric::kYule, "yule", ""},
     {Metric::kKulczynski1, "kulczynski1", ""},
     {Metric::kBinary, "binary", ""},
+    {Metric::kGower, "gower", ""},
 }};
 
 // The metric of a name or alias; nothing for an unknown one.
@@ -106,8 +108,23 @@ void CondensedMetricDissimilarities(const Real* values, std::int32_t n, std::int
 // euclidean, sqeuclidean, cityblock and chebyshev: exact from decimals.
 bool HasExactDecimalForm(Metric metric);
 
+// Gower's coefficient, as R's cluster::daisy(x, metric = "gower") computes
+// it: the mean over the columns both rows hold (a NaN is missing, always
+// taken pairwise) of |u - v| / the column's range over its values for a
+// numeric column (0 where the range is 0), and of 0 or 1 (equal or not)
+// for a categorical one, whose values are its categories' codes. A pair
+// that holds no column both is undefined. MetricDissimilarities takes
+// every column as numeric.
+LowerTriangle GowerDissimilarities(const Real* values, std::int32_t n, std::int32_t d,
+                                   const std::vector<bool>& categorical, std::int32_t firstIndex,
+                                   const RunControl* control);
+void CondensedGowerDissimilarities(const Real* values, std::int32_t n, std::int32_t d,
+                                   const std::vector<bool>& categorical, std::int32_t firstIndex,
+                                   const RunControl* control, double* out);
+
 // euclidean, sqeuclidean, cityblock, chebyshev, minkowski, canberra and
-// binary: the metrics R's dist() takes missing values in.
+// binary: the metrics R's dist() takes missing values in; and gower, which
+// always takes them pairwise.
 bool TakesMissingPairwise(Metric metric);
 inline constexpr const char* kPairwiseMetricsText =
     "euclidean, sqeuclidean, cityblock, chebyshev, minkowski, canberra and binary";

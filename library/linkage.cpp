@@ -64,6 +64,16 @@ void CheckTable(std::span<const Number> values, std::int64_t rows, std::int64_t 
   }
 }
 
+// Categorical columns are Gower's, one flag a column.
+void CheckCategorical(const RunOptions& options, std::int32_t columns, bool gower) {
+  if (options.categorical.empty()) return;
+  if (!gower) throw InvalidArgument("categorical columns are for the gower metric, not " + options.metric);
+  if (options.categorical.size() != static_cast<std::size_t>(columns)) {
+    throw InvalidArgument("categorical has " + std::to_string(options.categorical.size()) + " flags for " +
+                          std::to_string(columns) + " columns");
+  }
+}
+
 const cluster::MetricInfo* FindMetricOrRefuse(const std::string& name) {
   const cluster::MetricInfo* metric = cluster::FindMetric(name);
   if (metric == nullptr) throw InvalidArgument("unknown metric '" + name + "'; the metrics are " + cluster::MetricNamesText());
@@ -162,7 +172,10 @@ Tree Observations(std::span<const Number> values, std::int64_t rows, std::int64_
     CheckTable(values, rows, columns);
     const auto n = static_cast<std::int32_t>(rows);
     if (n < 2) throw InvalidArgument("clustering needs at least 2 observations, not " + std::to_string(n));
-    CheckFinite(values, 0, "coordinate", ControlOf(options), options.missing);
+    const cluster::MetricInfo* metric = FindMetricOrRefuse(options.metric);
+    const bool gower = metric->metric == cluster::Metric::kGower;
+    CheckCategorical(options, static_cast<std::int32_t>(columns), gower);
+    CheckFinite(values, 0, "coordinate", ControlOf(options), gower ? Missing::pairwise : options.missing);
     const std::uint8_t code = cluster::library::CodeOf(method);
     Path path = options.path;
     if (path == Path::coordinates && !WorksFromCoordinates(method)) {
@@ -172,7 +185,6 @@ Tree Observations(std::span<const Number> values, std::int64_t rows, std::int64_
     if (path == Path::automatic) {
       path = WorksFromCoordinates(method) && !cluster::MatrixFits(n, code) ? Path::coordinates : Path::matrix;
     }
-    const cluster::MetricInfo* metric = FindMetricOrRefuse(options.metric);
     const auto d = static_cast<std::int32_t>(columns);
     const bool pairwise = options.missing == Missing::pairwise;
     if (metric->metric != cluster::Metric::kEuclidean || pairwise) {
@@ -192,9 +204,12 @@ Tree Observations(std::span<const Number> values, std::int64_t rows, std::int64_
       const bool squares = metric->metric == cluster::Metric::kEuclidean;
       const std::optional<cluster::DecimalTable> decimals =
           pairwise ? std::nullopt : cluster::DecimalsOf(values.data(), values.size());
-      cluster::LowerTriangle dissimilarities = cluster::MetricDissimilarities(
-          coordinates.data(), n, d, squares ? cluster::Metric::kSqEuclidean : metric->metric,
-          static_cast<Real>(options.p), 0, &control, pairwise, decimals ? &*decimals : nullptr);
+      cluster::LowerTriangle dissimilarities =
+          gower ? cluster::GowerDissimilarities(coordinates.data(), n, d, options.categorical, 0, &control)
+                : cluster::MetricDissimilarities(coordinates.data(), n, d,
+                                                 squares ? cluster::Metric::kSqEuclidean : metric->metric,
+                                                 static_cast<Real>(options.p), 0, &control, pairwise,
+                                                 decimals ? &*decimals : nullptr);
       return RunMatrix(std::move(dissimilarities), n, method, squares, options);
     }
     std::vector<Real> coordinates(values.begin(), values.end());
@@ -226,25 +241,30 @@ Tree Observations(std::span<const Number> values, std::int64_t rows, std::int64_
 }  // namespace
 
 void ObservationDissimilarities(std::span<const double> values, std::int64_t rows, std::int64_t columns,
-                                const std::string& metric, double p, std::span<double> out,
-                                const std::atomic<bool>* cancel, Missing missing) {
+                                std::span<double> out, const RunOptions& options) {
   cluster::library::Translated([&] {
-    const cluster::RunControl control(nullptr, cancel);
+    const cluster::RunControl control = ControlOf(options);
     CheckTable(values, rows, columns);
-    const cluster::MetricInfo* info = FindMetricOrRefuse(metric);
+    const cluster::MetricInfo* info = FindMetricOrRefuse(options.metric);
     const auto n = static_cast<std::int32_t>(rows);
+    const auto d = static_cast<std::int32_t>(columns);
     if (out.size() != cluster::TriangleSize(n)) {
       throw InvalidArgument("the dissimilarities of " + std::to_string(n) + " observations are " +
                             std::to_string(cluster::TriangleSize(n)) + ", not " + std::to_string(out.size()));
     }
-    CheckFinite(values, 0, "coordinate", control, missing);
+    const bool gower = info->metric == cluster::Metric::kGower;
+    CheckCategorical(options, d, gower);
+    const bool pairwise = options.missing == Missing::pairwise || gower;
+    CheckFinite(values, 0, "coordinate", control, pairwise ? Missing::pairwise : Missing::refuse);
     const std::vector<Real> coordinates(values.begin(), values.end());
-    const bool pairwise = missing == Missing::pairwise;
+    if (gower) {
+      cluster::CondensedGowerDissimilarities(coordinates.data(), n, d, options.categorical, 0, &control, out.data());
+      return;
+    }
     const std::optional<cluster::DecimalTable> decimals =
         pairwise ? std::nullopt : cluster::DecimalsOf(values.data(), values.size());
-    cluster::CondensedMetricDissimilarities(coordinates.data(), n, static_cast<std::int32_t>(columns), info->metric,
-                                            static_cast<Real>(p), 0, &control, out.data(), pairwise,
-                                            decimals ? &*decimals : nullptr);
+    cluster::CondensedMetricDissimilarities(coordinates.data(), n, d, info->metric, static_cast<Real>(options.p), 0,
+                                            &control, out.data(), pairwise, decimals ? &*decimals : nullptr);
   });
 }
 

@@ -117,7 +117,7 @@ py::array_t<double> LinkageOfCondensed(const py::array_t<Number, py::array::c_st
 template <typename Number>
 py::array_t<double> LinkageOfObservations(const py::array_t<Number, py::array::c_style>& x, const std::string& name,
                                           const std::string& pathName, const std::string& metric, double p,
-                                          bool pairwise) {
+                                          bool pairwise, const std::vector<bool>& categorical) {
   const ca::Method method = MethodOf(name);
   const ca::Path path = pathName == "coordinates" ? ca::Path::coordinates
                         : pathName == "matrix"     ? ca::Path::matrix
@@ -132,6 +132,7 @@ py::array_t<double> LinkageOfObservations(const py::array_t<Number, py::array::c
     options.metric = metric;
     options.p = p;
     options.missing = pairwise ? ca::Missing::pairwise : ca::Missing::refuse;
+    options.categorical = categorical;
     options.cancel = cancel;
     return ca::ClusterObservations(values, rows, columns, method, options);
   });
@@ -139,7 +140,7 @@ py::array_t<double> LinkageOfObservations(const py::array_t<Number, py::array::c
 }
 
 py::array_t<double> Pdist(const py::array_t<double, py::array::c_style>& x, const std::string& metric, double p,
-                          bool pairwise) {
+                          bool pairwise, const std::vector<bool>& categorical) {
   if (x.ndim() != 2) throw py::value_error("observations are a 2-dimensional array");
   const std::span<const double> values = SpanOf(x);
   const std::int64_t rows = x.shape(0);
@@ -148,8 +149,13 @@ py::array_t<double> Pdist(const py::array_t<double, py::array::c_style>& x, cons
   py::array_t<double> array(static_cast<py::ssize_t>(pairs));
   const std::span<double> out(array.mutable_data(), static_cast<std::size_t>(pairs));
   Interruptibly([&](const std::atomic<bool>* cancel) {
-    ca::ObservationDissimilarities(values, rows, columns, metric, p, out, cancel,
-                                   pairwise ? ca::Missing::pairwise : ca::Missing::refuse);
+    ca::RunOptions options;
+    options.metric = metric;
+    options.p = p;
+    options.missing = pairwise ? ca::Missing::pairwise : ca::Missing::refuse;
+    options.categorical = categorical;
+    options.cancel = cancel;
+    ca::ObservationDissimilarities(values, rows, columns, out, options);
     return 0;
   });
   return array;
@@ -216,11 +222,12 @@ PYBIND11_MODULE(_engine, module) {
   module.def("linkage_condensed", &LinkageOfCondensed<long double>, py::arg("y"), py::arg("method"),
              py::arg("squared"));
   module.def("linkage_observations", &LinkageOfObservations<double>, py::arg("x"), py::arg("method"), py::arg("path"),
-             py::arg("metric"), py::arg("p"), py::arg("pairwise"));
+             py::arg("metric"), py::arg("p"), py::arg("pairwise"), py::arg("categorical"));
   module.def("linkage_observations", &LinkageOfObservations<long double>, py::arg("x"), py::arg("method"),
-             py::arg("path"), py::arg("metric"), py::arg("p"), py::arg("pairwise"));
+             py::arg("path"), py::arg("metric"), py::arg("p"), py::arg("pairwise"), py::arg("categorical"));
   module.def("metrics", [] { return ca::MetricNames(); });
-  module.def("pdist", &Pdist, py::arg("x"), py::arg("metric"), py::arg("p"), py::arg("pairwise"));
+  module.def("pdist", &Pdist, py::arg("x"), py::arg("metric"), py::arg("p"), py::arg("pairwise"),
+             py::arg("categorical"));
   module.def("cut", &Cut, py::arg("z"), py::arg("n_clusters"), py::arg("height"));
   module.def("cophenetic_correlation", &Cophenetic<double>, py::arg("z"), py::arg("y"));
   module.def("cophenetic_correlation", &Cophenetic<long double>, py::arg("z"), py::arg("y"));

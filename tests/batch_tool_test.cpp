@@ -670,6 +670,25 @@ TEST_F(BatchToolTest, DecimalTiesStayTies) {
   }
 }
 
+TEST_F(BatchToolTest, GowerTakesCategoriesAndMissingValues) {
+  // By hand: size's range is 2 and grade's 0 (its terms 0); a-b
+  // (2/2 + 1 + 0) / 3, a-c (colour and grade only) 0, b-c (1 + 0) / 2.
+  Write("mixed.csv", "name,size,colour,grade\na,1,red,1\nb,3,blue,1\nc,,red,1\n");
+  Result r = Run("--method single --observations --metric gower --merges - '" + Path("mixed.csv") + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "1\t3\t4\t0\t2\n2\t4\t5\t0.5\t3\n");
+  // The grade column named categorical makes 1, 3 and 2 merely different.
+  Write("graded.csv", "name,size,grade\na,1,1\nb,2,3\nc,3,2\n");
+  r = Run("--method complete --observations --metric gower --categorical grade --merges - '" + Path("graded.csv") + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  // a-b (1/2 + 1) / 2 = 0.75, a-c (1 + 1) / 2 = 1, b-c (1/2 + 1) / 2 = 0.75.
+  EXPECT_EQ(r.out, "1\t2\t4\t0.75\t2\n3\t4\t5\t1\t3\n");
+  r = Run("--method single --observations --metric gower --categorical weight '" + Path("graded.csv") + "'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("'weight' names no coordinate column"), std::string::npos) << r.err;
+  EXPECT_EQ(Run("--method single --observations --categorical grade '" + Path("graded.csv") + "'").status, 2);
+}
+
 TEST_F(BatchToolTest, ATableAsRWritesItWithItsRowNames) {
   // write.table(x, sep = "\t") names the columns but not the corner.
   Write("r.tsv", "x\ty\n\"a\"\t0\t0\n\"b\"\t3\t4\n");

@@ -81,6 +81,58 @@ def _numbers(values, name):
     return _np.ascontiguousarray(array, dtype=_np.float64)
 
 
+def _no_categorical(metric, categorical):
+    if categorical is not None and len(categorical):
+        raise ValueError("categorical columns are for metric='gower', not %r" % (metric,))
+
+
+def _codes(column):
+    """A column's values as category codes 0, 1, ... (NaN where missing)."""
+    texts = [None if v is None or (isinstance(v, float) and v != v) else str(v) for v in column]
+    known = {}
+    return _np.array([_np.nan if t is None else known.setdefault(t, len(known)) for t in texts], dtype=float)
+
+
+def _gower_table(X, categorical):
+    """X as doubles for Gower's coefficient, categories coded, and which
+    columns are categories: a DataFrame's columns that are not numbers, an
+    object array's that do not convert, and those `categorical` names."""
+    named = list(categorical) if categorical is not None else []
+    if hasattr(X, "iloc") and hasattr(X, "columns"):  # a pandas DataFrame
+        columns = []
+        flags = []
+        for position, name in enumerate(X.columns):
+            column = X.iloc[:, position]
+            category = name in named or position in named or column.dtype.kind not in "biuf"
+            values = column.to_numpy(dtype=object if category else float, na_value=None if category else _np.nan)
+            columns.append(_codes(values) if category else values.astype(float))
+            flags.append(bool(category))
+        table = _np.column_stack(columns) if columns else _np.zeros((len(X), 0))
+        return _np.ascontiguousarray(table, dtype=_np.float64), flags
+    try:
+        array = _np.asarray(X)
+    except Exception as error:
+        raise TypeError("X cannot be read as an array: %s" % (error,)) from None
+    if array.ndim != 2:
+        raise ValueError("X must be a 2-dimensional array of observations")
+    for position in named:
+        if not isinstance(position, (int, _np.integer)) or not 0 <= position < array.shape[1]:
+            raise ValueError("categorical names column %r, which X (%d columns) has not" % (position, array.shape[1]))
+    columns = []
+    flags = []
+    for position in range(array.shape[1]):
+        column = array[:, position]
+        category = position in named
+        if not category:
+            try:
+                values = _np.array([_np.nan if v is None else v for v in column], dtype=float)
+            except (TypeError, ValueError):
+                category = True
+        columns.append(_codes(column) if category else values)
+        flags.append(category)
+    return _np.ascontiguousarray(_np.column_stack(columns), dtype=_np.float64), flags
+
+
 def _check_missing(X, missing):
     """Refuses an unknown `missing`, and a NaN in X unless missing values
     are taken pairwise."""
@@ -100,7 +152,7 @@ def _linkage_matrix(Z):
     return _np.ascontiguousarray(Z, dtype=_np.float64)
 
 
-def linkage(y, method="single", metric="euclidean", *, p=2, missing="refuse", memory_saving=None):
+def linkage(y, method="single", metric="euclidean", *, p=2, missing="refuse", categorical=None, memory_saving=None):
     """Hierarchical clustering of dissimilarities or observations.
 
     Parameters
@@ -141,6 +193,14 @@ def linkage(y, method="single", metric="euclidean", *, p=2, missing="refuse", me
         'euclidean', 'sqeuclidean', 'cityblock', 'chebyshev', 'minkowski',
         'canberra' and 'binary'); a pair with no coordinate in common is a
         ValueError. Not with ``memory_saving=True``.
+    categorical : sequence, optional
+        For metric='gower': the columns (by position, or by name for a
+        pandas DataFrame) that are categories, compared as equal or not;
+        a DataFrame's columns that are not numbers and an object array's
+        columns that do not convert to numbers are categories anyway.
+        Gower's coefficient is R's ``cluster::daisy(x, metric = "gower")``:
+        numeric columns scaled by their range, missing values (NaN, None)
+        always taken pairwise.
     memory_saving : bool or None, optional
         For observations only. None: work on the matrix of distances when
         it fits the memory the process may take, else from the coordinates
@@ -216,7 +276,11 @@ def linkage(y, method="single", metric="euclidean", *, p=2, missing="refuse", me
         raise ValueError("Invalid method: %s" % (method,))
     if memory_saving is not None and not isinstance(memory_saving, (bool, _np.bool_)):
         raise ValueError("memory_saving is None, True or False, not %r" % (memory_saving,))
-    y = _numbers(y, "y")
+    if metric == "gower":
+        y, flags = _gower_table(y, categorical)
+    else:
+        _no_categorical(metric, categorical)
+        y, flags = _numbers(y, "y"), []
     if y.ndim == 1:
         return _engine.linkage_condensed(y, method, False)
     if y.ndim != 2:
@@ -227,7 +291,8 @@ def linkage(y, method="single", metric="euclidean", *, p=2, missing="refuse", me
         p = float(p)
     except (TypeError, ValueError):
         raise ValueError("p must be a number, not %r" % (p,)) from None
-    _check_missing(y, missing)
+    if metric != "gower":
+        _check_missing(y, missing)
     if memory_saving and method not in _COORDINATE_METHODS:
         raise ValueError("memory_saving=True works for %s, not %s" % (", ".join(_COORDINATE_METHODS), method))
     if y.shape[0] == y.shape[1] and y.shape[0] > 0 and _np.allclose(_np.diag(y), 0):
@@ -235,10 +300,10 @@ def linkage(y, method="single", metric="euclidean", *, p=2, missing="refuse", me
             _warnings.warn("scipy.cluster: The symmetric non-negative hollow observation matrix looks "
                            "suspiciously like an uncondensed distance matrix", ClusterWarning, stacklevel=2)
     path = {None: "automatic", True: "coordinates", False: "matrix"}[memory_saving]
-    return _engine.linkage_observations(y, method, path, metric, p, missing == "pairwise")
+    return _engine.linkage_observations(y, method, path, metric, p, missing == "pairwise", flags)
 
 
-def pdist(X, metric="euclidean", *, p=2, missing="refuse"):
+def pdist(X, metric="euclidean", *, p=2, missing="refuse", categorical=None):
     """The dissimilarities of observations, as ``scipy.spatial.distance.pdist``.
 
     Parameters
@@ -251,6 +316,8 @@ def pdist(X, metric="euclidean", *, p=2, missing="refuse"):
         Minkowski's exponent, greater than 0.
     missing : str, optional
         'refuse' or 'pairwise', as for :func:`linkage`.
+    categorical : sequence, optional
+        For metric='gower', as for :func:`linkage`.
 
     Returns
     -------
@@ -273,11 +340,16 @@ def pdist(X, metric="euclidean", *, p=2, missing="refuse"):
     """
     if not isinstance(metric, str) or _METRIC_ALIASES.get(metric, metric) not in _METRICS:
         raise ValueError("Unknown Distance Metric: %r; the metrics are %s" % (metric, ", ".join(_METRICS)))
-    X = _numbers(X, "X")
+    if metric == "gower":
+        X, flags = _gower_table(X, categorical)
+    else:
+        _no_categorical(metric, categorical)
+        X, flags = _numbers(X, "X"), []
     if X.ndim != 2:
         raise ValueError("X must be a 2-dimensional array of observations")
-    _check_missing(X, missing)
-    return _engine.pdist(_np.ascontiguousarray(X, dtype=_np.float64), metric, float(p), missing == "pairwise")
+    if metric != "gower":
+        _check_missing(X, missing)
+    return _engine.pdist(_np.ascontiguousarray(X, dtype=_np.float64), metric, float(p), missing == "pairwise", flags)
 
 
 def cut(Z, n_clusters=None, height=None):

@@ -2,6 +2,7 @@
 trees that follow, and every case a metric leaves undefined."""
 
 import shutil
+import tempfile
 import subprocess
 
 import numpy as np
@@ -189,3 +190,41 @@ def test_decimal_ties_stay_ties():
         for k, value in enumerate(values):
             classes.setdefault(value, set()).add(ours[k])
         assert all(len(seen) == 1 for seen in classes.values())
+
+
+@pytest.mark.skipif(subprocess.run(["Rscript", "-e", "library(cluster)"], capture_output=True).returncode != 0
+                    if shutil.which("Rscript") else True, reason="R's cluster package is not installed")
+def test_gower_is_rs_daisy():
+    pandas = pytest.importorskip("pandas")
+    rng = np.random.default_rng(13)
+    n = 30
+    frame = pandas.DataFrame({
+        "size": rng.normal(size=n) * 10,
+        "colour": rng.choice(["赤", "blue", "green"], size=n),
+        "grade": rng.integers(1, 4, size=n),
+        "score": rng.random(size=n),
+    })
+    frame.loc[rng.random(n) < 0.15, "size"] = np.nan
+    frame.loc[rng.random(n) < 0.15, "colour"] = None
+    frame.loc[3, "score"] = np.nan
+    with tempfile.NamedTemporaryFile("w", suffix=".csv", delete=False, encoding="utf-8") as file:
+        frame.to_csv(file, index=False)
+    script = ("library(cluster); x <- read.csv('%s', stringsAsFactors = TRUE, encoding = 'UTF-8', na.strings = c('', 'NA')); "
+              "x$grade <- factor(x$grade); cat(format(as.vector(daisy(x, metric = 'gower')), digits = 17))"
+              % file.name)
+    run = subprocess.run(["Rscript", "-e", script], capture_output=True, text=True, check=True)
+    expected = np.array([float(v) for v in run.stdout.split()])
+    np.testing.assert_allclose(ca.pdist(frame, "gower", categorical=["grade"]), expected, rtol=1e-12, atol=1e-15)
+    # The same as numbers: the colours coded, the grades named by position.
+    codes = {"赤": 0, "blue": 1, "green": 2}
+    numeric = np.column_stack([frame["size"], [codes.get(c, np.nan) for c in frame["colour"]],
+                               frame["grade"], frame["score"]]).astype(float)
+    np.testing.assert_allclose(ca.pdist(numeric, "gower", categorical=[1, 2]), expected, rtol=1e-12, atol=1e-15)
+    tree = ca.linkage(frame, "average", "gower", categorical=["grade"])
+    np.testing.assert_allclose(tree[:, 2], sch.linkage(expected, "average")[:, 2], rtol=1e-12)
+    with pytest.raises(ValueError, match="defined by Euclidean geometry"):
+        ca.linkage(frame, "ward", "gower")
+    with pytest.raises(ValueError, match="for metric='gower'"):
+        ca.pdist(numeric, "cityblock", categorical=[1])
+    with pytest.raises(ValueError, match="hold no column both"):
+        ca.pdist([[1, np.nan], [np.nan, 2], [3, 4]], "gower")

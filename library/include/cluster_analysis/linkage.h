@@ -75,6 +75,10 @@ struct RunOptions {
   // by columns / present as R's dist() scales them (euclidean,
   // sqeuclidean, cityblock, chebyshev, minkowski, canberra, binary).
   Missing missing = Missing::refuse;
+  // For the gower metric: which columns are categories (their values codes,
+  // equal or not), by column; empty: every column is numeric. Gower's
+  // coefficient always takes missing values pairwise.
+  std::vector<bool> categorical;
   // For dissimilarities: they are squares of distances already. The
   // median, centroid and Ward methods then take them as they are (Ward's
   // halved), the linkages their roots: no square is taken of a root.
@@ -103,19 +107,20 @@ Tree ClusterDissimilarities(std::span<const long double> condensed, Method metho
 // minkowski, seuclidean, mahalanobis, cosine, correlation, canberra,
 // braycurtis, jensenshannon; for 0/1 data (a coordinate not zero is true)
 // hamming, jaccard, dice, rogerstanimoto, russellrao, sokalmichener,
-// sokalsneath, yule, kulczynski1 and R's asymmetric binary. R's manhattan
-// and maximum are accepted for cityblock and chebyshev.
+// sokalsneath, yule, kulczynski1 and R's asymmetric binary; gower (Gower's
+// coefficient as R's cluster::daisy computes it, for numeric and
+// categorical columns). R's manhattan and maximum are accepted for
+// cityblock and chebyshev.
 const std::vector<std::string>& MetricNames();
 
 // The dissimilarities of `rows` observations of `columns` coordinates each
-// (row-major) by a metric (MetricNames()) and Minkowski's p, in SciPy's
+// (row-major) by options' metric, p, missing and categorical, in SciPy's
 // condensed order into `out` (rows (rows - 1) / 2 of them), each computed
 // in 80 bits and rounded once: what pdist gives. InvalidArgument as for
 // ClusterObservations, and for an `out` of another length; Cancelled when
-// *cancel turns true.
+// *options.cancel turns true.
 void ObservationDissimilarities(std::span<const double> values, std::int64_t rows, std::int64_t columns,
-                                const std::string& metric, double p, std::span<double> out,
-                                const std::atomic<bool>* cancel = nullptr, Missing missing = Missing::refuse);
+                                std::span<double> out, const RunOptions& options = {});
 
 // Clusters `rows` observations of `columns` coordinates each (row-major)
 // by their dissimilarities by options.metric, computed in 80 bits; the
