@@ -80,6 +80,7 @@ std::optional<std::string> CombinationError(const BatchOptions& options) {
     return "--standardize and --metric gower cannot both be given (Gower's coefficient scales each column by its range)";
   }
   if (options.missingPairwise && !options.observations) return "--missing needs --observations";
+  if (options.noLabels && !options.observations) return "--no-labels needs --observations";
   if (options.missingPairwise && options.memorySaving) return "--memory-saving cannot take missing values";
   if (options.missingPairwise && !TakesMissingPairwise(options.metricCode)) {
     return "--missing pairwise works for " + std::string(kPairwiseMetricsText) + ", not " + options.metric;
@@ -151,6 +152,8 @@ const std::string& BatchUsage() {
          "                          Euclidean distances are the dissimilarities\n"
          "  --tsv                   the table's fields are separated by tabs (also for a\n"
          "                          name ending in .tsv), else by commas\n"
+         "  --no-labels             every column of the table is a coordinate; the\n"
+         "                          labels are 1..n\n"
          "  --square                read DATA_FILE as a full square matrix of\n"
          "                          dissimilarities (a header of labels, then per\n"
          "                          object its label and n values), as R's\n"
@@ -236,7 +239,7 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
         {"--timings", &options.timings}, {"--memory-saving", &options.memorySaving},
         {"--matrix", &options.matrix},   {"--progress", &options.progress},
         {"--quiet", &options.quiet},     {"--square", &options.square},
-        {"--square-lower", &options.squareLower}};
+        {"--square-lower", &options.squareLower}, {"--no-labels", &options.noLabels}};
     if (arg == "--help" || arg == "-h") {
       options.help = true;
       return options;

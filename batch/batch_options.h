@@ -37,6 +37,7 @@ struct BatchOptions {
   long double minkowskiP = 2;    // --p P: Minkowski's exponent
   bool minkowskiPGiven = false;
   std::vector<std::string> categorical;  // --categorical COLS: Gower's categorical columns
+  bool noLabels = false;         // --no-labels: every column is a coordinate
   bool missingPairwise = false;  // --missing pairwise: distances over the coordinates both rows hold
   // The file of each output asked for (batch/output_table.h); "-" for
   // standard output.

@@ -330,10 +330,15 @@ int BatchRun::Run() {
         return ReadObservationTable(options_.dataFile, options_.tsv ? '\t' : ',', AnalysisStore::kLargestMaxObjects,
                                     CheckTableGrowth, TableHeader::kWhenNotNumbers,
                                     options_.missingPairwise || gower ? MissingValues::kKept : MissingValues::kRefused,
-                                    gower ? NonNumbers::kCategories : NonNumbers::kRefused);
+                                    gower ? NonNumbers::kCategories : NonNumbers::kRefused,
+                                    options_.noLabels ? TableLabels::kNone : TableLabels::kFirstColumn);
       });
     });
     CheckSomethingToCluster(table.Rows(), "observation");
+    if (NumbersTakenAsLabels(table)) {
+      progress_.Note("cluster-analysis-batch: the first column ('" + Utf8Texts({table.corner}, table.utf8)[0] +
+                     "') holds only numbers and was taken as the labels; give --no-labels if it is a coordinate");
+    }
     if (LooksLikeSquareMatrix(table)) {
       progress_.Note("cluster-analysis-batch: the table looks like a square matrix of dissimilarities (as many "
                      "values as rows, a zero diagonal, symmetric); give --square instead of --observations to "

@@ -81,7 +81,7 @@ void ExpectRowsLike(const std::string& path, std::string_view line, char separat
 
 ObservationTable ReadObservationTable(const std::string& path, char separator, std::int32_t maxRows,
                                       const std::function<void(std::uint64_t)>& beforeGrowing, TableHeader header,
-                                      MissingValues missing, NonNumbers nonNumbers) {
+                                      MissingValues missing, NonNumbers nonNumbers, TableLabels labels) {
   ObservationTable table;
   TextFile file;
   // A Ctrl-Z ends a data file of the desktop program, never a table: it is
@@ -93,7 +93,9 @@ ObservationTable ReadObservationTable(const std::string& path, char separator, s
   std::string field;
   bool allUtf8 = true;
   bool firstLine = true;
-  std::int32_t headerNames = 0;  // the names after the header's first field
+  // Columns are counted from 1 for the label, or for the first coordinate.
+  const std::int64_t firstColumn = labels == TableLabels::kFirstColumn ? 2 : 1;
+  std::int32_t headerNames = 0;  // the header's names of coordinates
   std::vector<std::unordered_map<std::string, std::int32_t>> textIndex;  // per column: text -> category
   for (std::int64_t lineNumber = 1; !file.AtEnd(); ++lineNumber) {
     file.ReadLineText(line);
@@ -109,7 +111,7 @@ ObservationTable ReadObservationTable(const std::string& path, char separator, s
       // Column names when no coordinate field is a number: they fix how
       // many coordinates a row has.
       FieldCursor names(line, separator);
-      names.Next(field);
+      if (labels == TableLabels::kFirstColumn) names.Next(field);
       bool utf8 = IsValidUtf8(field);
       std::int32_t count = 0;
       bool anyNumber = false;
@@ -126,7 +128,8 @@ ObservationTable ReadObservationTable(const std::string& path, char separator, s
         headerNames = count;
         allUtf8 = utf8;
         FieldCursor all(line, separator);
-        for (all.Next(field); all.Next(field);) table.names.push_back(std::string(TrimBlanks(field)));
+        if (labels == TableLabels::kFirstColumn && all.Next(field)) table.corner = TrimBlanks(field);
+        while (all.Next(field)) table.names.push_back(std::string(TrimBlanks(field)));
         continue;
       }
     }
@@ -134,11 +137,15 @@ ObservationTable ReadObservationTable(const std::string& path, char separator, s
     if (table.Rows() == 0) ExpectRowsLike(path, line, separator, maxRows, values);
     FieldCursor fields(line, separator);
     std::string label;
-    fields.Next(label);
+    if (labels == TableLabels::kFirstColumn) {
+      fields.Next(label);
+    } else {
+      label = std::to_string(table.Rows() + 1);
+    }
     const bool firstRow = table.columns == 0;
     std::int32_t coordinates = 0;
     while (fields.Next(field)) {
-      const std::int64_t column = static_cast<std::int64_t>(coordinates) + 2;
+      const std::int64_t column = static_cast<std::int64_t>(coordinates) + firstColumn;
       if (!firstRow && coordinates == table.columns) {
         Refuse(lineNumber, column,
                Shown(field) + " is one coordinate too many (the rows have " + std::to_string(table.columns) + ")");
@@ -179,15 +186,19 @@ ObservationTable ReadObservationTable(const std::string& path, char separator, s
       ++coordinates;
     }
     if (firstRow) {
-      if (coordinates == 0) Refuse(lineNumber, 2, "missing: a row holds a label and at least one coordinate");
+      if (coordinates == 0) {
+        Refuse(lineNumber, firstColumn,
+               labels == TableLabels::kFirstColumn ? "missing: a row holds a label and at least one coordinate"
+                                                   : "missing: a row holds at least one coordinate");
+      }
       if (coordinates < headerNames) {
-        Refuse(lineNumber, static_cast<std::int64_t>(coordinates) + 2,
+        Refuse(lineNumber, static_cast<std::int64_t>(coordinates) + firstColumn,
                "missing: the header names " + std::to_string(headerNames) + " coordinates");
       }
       table.columns = coordinates;
     }
     if (coordinates < table.columns) {
-      Refuse(lineNumber, static_cast<std::int64_t>(coordinates) + 2,
+      Refuse(lineNumber, static_cast<std::int64_t>(coordinates) + firstColumn,
              "missing: the rows have " + std::to_string(table.columns) + " coordinates");
     }
     label = TrimBlanks(label);
@@ -199,6 +210,11 @@ ObservationTable ReadObservationTable(const std::string& path, char separator, s
   CheckIo();
   table.utf8 = allUtf8;
   return table;
+}
+
+bool NumbersTakenAsLabels(const ObservationTable& table) {
+  if (table.corner.empty() || table.names.size() != static_cast<std::size_t>(table.columns)) return false;
+  return std::all_of(table.labels.begin(), table.labels.end(), [](const std::string& label) { return IsNumber(label); });
 }
 
 std::vector<bool> CodeCategories(ObservationTable& table, const std::vector<std::string>& named) {

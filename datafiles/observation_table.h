@@ -49,6 +49,7 @@ struct ObservationTable {
   std::vector<Real> values;         // row-major: row r's at [r * columns, (r + 1) * columns)
   std::vector<std::int64_t> lines;  // row r's line in the file, from 1
   std::vector<std::string> names;   // the header's coordinate names, if it has them
+  std::string corner;               // the header's field above the labels, if it has one
   // Read with categories: each column's texts that are no numbers, and the
   // cells (indices into values, which hold NaN there) that hold them.
   std::vector<std::vector<std::string>> texts;
@@ -79,6 +80,10 @@ enum class TableHeader { kWhenNotNumbers, kAlways };
 // kept as a NaN for distances taken pairwise.
 enum class MissingValues { kRefused, kKept };
 
+// The first column holds the labels, or (kNone) every column is a
+// coordinate and the labels are 1..n.
+enum class TableLabels { kFirstColumn, kNone };
+
 // A field that is no number is refused, or kept as a category of its
 // column (for Gower's coefficient; CodeCategories then codes them).
 enum class NonNumbers { kRefused, kCategories };
@@ -87,7 +92,13 @@ ObservationTable ReadObservationTable(const std::string& path, char separator, s
                                       const std::function<void(std::uint64_t bytes)>& beforeGrowing = {},
                                       TableHeader header = TableHeader::kWhenNotNumbers,
                                       MissingValues missing = MissingValues::kRefused,
-                                      NonNumbers nonNumbers = NonNumbers::kRefused);
+                                      NonNumbers nonNumbers = NonNumbers::kRefused,
+                                      TableLabels labels = TableLabels::kFirstColumn);
+
+// Whether the first column holds labels that are numbers while the
+// header names it (a corner that is not empty): a coordinate, most likely,
+// taken as the labels.
+bool NumbersTakenAsLabels(const ObservationTable& table);
 
 // Makes categorical the columns that hold a text that is no number and
 // those `named` (by a header name, or by number, 1 for the first

@@ -692,9 +692,25 @@ TEST_F(BatchToolTest, GowerTakesCategoriesAndMissingValues) {
 TEST_F(BatchToolTest, ATableAsRWritesItWithItsRowNames) {
   // write.table(x, sep = "\t") names the columns but not the corner.
   Write("r.tsv", "x\ty\n\"a\"\t0\t0\n\"b\"\t3\t4\n");
-  const Result r = Run("--method single --observations --merges - '" + Path("r.tsv") + "'");
+  Result r = Run("--method single --observations --merges - '" + Path("r.tsv") + "'");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "1\t2\t3\t5\t2\n");
+  // A table of coordinates only: read with labels, its first column is
+  // taken as them, with a warning; --no-labels takes it as a coordinate.
+  Write("plain.csv", "x,y\n0,0\n3,4\n0,1\n");
+  r = Run("--method single --observations --merges - '" + Path("plain.csv") + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("the first column ('x') holds only numbers and was taken as the labels; give --no-labels"),
+            std::string::npos) << r.err;
+  r = Run("--method single --observations --no-labels --merges - '" + Path("plain.csv") + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  // sqrt(18) rounded to 80 bits, as NumPy's longdouble gives it.
+  EXPECT_EQ(r.out, "1\t3\t4\t1\t2\n2\t4\t5\t4.24264068711928514629\t3\n");
+  Write("one.csv", "5\n1\nx\n");
+  r = Run("--method single --observations --no-labels '" + Path("one.csv") + "'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "line 3, column 1: 'x' is not a number\n");
 }
 
 TEST_F(BatchToolTest, WrongCombinationsAreUsageErrorsAndWriteNothing) {
