@@ -74,14 +74,15 @@ std::optional<std::string> CombinationError(const BatchOptions& options) {
     return "the " + options.method + " method is defined by Euclidean geometry and cannot take the " +
            options.metric + " metric; give a dissimilarity file of those values to cluster them by it anyway";
   }
-  if (!euclidean && options.memorySaving) return "--memory-saving works with the euclidean metric only";
+  if ((!euclidean || options.missingPairwise) && options.memorySaving && options.methodCode != kSingleLinkage) {
+    return "--memory-saving works for single linkage only with another metric than euclidean or with missing values";
+  }
   if (!options.categorical.empty() && options.metricCode != Metric::kGower) return "--categorical needs --metric gower";
   if (options.standardize && options.metricCode == Metric::kGower) {
     return "--standardize and --metric gower cannot both be given (Gower's coefficient scales each column by its range)";
   }
   if (options.missingPairwise && !options.observations) return "--missing needs --observations";
   if (options.noLabels && !options.observations) return "--no-labels needs --observations";
-  if (options.missingPairwise && options.memorySaving) return "--memory-saving cannot take missing values";
   if (options.missingPairwise && !TakesMissingPairwise(options.metricCode)) {
     return "--missing pairwise works for " + std::string(kPairwiseMetricsText) + ", not " + options.metric;
   }

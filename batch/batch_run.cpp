@@ -158,6 +158,8 @@ class BatchRun {
   int RunOnMatrix(std::vector<std::string> labels, std::vector<std::string> utf8Labels, LowerTriangle values,
                   bool squares);
   int RunOnCoordinates(const ObservationTable& table);
+  int RunOnSpanningTree(const ObservationTable& table, const std::vector<bool>& categorical,
+                        const DecimalTable* decimals);
   bool WorkFromCoordinates(const ObservationTable& table) const;
   FileCapture LoadMatrixFile();
   void WriteOutputs(Finished run);
@@ -268,6 +270,49 @@ int BatchRun::RunOnCoordinates(const ObservationTable& table) {
   return 0;
 }
 
+// Single linkage by another metric (or with missing values) without a
+// matrix: the minimum spanning tree of the dissimilarities, computed as it
+// grows. The echo and the cophenetic correlation read them row by row.
+int BatchRun::RunOnSpanningTree(const ObservationTable& table, const std::vector<bool>& categorical,
+                                const DecimalTable* decimals) {
+  const std::int32_t n = table.Rows();
+  const std::int32_t d = table.columns;
+  CheckCoordinatesFit(n, d);
+  const Metric metric = options_.metricCode;
+  const auto row = [&](std::int32_t i, Real* out) {
+    MetricRow(table.values.data(), n, d, metric, options_.minkowskiP, i, out, options_.missingPairwise, decimals,
+              categorical);
+  };
+  // The echo asks pair by pair, a row at a time on each of its threads:
+  // each thread keeps the last row it computed.
+  const auto pair = [&](std::int32_t i, std::int32_t j) {
+    thread_local const void* owner = nullptr;
+    thread_local std::int32_t cached = 0;
+    thread_local std::vector<Real> values;
+    if (owner != &table || cached != i) {
+      values.resize(static_cast<std::size_t>(std::max(i - 1, 1)));
+      row(i, values.data());
+      owner = &table;
+      cached = i;
+    }
+    return values[static_cast<std::size_t>(j - 1)];
+  };
+  const std::vector<std::string> labels = table.Cp932Labels();
+  EchoSource echo;
+  echo.objects = n;
+  echo.label = [&labels](std::int32_t i) -> const std::string& { return labels[static_cast<std::size_t>(i - 1)]; };
+  echo.dissimilarity = pair;
+  WriteEcho(echo);
+  MergeList merges = Phase("agglomerate", "merging", kShares, [&] {
+    return SingleLinkageByMetric(MetricSpanningTree(table.values.data(), n, d, metric, options_.minkowskiP, 1,
+                                                    &control_, options_.missingPairwise, decimals, categorical),
+                                 n);
+  });
+  const std::vector<std::string> utf8Labels = table.Utf8Labels();
+  WriteOutputs(Finished{std::move(merges), utf8Labels, row});
+  return 0;
+}
+
 int BatchRun::RunOnMatrix(std::vector<std::string> labels, std::vector<std::string> utf8Labels, LowerTriangle values,
                           bool squares) {
   // The store holds exactly the objects read, and takes their values over.
@@ -356,20 +401,24 @@ int BatchRun::Run() {
     }
     CheckAgainstTheData(options_, table.Rows());
     const bool euclidean = options_.metricCode == Metric::kEuclidean;
-    if (euclidean && !options_.missingPairwise && WorkFromCoordinates(table)) {
+    const bool plainEuclidean = euclidean && !options_.missingPairwise;
+    // Decimals as written are held exactly (standardized values are not
+    // decimals any more).
+    const std::optional<DecimalTable> decimals =
+        options_.standardize || options_.missingPairwise ? std::nullopt
+                                                         : DecimalsOf(table.values.data(), table.values.size());
+    const std::vector<bool> categorical = gower ? CodeCategories(table, options_.categorical) : std::vector<bool>();
+    if (plainEuclidean && WorkFromCoordinates(table)) {
       status = RunOnCoordinates(table);
+    } else if (!plainEuclidean && options_.methodCode == kSingleLinkage && WorkFromCoordinates(table)) {
+      status = RunOnSpanningTree(table, categorical, decimals ? &*decimals : nullptr);
     } else {
       CheckMatrixFits(table.Rows(), options_.methodCode,
                       !euclidean || FindMethod(options_.methodCode)->fromCoordinates || options_.matrix
                           ? ""
                           : "; only " + std::string(CoordinateMethodNamesText()) + " can work from the coordinates in less");
-      // Decimals as written are held exactly (standardized values are not
-      // decimals any more). Euclidean distances are kept as their squares,
-      // as the methods on squares take them.
-      const std::optional<DecimalTable> decimals =
-          options_.standardize || options_.missingPairwise ? std::nullopt
-                                                           : DecimalsOf(table.values.data(), table.values.size());
-      const std::vector<bool> categorical = gower ? CodeCategories(table, options_.categorical) : std::vector<bool>();
+      // Euclidean distances are kept as their squares, as the methods on
+      // squares take them.
       LowerTriangle dissimilarities = Phase(
           "distances", "distances", table.Rows(), [&] {
             if (gower) return GowerDissimilarities(table.values.data(), table.Rows(), table.columns, categorical, 1, &control_);

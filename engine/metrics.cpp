@@ -438,6 +438,62 @@ void PairwiseDissimilarities(const Real* values, std::int32_t n, std::int32_t d,
   });
 }
 
+// ... or no values at all: the edges of a minimum spanning tree, grown by
+// Prim's algorithm from object 0. Every object outside the tree keeps its
+// least dissimilarity to it and the tree object at that (the first found);
+// each step adds the outside object with the least, the lowest-numbered of
+// equal ones, and lowers the others' by their dissimilarities to it. O(n^2)
+// pairs, each computed once, in O(n) memory.
+class SpanningTreeOutput {
+ public:
+  explicit SpanningTreeOutput(std::vector<SpanningEdge>& edges) : edges_(edges) {}
+  template <typename Value, typename Pair>
+  void Fill(const Value* values, std::int32_t n, std::int32_t d, const RunControl* control, Pair pair) {
+    const auto row = [values, d](std::int32_t object) { return values + static_cast<std::ptrdiff_t>(object) * d; };
+    std::vector<std::int32_t> outside;  // ascending
+    for (std::int32_t object = 1; object < n; ++object) outside.push_back(object);
+    std::vector<Real> least(static_cast<std::size_t>(n), std::numeric_limits<Real>::infinity());
+    std::vector<std::int32_t> from(static_cast<std::size_t>(n), 0);
+    edges_.clear();
+    edges_.reserve(static_cast<std::size_t>(std::max(n - 1, 0)));
+    std::int32_t added = 0;
+    while (!outside.empty()) {
+      if (control != nullptr) control->ThrowIfCancelled();
+      std::size_t best = 0;
+      for (std::size_t k = 0; k < outside.size(); ++k) {
+        const std::int32_t object = outside[k];
+        const Real value = pair(row(added), row(object), added, object);
+        if (value < least[object]) {
+          least[object] = value;
+          from[object] = added;
+        }
+        if (least[object] < least[outside[best]]) best = k;
+      }
+      added = outside[best];
+      edges_.push_back({from[added], added, least[added]});
+      outside.erase(outside.begin() + static_cast<std::ptrdiff_t>(best));
+    }
+  }
+
+ private:
+  std::vector<SpanningEdge>& edges_;
+};
+
+// ... or one row's: the pairs (i, j), j < i (1-based), into row[j - 1].
+class RowOutput {
+ public:
+  RowOutput(std::int32_t i, Real* row) : i_(i), row_(row) {}
+  template <typename Value, typename Pair>
+  void Fill(const Value* values, std::int32_t, std::int32_t d, const RunControl*, Pair pair) {
+    const Value* const u = values + static_cast<std::ptrdiff_t>(i_ - 1) * d;
+    for (std::int32_t j = 1; j < i_; ++j) row_[j - 1] = pair(u, values + static_cast<std::ptrdiff_t>(j - 1) * d, i_ - 1, j - 1);
+  }
+
+ private:
+  std::int32_t i_;
+  Real* row_;
+};
+
 // 128-bit integers (an extension of GCC's and Clang's), for exact sums.
 __extension__ typedef unsigned __int128 Whole;
 __extension__ typedef __int128 SignedWhole;
@@ -511,9 +567,9 @@ void Gower(const Real* values, std::int32_t n, std::int32_t d, const std::vector
 template <typename Output>
 void AnyDissimilarities(const Real* values, std::int32_t n, std::int32_t d, Metric metric, Real p,
                         bool missingPairwise, const DecimalTable* decimals, const Numbering& numbering,
-                        const RunControl* control, Output& output) {
+                        const RunControl* control, Output& output, const std::vector<bool>& categorical = {}) {
   if (metric == Metric::kGower) {
-    Gower(values, n, d, {}, numbering, control, output);
+    Gower(values, n, d, categorical, numbering, control, output);
   } else if (decimals != nullptr && !missingPairwise && HasExactDecimalForm(metric) && SumsFit(*decimals, d)) {
     ExactDissimilarities(*decimals, n, d, metric, control, output);
   } else if (missingPairwise) {
@@ -552,6 +608,23 @@ void CondensedGowerDissimilarities(const Real* values, std::int32_t n, std::int3
                                    const RunControl* control, double* out) {
   CondensedOutput output(out);
   Gower(values, n, d, categorical, Numbering(firstIndex), control, output);
+}
+
+std::vector<SpanningEdge> MetricSpanningTree(const Real* values, std::int32_t n, std::int32_t d, Metric metric,
+                                             Real p, std::int32_t firstIndex, const RunControl* control,
+                                             bool missingPairwise, const DecimalTable* decimals,
+                                             const std::vector<bool>& categorical) {
+  std::vector<SpanningEdge> edges;
+  SpanningTreeOutput output(edges);
+  AnyDissimilarities(values, n, d, metric, p, missingPairwise, decimals, Numbering(firstIndex), control, output,
+                     categorical);
+  return edges;
+}
+
+void MetricRow(const Real* values, std::int32_t n, std::int32_t d, Metric metric, Real p, std::int32_t i, Real* row,
+               bool missingPairwise, const DecimalTable* decimals, const std::vector<bool>& categorical) {
+  RowOutput output(i, row);
+  AnyDissimilarities(values, n, d, metric, p, missingPairwise, decimals, Numbering(0), nullptr, output, categorical);
 }
 
 bool HasExactDecimalForm(Metric metric) {

@@ -105,6 +105,33 @@ void CondensedMetricDissimilarities(const Real* values, std::int32_t n, std::int
                                     std::int32_t firstIndex, const RunControl* control, double* out,
                                     bool missingPairwise = false, const DecimalTable* decimals = nullptr);
 
+// An edge of a minimum spanning tree: objects (0-based) and length.
+struct SpanningEdge {
+  std::int32_t first;
+  std::int32_t second;
+  Real height;
+};
+
+// The same dissimilarities (Gower's with `categorical`) without a matrix:
+// the edges of a minimum spanning tree grown by Prim's algorithm from
+// object 0, in the order the tree takes them (the nearest outside object,
+// the lowest-numbered of equal ones, attached to the first tree object
+// found at that dissimilarity), which single linkage's merges are. O(n^2)
+// dissimilarities, each computed once, in O(n) memory beyond the
+// metric's own (a column's statistics, Mahalanobis' whitened rows).
+std::vector<SpanningEdge> MetricSpanningTree(const Real* values, std::int32_t n, std::int32_t d, Metric metric,
+                                             Real p, std::int32_t firstIndex, const RunControl* control,
+                                             bool missingPairwise = false, const DecimalTable* decimals = nullptr,
+                                             const std::vector<bool>& categorical = {});
+
+// Row i's dissimilarities (1-based) to the rows before it into
+// row[0..i - 2], as MetricDissimilarities values them, for outputs that
+// read them row by row beside a run without a matrix. Each call takes the
+// metric's statistics of the table afresh (O(n d), Mahalanobis' O(n d^2)).
+void MetricRow(const Real* values, std::int32_t n, std::int32_t d, Metric metric, Real p, std::int32_t i, Real* row,
+               bool missingPairwise = false, const DecimalTable* decimals = nullptr,
+               const std::vector<bool>& categorical = {});
+
 // euclidean, sqeuclidean, cityblock and chebyshev: exact from decimals.
 bool HasExactDecimalForm(Metric metric);
 

@@ -193,17 +193,28 @@ Tree Observations(std::span<const Number> values, std::int64_t rows, std::int64_
                               " method is defined by Euclidean geometry and cannot take the " + options.metric +
                               " metric; its dissimilarities may still be given as a condensed array");
       }
-      if (options.path == Path::coordinates) {
-        throw InvalidArgument(pairwise ? std::string("missing values cannot be taken from the coordinates")
-                                       : "only the euclidean metric works from the coordinates, not " + options.metric);
-      }
-      cluster::CheckMatrixFits(n, code);
       const std::vector<Real> coordinates(values.begin(), values.end());
       cluster::RunControl control = ControlOf(options);
+      const std::optional<cluster::DecimalTable> decimals =
+          pairwise || gower ? std::nullopt : cluster::DecimalsOf(values.data(), values.size());
+      if (path == Path::coordinates && method != Method::single) {
+        if (options.path == Path::coordinates) {
+          throw InvalidArgument("only single linkage works from the coordinates " +
+                                (pairwise ? std::string("with missing values") : "by the " + options.metric + " metric"));
+        }
+        path = Path::matrix;  // and the matrix's memory is checked
+      }
+      if (path == Path::coordinates) {
+        // Single linkage's spanning tree needs no matrix.
+        cluster::CheckCoordinatesFit(n, d);
+        return cluster::library::TreeOf(cluster::SingleLinkageByMetric(
+            cluster::MetricSpanningTree(coordinates.data(), n, d, metric->metric, static_cast<Real>(options.p), 0,
+                                        &control, pairwise, decimals ? &*decimals : nullptr, options.categorical),
+            n));
+      }
+      cluster::CheckMatrixFits(n, code);
       // Euclidean distances taken pairwise are kept as their squares.
       const bool squares = metric->metric == cluster::Metric::kEuclidean;
-      const std::optional<cluster::DecimalTable> decimals =
-          pairwise ? std::nullopt : cluster::DecimalsOf(values.data(), values.size());
       cluster::LowerTriangle dissimilarities =
           gower ? cluster::GowerDissimilarities(coordinates.data(), n, d, options.categorical, 0, &control)
                 : cluster::MetricDissimilarities(coordinates.data(), n, d,

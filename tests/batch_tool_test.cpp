@@ -535,7 +535,7 @@ TEST_F(BatchToolTest, ObservationsByAnotherMetric) {
   // Usage errors: the Euclidean methods, the coordinates, p without
   // minkowski, p not above 0, an unknown metric, a metric for a matrix.
   for (const char* const args :
-       {"--method ward --observations --metric cityblock", "--method single --observations --metric cosine --memory-saving",
+       {"--method ward --observations --metric cityblock", "--method average --observations --metric cosine --memory-saving",
         "--method single --observations --p 3", "--method single --observations --metric minkowski --p 0",
         "--method single --observations --metric taxicab", "--method single --metric cityblock"}) {
     SCOPED_TRACE(args);
@@ -745,6 +745,29 @@ std::string RandomTable(int n, int columns, unsigned seed) {
     table += '\n';
   }
   return table;
+}
+
+TEST_F(BatchToolTest, SingleLinkageByAnyMetricWithoutTheMatrix) {
+  // The spanning tree over the same dissimilarities: the same merges and
+  // heights as on the matrix (random values: no ties), and the same echo
+  // and cophenetic correlation, read row by row.
+  Write("points.csv", RandomTable(120, 3, 16));
+  Write("gaps.csv", "a,1,2,NA\nb,2,,4\nc,5,1,1\nd,0,3,2\n");
+  for (const std::string& args : {std::string("--metric cosine '") + Path("points.csv") + "'",
+                                  std::string("--metric mahalanobis '") + Path("points.csv") + "'",
+                                  std::string("--missing pairwise '") + Path("gaps.csv") + "'"}) {
+    SCOPED_TRACE(args);
+    const std::string outputs = " --merges - --cophenetic '" + Path("c.txt") + "' --output '" + Path("e.txt") + "' ";
+    const Result matrix = Run("--method single --observations --matrix" + outputs + args);
+    ASSERT_EQ(matrix.status, 0) << matrix.err;
+    const std::string echo = Read(Path("e.txt"));
+    const std::string cophenetic = Read(Path("c.txt"));
+    const Result tree = Run("--method single --observations --memory-saving" + outputs + args);
+    ASSERT_EQ(tree.status, 0) << tree.err;
+    EXPECT_EQ(tree.out, matrix.out);
+    EXPECT_EQ(Read(Path("e.txt")), echo);
+    EXPECT_EQ(Read(Path("c.txt")), cophenetic);
+  }
 }
 
 TEST_F(BatchToolTest, FromCoordinatesTheSameMergesAsFromTheMatrix) {

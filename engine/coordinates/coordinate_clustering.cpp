@@ -33,6 +33,17 @@ MergeList ClusterCoordinates(const Real* values, std::int32_t n, std::int32_t co
   return list;
 }
 
+MergeList SingleLinkageByMetric(const std::vector<SpanningEdge>& edges, std::int32_t n) {
+  MergeList list;
+  list.method = kSingleLinkage;
+  list.objects = n;
+  std::vector<ObjectMerge> merges;
+  merges.reserve(edges.size());
+  for (const SpanningEdge& edge : edges) merges.push_back({edge.first, edge.second, edge.height});
+  list.merges = InHeightOrder(n, std::move(merges));
+  return list;
+}
+
 std::uint64_t CoordinateRunBytes(std::int64_t objects, std::int64_t columns) {
   constexpr std::uint64_t kPerObjectBytes = 512;
   const auto n = static_cast<std::uint64_t>(std::max<std::int64_t>(objects, 0));

@@ -51,6 +51,7 @@
 
 #include "common/float_checks.h"
 #include "engine/merge_list.h"
+#include "engine/metrics.h"
 #include "engine/run_control.h"
 
 namespace cluster {
@@ -72,5 +73,10 @@ MergeList ClusterCoordinates(const Real* values, std::int32_t n, std::int32_t co
 // centroids are kept in and the double copies the scans read, and per
 // object a few indices and its merge.
 std::uint64_t CoordinateRunBytes(std::int64_t objects, std::int64_t columns);
+
+// Single linkage of n observations by another metric (engine/metrics.h),
+// from the minimum spanning tree of their dissimilarities without a matrix;
+// merges of equal height stay in the order the tree took them.
+MergeList SingleLinkageByMetric(const std::vector<SpanningEdge>& edges, std::int32_t n);
 
 }  // namespace cluster

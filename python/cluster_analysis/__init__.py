@@ -192,7 +192,7 @@ def linkage(y, method="single", metric="euclidean", *, p=2, missing="refuse", ca
         scaled up by d / present as R's ``dist()`` scales them (for
         'euclidean', 'sqeuclidean', 'cityblock', 'chebyshev', 'minkowski',
         'canberra' and 'binary'); a pair with no coordinate in common is a
-        ValueError. Not with ``memory_saving=True``.
+        ValueError. With ``memory_saving=True``, single linkage only.
     categorical : sequence, optional
         For metric='gower': the columns (by position, or by name for a
         pandas DataFrame) that are categories, compared as equal or not;
@@ -206,7 +206,9 @@ def linkage(y, method="single", metric="euclidean", *, p=2, missing="refuse", ca
         it fits the memory the process may take, else from the coordinates
         (single, median, centroid and ward can). True: always from the
         coordinates, in memory that grows with n (single, median, centroid,
-        ward only). False: always on the matrix.
+        ward only; with another metric than 'euclidean' or missing values,
+        single only, whose spanning tree grows over the dissimilarities as
+        they are computed). False: always on the matrix.
 
     Returns
     -------

@@ -107,8 +107,11 @@ def test_what_the_methods_and_paths_refuse():
     for method in ["median", "centroid", "ward"]:
         with pytest.raises(ValueError, match="defined by Euclidean geometry"):
             ca.linkage(x, method, "cityblock")
-    with pytest.raises(ValueError, match="only the euclidean metric works from the coordinates"):
-        ca.linkage(x, "single", "cityblock", memory_saving=True)
+    # Single linkage grows its spanning tree over any metric without the
+    # matrix: the same tree (no ties in these values).
+    for metric in ["cityblock", "cosine", "canberra"]:
+        np.testing.assert_array_equal(ca.linkage(x, "single", metric, memory_saving=True),
+                                      ca.linkage(x, "single", metric, memory_saving=False))
     with pytest.raises(ValueError, match="p must be greater than 0"):
         ca.pdist(x, "minkowski", p=0)
     with pytest.raises(ValueError, match="Unknown Distance Metric"):
@@ -153,8 +156,10 @@ def test_missing_values_are_refused_unless_taken_pairwise():
         ca.pdist([[1, np.nan], [np.nan, 2], [3, 4]], missing="pairwise")
     with pytest.raises(ValueError, match="not by cosine"):
         ca.pdist(x, "cosine", missing="pairwise")
-    with pytest.raises(ValueError, match="cannot be taken from the coordinates"):
+    with pytest.raises(ValueError, match="only single linkage works from the coordinates with missing values"):
         ca.linkage(x, "ward", missing="pairwise", memory_saving=True)
+    np.testing.assert_array_equal(ca.linkage(x, "single", missing="pairwise", memory_saving=True),
+                                  ca.linkage(x, "single", missing="pairwise", memory_saving=False))
     with pytest.raises(ValueError, match="'refuse' or 'pairwise'"):
         ca.pdist(x, missing="ignore")
 
