@@ -160,6 +160,24 @@ std::vector<Real> WhitenedRows(const Real* values, std::int32_t n, std::int32_t 
   return whitened;
 }
 
+// R's canberra, as dist(x, "canberra") computes it: |u - v| / (|u| + |v|)
+// over the columns both rows hold, a column where both are 0 left out (as
+// if missing), the sum scaled by the columns over those counted.
+Real RCanberra(const Real* u, const Real* v, std::int32_t d, std::int32_t i, std::int32_t j,
+               const Numbering& numbering) {
+  Real total = 0;
+  std::int32_t counted = 0;
+  for (std::int32_t c = 0; c < d; ++c) {
+    if (std::isnan(u[c]) || std::isnan(v[c])) continue;
+    const Real divisor = std::fabs(u[c]) + std::fabs(v[c]);
+    if (divisor == 0) continue;
+    total += std::fabs(u[c] - v[c]) / divisor;
+    ++counted;
+  }
+  if (counted == 0) Undefined(numbering.Rows(i, j) + " are zero in every column they both hold: rcanberra is undefined for them");
+  return counted == d ? total : total / (static_cast<Real>(counted) / static_cast<Real>(d));
+}
+
 // For cosine and correlation: each row's norm, after its mean is taken off
 // (correlation) or not; a zero norm leaves the metric undefined.
 std::vector<Real> RowNorms(const Real* values, std::int32_t n, std::int32_t d, bool centred, Metric metric,
@@ -305,6 +323,10 @@ void Dissimilarities(const Real* values, std::int32_t n, std::int32_t d, Metric 
           return divisor == 0 ? Real{0} : std::fabs(a - b) / divisor;
         });
       });
+    case Metric::kRCanberra:
+      return output.Fill(values, n, d, control, [&](const Real* u, const Real* v, std::int32_t i, std::int32_t j) {
+        return RCanberra(u, v, d, i, j, numbering);
+      });
     case Metric::kBrayCurtis:
       return output.Fill(values, n, d, control, [&](const Real* u, const Real* v, std::int32_t i, std::int32_t j) {
         const Real divisor = sum(u, v, [](Real a, Real b) { return std::fabs(a + b); });
@@ -395,6 +417,11 @@ void PairwiseDissimilarities(const Real* values, std::int32_t n, std::int32_t d,
               InfoOf(metric).name);
   }
   if (metric == Metric::kMinkowski && !(p > 0)) Undefined("minkowski's p must be greater than 0, not " + ShortestText(p));
+  if (metric == Metric::kRCanberra) {  // R's own way with what is missing
+    return output.Fill(values, n, d, control, [&](const Real* u, const Real* v, std::int32_t i, std::int32_t j) {
+      return RCanberra(u, v, d, i, j, numbering);
+    });
+  }
   output.Fill(values, n, d, control, [&](const Real* u, const Real* v, std::int32_t i, std::int32_t j) {
     Real total = 0;
     std::int32_t present = 0;
@@ -590,6 +617,7 @@ bool TakesMissingPairwise(Metric metric) {
     case Metric::kMinkowski:
     case Metric::kCanberra:
     case Metric::kBinary:
+    case Metric::kRCanberra:
     case Metric::kGower: return true;
     default: return false;
   }

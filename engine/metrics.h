@@ -5,9 +5,9 @@
 // R's asymmetric binary distance; every value is computed in 80 bits. The
 // metrics for 0/1 data take a coordinate as true when it is not zero, as
 // pdist does. Where R defines a metric of the same name otherwise, SciPy's
-// definition holds: R's canberra divides by |u + v| and leaves out the
-// terms 0/0 with the sum scaled up, SciPy's (this one) divides by |u| + |v|
-// and counts 0/0 as 0.
+// definition holds: SciPy's canberra counts a column where both are 0 as
+// 0; R's, here rcanberra, leaves it out and scales the sum up by the
+// columns over those left.
 //
 // A metric that is not defined for the data (a zero row for cosine, a
 // constant row for correlation, a constant column for seuclidean, a
@@ -33,16 +33,16 @@ class RunControl;
 enum class Metric : std::uint8_t {
   kEuclidean, kSqEuclidean, kCityblock, kChebyshev, kMinkowski, kSEuclidean, kMahalanobis, kCosine,
   kCorrelation, kCanberra, kBrayCurtis, kJensenShannon, kHamming, kJaccard, kDice, kRogersTanimoto,
-  kRussellRao, kSokalMichener, kSokalSneath, kYule, kKulczynski1, kBinary, kGower,
+  kRussellRao, kSokalMichener, kSokalSneath, kYule, kKulczynski1, kBinary, kGower, kRCanberra,
 };
 
 struct MetricInfo {
   Metric metric;
-  const char* name;   // SciPy's (R's for binary, cluster::daisy's for gower)
+  const char* name;   // SciPy's (R's for binary and rcanberra, cluster::daisy's for gower)
   const char* alias;  // R's name where it differs, or ""
 };
 
-inline constexpr std::array<MetricInfo, 23> kMetrics{{
+inline constexpr std::array<MetricInfo, 24> kMetrics{{
     {Metric::kEuclidean, "euclidean", ""},
     {Metric::kSqEuclidean, "sqeuclidean", ""},
     {Metric::kCityblock, "cityblock", "manhattan"},
@@ -66,6 +66,7 @@ inline constexpr std::array<MetricInfo, 23> kMetrics{{
     {Metric::kKulczynski1, "kulczynski1", ""},
     {Metric::kBinary, "binary", ""},
     {Metric::kGower, "gower", ""},
+    {Metric::kRCanberra, "rcanberra", ""},
 }};
 
 // The metric of a name or alias; nothing for an unknown one.
@@ -154,6 +155,6 @@ void CondensedGowerDissimilarities(const Real* values, std::int32_t n, std::int3
 // always takes them pairwise.
 bool TakesMissingPairwise(Metric metric);
 inline constexpr const char* kPairwiseMetricsText =
-    "euclidean, sqeuclidean, cityblock, chebyshev, minkowski, canberra and binary";
+    "euclidean, sqeuclidean, cityblock, chebyshev, minkowski, canberra, rcanberra, binary and gower";
 
 }  // namespace cluster

@@ -178,8 +178,9 @@ def linkage(y, method="single", metric="euclidean", *, p=2, missing="refuse", ca
         covariance), 'cosine', 'correlation', 'canberra', 'braycurtis',
         'jensenshannon'; for 0/1 data (a coordinate not zero is true)
         'hamming', 'jaccard', 'dice', 'rogerstanimoto', 'russellrao',
-        'sokalmichener', 'sokalsneath', 'yule', 'kulczynski1', and R's
-        asymmetric 'binary'. R's 'manhattan' and 'maximum' name cityblock
+        'sokalmichener', 'sokalsneath', 'yule', 'kulczynski1', R's
+        asymmetric 'binary', R's canberra as 'rcanberra' (a column where
+        both are 0 left out, the sum scaled up), and 'gower'. R's 'manhattan' and 'maximum' name cityblock
         and chebyshev. The median, centroid and Ward methods take
         'euclidean' only, as SciPy's linkage. Ignored for a condensed
         array.

@@ -107,7 +107,8 @@ Tree ClusterDissimilarities(std::span<const long double> condensed, Method metho
 // minkowski, seuclidean, mahalanobis, cosine, correlation, canberra,
 // braycurtis, jensenshannon; for 0/1 data (a coordinate not zero is true)
 // hamming, jaccard, dice, rogerstanimoto, russellrao, sokalmichener,
-// sokalsneath, yule, kulczynski1 and R's asymmetric binary; gower (Gower's
+// sokalsneath, yule, kulczynski1 and R's asymmetric binary; R's canberra,
+// rcanberra (a column where both are 0 left out); gower (Gower's
 // coefficient as R's cluster::daisy computes it, for numeric and
 // categorical columns). R's manhattan and maximum are accepted for
 // cityblock and chebyshev.

@@ -88,10 +88,22 @@ hclust.vector <- function(X, method = "single", members = NULL, metric = "euclid
   if (is.na(i)) stop("Invalid clustering method '", method, "' for vector data.")
   if (i == -1) stop("Ambiguous clustering method.")
   method <- METHODS[i]
-  METRICS <- c("euclidean")
+  # fastcluster's metrics, as R's dist() defines them; the engine's name
+  # for each (R's canberra is not SciPy's).
+  METRICS <- c("euclidean", "maximum", "manhattan", "canberra", "binary", "minkowski")
+  ENGINE_METRICS <- c("euclidean", "chebyshev", "cityblock", "rcanberra", "binary", "minkowski")
   m <- pmatch(metric, METRICS)
-  if (is.na(m)) stop("metric '", metric, "' is not offered; offered: ", paste(METRICS, collapse = ", "))
-  if (!is.null(p)) stop("'p' is for the minkowski metric, which is not offered")
+  if (is.na(m)) stop("Invalid metric '", metric, "'; the metrics are ", paste(METRICS, collapse = ", "))
+  if (METRICS[m] == "minkowski") {
+    if (is.null(p)) p <- 2
+    if (!is.numeric(p) || length(p) != 1L || is.na(p) || p <= 0) stop("'p' must be a number greater than 0")
+  } else if (!is.null(p)) {
+    stop("'p' is for the minkowski metric")
+  }
+  if (METRICS[m] != "euclidean" && method != "single") {
+    stop("the ", method, " method is defined by Euclidean geometry and cannot take the ", METRICS[m],
+         " metric; hclust() takes any dissimilarities")
+  }
   if (length(dim(X)) > 2L) stop("'X' must be a matrix, one observation a row, not an array of ", length(dim(X)), " dimensions")
   X <- as.matrix(X)
   if (!is.numeric(X)) stop("'X' must be a numeric matrix, one observation a row")
@@ -103,7 +115,8 @@ hclust.vector <- function(X, method = "single", members = NULL, metric = "euclid
   }
   .check_members(members, nrow(X), method, weighs = method %in% c("ward", "centroid"))
   storage.mode(X) <- "double"
-  tree <- .Call(ca_cluster_observations, X, if (method == "ward") "ward" else method)
+  tree <- .Call(ca_cluster_observations, X, if (method == "ward") "ward" else method, ENGINE_METRICS[m],
+                as.double(if (is.null(p)) 2 else p))
   if (is.null(tree)) .interrupted()
   structure(c(tree, list(labels = dimnames(X)[[1L]], method = method, call = match.call(),
                          dist.method = METRICS[m])),

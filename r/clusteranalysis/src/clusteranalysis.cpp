@@ -188,12 +188,14 @@ SEXP ca_cluster_dissimilarities(SEXP d, SEXP method, SEXP squared, SEXP heights)
 
 // x: a numeric matrix (column-major), one observation a row, clustered from
 // its coordinates; heights in SciPy's units.
-SEXP ca_cluster_observations(SEXP x, SEXP method) {
+SEXP ca_cluster_observations(SEXP x, SEXP method, SEXP metric, SEXP p) {
   SEXP dims = Rf_getAttrib(x, R_DimSymbol);
   const std::int64_t rows = INTEGER(dims)[0];
   const std::int64_t columns = INTEGER(dims)[1];
   const double* values = REAL(x);
   const ca::Method engineMethod = EngineMethod(method);
+  const std::string metricName = CHAR(STRING_ELT(metric, 0));
+  const double exponent = REAL(p)[0];
   Outcome outcome;
   {
     std::vector<double> rowMajor(static_cast<std::size_t>(rows * columns));
@@ -203,6 +205,8 @@ SEXP ca_cluster_observations(SEXP x, SEXP method) {
     outcome = Interruptibly([&](const std::atomic<bool>* cancel) {
       ca::RunOptions options;
       options.path = ca::Path::coordinates;
+      options.metric = metricName;
+      options.p = exponent;
       options.cancel = cancel;
       return ca::ClusterObservations(rowMajor, rows, columns, engineMethod, options);
     });
@@ -212,7 +216,7 @@ SEXP ca_cluster_observations(SEXP x, SEXP method) {
 
 static const R_CallMethodDef kCallMethods[] = {
     {"ca_cluster_dissimilarities", reinterpret_cast<DL_FUNC>(&ca_cluster_dissimilarities), 4},
-    {"ca_cluster_observations", reinterpret_cast<DL_FUNC>(&ca_cluster_observations), 2},
+    {"ca_cluster_observations", reinterpret_cast<DL_FUNC>(&ca_cluster_observations), 4},
     {nullptr, nullptr, 0}};
 
 void R_init_clusteranalysis(DllInfo* info) {

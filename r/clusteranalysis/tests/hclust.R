@@ -52,6 +52,21 @@ for (method in c("single", "ward", "centroid", "median")) {
   }
 }
 
+# hclust.vector's other metrics: single linkage's tree over R's dist() by
+# each, also for canberra's zero columns (left out and the sum rescaled).
+xm <- matrix(round(rnorm(120 * 4), 1), 120)
+xm[1:10, 2] <- 0
+xm[5:15, 3] <- 0
+for (metric in c("maximum", "manhattan", "canberra", "binary", "minkowski")) {
+  ours <- hclust.vector(xm, "single", metric = metric, p = if (metric == "minkowski") 3 else NULL)
+  d <- if (metric == "minkowski") dist(xm, metric, p = 3) else dist(xm, metric)
+  stopifnot(isTRUE(all.equal(sort(ours$height), sort(stats::hclust(d, "single")$height), tolerance = 1e-12)))
+  if (metric != "binary" && requireNamespace("fastcluster", quietly = TRUE)) {
+    theirs <- fastcluster::hclust.vector(xm, "single", metric = metric, p = if (metric == "minkowski") 3 else NULL)
+    stopifnot(isTRUE(all.equal(ours$height, theirs$height, tolerance = 1e-12)))
+  }
+}
+
 # R's functions take the result.
 hc <- clusteranalysis::hclust(dist(USArrests), "average")
 groups <- cutree(hc, k = 4)
@@ -89,7 +104,10 @@ fails(clusteranalysis::hclust(d3, "average", members = c(1, 2, 1)), "cannot be h
 stopifnot(identical(clusteranalysis::hclust(d3, "single", members = c(1, 2, 1))$merge,
                     clusteranalysis::hclust(d3, "single")$merge))
 fails(hclust.vector(x, "average"), "Invalid clustering method")
-fails(hclust.vector(x, "single", metric = "manhattan"), "not offered")
+fails(hclust.vector(x, "single", metric = "taxicab"), "Invalid metric")
+fails(hclust.vector(x, "ward", metric = "manhattan"), "defined by Euclidean geometry")
+fails(hclust.vector(x, "single", metric = "manhattan", p = 3), "for the minkowski metric")
+fails(hclust.vector(rbind(c(0, 0), c(0, 0), c(4, 4)), "single", metric = "canberra"), "zero in every column")
 fails(hclust.vector(matrix(letters[1:6], 3)), "numeric matrix")
 fails(clusteranalysis::hclust(d3, "average", members = c(NA, 1, 1)), "positive numbers")
 fails(hclust.vector(x, "ward", members = c(2, rep(1, 199))), "by the ward method")
