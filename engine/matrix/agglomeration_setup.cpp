@@ -106,9 +106,13 @@ void Agglomeration::PrepareWholeRun() {
       return scratch;
     };
     const auto value = [this](std::int32_t i, std::int32_t j) { return SetUpValueFrom(store_.Captured(i, j)); };
+    bool notFinite = false;
     singlePlan_ = store_.condensed_ != nullptr && !store_.DistancesAreSquares
-                      ? SingleLinkageMergesOfCondensed(n, store_.condensed_, control_)
+                      ? SingleLinkageMergesOfCondensed(n, store_.condensed_, control_, &notFinite)
                       : SingleLinkageMerges(n, row, value, HelperFor(static_cast<std::size_t>(n)), control_);
+    // Such a value fails the set-up at its first pair: found without
+    // taking the working values' memory.
+    if (notFinite) ThrowFirstPrepareError(n);
     if (singlePlan_) {
       workPending_ = true;
       CreateLeaves();

@@ -116,17 +116,21 @@ inline std::int32_t Choose(bool condition, std::int32_t yes, std::int32_t no) {
   return (yes & mask) | (no & ~mask);
 }
 
-// Whether every value is finite and none is a negative zero: written so
-// that the compiler checks two values at a time.
-bool AllUsable(const double* values, std::size_t count) {
+// What keeps a row of values from the pass: nothing, a negative zero (the
+// general procedure's to settle) or a value that is not finite (an error).
+// Written so that the compiler checks two values at a time.
+enum class RowCheck { kUsable, kNegativeZero, kNotFinite };
+
+RowCheck CheckRow(const double* values, std::size_t count) {
   constexpr double kLargest = std::numeric_limits<double>::max();
-  double unusable = 0;
+  double notFinite = 0;
+  double negativeZero = 0;
   for (std::size_t j = 0; j < count; ++j) {
     const double value = values[j];
-    const bool bad = (!(std::fabs(value) <= kLargest)) | ((value == 0) & (std::copysign(1.0, value) < 0));
-    unusable = bad ? 1.0 : unusable;
+    notFinite = !(std::fabs(value) <= kLargest) ? 1.0 : notFinite;
+    negativeZero = ((value == 0) & (std::copysign(1.0, value) < 0)) ? 1.0 : negativeZero;
   }
-  return unusable == 0;
+  return notFinite != 0 ? RowCheck::kNotFinite : negativeZero != 0 ? RowCheck::kNegativeZero : RowCheck::kUsable;
 }
 
 // The pointer representation from doubles in condensed order. The objects
@@ -135,8 +139,8 @@ bool AllUsable(const double* values, std::size_t count) {
 // pointers lead from an object to one taken after it, an object of lower
 // index. The representation is of the same hierarchy whatever the order the
 // objects are taken in.
-bool PointerRepresentationOfCondensed(std::int32_t n, const double* condensed, RunControl* control,
-                                      std::vector<std::int32_t>& pi, std::vector<Real>& lambda) {
+RowCheck PointerRepresentationOfCondensed(std::int32_t n, const double* condensed, RunControl* control,
+                                          std::vector<std::int32_t>& pi, std::vector<Real>& lambda) {
   constexpr double kInfinity = std::numeric_limits<double>::infinity();
   const auto size = static_cast<std::size_t>(n);
   pi.assign(size, 0);
@@ -145,13 +149,11 @@ bool PointerRepresentationOfCondensed(std::int32_t n, const double* condensed, R
   for (std::int32_t k = n - 1; k >= 0; --k) {
     pi[k] = k;
     const double* const row = condensed + (k + 1 < n ? CondensedIndex(n, k, k + 1) : 0);
-    // m[j] = d(k, j) for the objects taken, checked as they are copied:
-    // a negative zero or a value that is not finite is the general
-    // procedure's to settle.
+    // m[j] = d(k, j) for the objects taken, checked as they are copied.
     double* const toTaken = m.data() + k + 1;
     const auto taken = static_cast<std::size_t>(n - k - 1);
     std::copy(row, row + taken, toTaken);
-    if (!AllUsable(toTaken, taken)) return false;
+    if (const RowCheck check = CheckRow(toTaken, taken); check != RowCheck::kUsable) return check;
     // The objects in the order they were taken: n - 1 first. The steps of
     // the pass above without branches: either way m[joined] falls to the
     // larger of the two heights, and j joins k at the smaller when it is
@@ -170,7 +172,7 @@ bool PointerRepresentationOfCondensed(std::int32_t n, const double* condensed, R
     if (control != nullptr) control->Done(TriangleDone(n - k, n));
   }
   lambda.assign(height.begin(), height.end());
-  return true;
+  return RowCheck::kUsable;
 }
 
 // The clusters of the merges made so far: sets of objects whose roots know
@@ -378,11 +380,14 @@ std::optional<std::vector<SingleLinkageMerge>> SingleLinkageMerges(std::int32_t 
 
 std::optional<std::vector<SingleLinkageMerge>> SingleLinkageMergesOfCondensed(std::int32_t n,
                                                                               const double* condensed,
-                                                                              RunControl* control) {
+                                                                              RunControl* control,
+                                                                              bool* notFinite) {
   if (n < 2) return std::vector<SingleLinkageMerge>();
   std::vector<std::int32_t> pi;
   std::vector<Real> lambda;
-  if (!PointerRepresentationOfCondensed(n, condensed, control, pi, lambda)) return std::nullopt;
+  const RowCheck check = PointerRepresentationOfCondensed(n, condensed, control, pi, lambda);
+  if (notFinite != nullptr) *notFinite = check == RowCheck::kNotFinite;
+  if (check != RowCheck::kUsable) return std::nullopt;
   const auto value = [n, condensed](std::int32_t i, std::int32_t j) -> Real {
     return condensed[CondensedIndex(n, j - 1, i - 1)];
   };

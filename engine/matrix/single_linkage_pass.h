@@ -71,9 +71,12 @@ std::optional<std::vector<SingleLinkageMerge>> SingleLinkageMerges(std::int32_t 
 // The same from a caller's doubles in SciPy's condensed order (pairs (0, 1),
 // (0, 2), ..., 0-based), read where they lie, each once and in their own
 // order; the values are taken as given. Doubles compare them exactly, so
-// the pass needs no split keys, and it needs no helper.
+// the pass needs no split keys, and it needs no helper. Nothing for a
+// negative zero, or for a value that is not finite, which sets *notFinite
+// (when given): its error needs no working values to be found.
 std::optional<std::vector<SingleLinkageMerge>> SingleLinkageMergesOfCondensed(std::int32_t n,
                                                                               const double* condensed,
-                                                                              RunControl* control = nullptr);
+                                                                              RunControl* control = nullptr,
+                                                                              bool* notFinite = nullptr);
 
 }  // namespace cluster

@@ -228,6 +228,20 @@ def test_a_small_run_fits_a_small_address_space():
     assert result.stdout.strip() == "[1.0, 2.0]", result.stderr
 
 
+def test_a_value_that_is_not_finite_is_named_without_the_working_memory():
+    # Single linkage reads the caller's doubles where they lie; a NaN among
+    # them is named as it is found, not after taking the 300 MB of working
+    # values the general procedure would fill, which this address space
+    # does not have.
+    script = ("import resource, numpy as np, cluster_analysis as ca\n"
+              "y = np.ones(5000 * 4999 // 2); y[123456] = np.nan\n"
+              "size = [int(l.split()[1]) for l in open('/proc/self/status') if l.startswith('VmSize:')][0] * 1024\n"
+              "resource.setrlimit(resource.RLIMIT_AS, (size + (340 << 20),) * 2)\n"
+              "try:\n    ca.linkage(y, 'single')\nexcept Exception as e:\n    print(type(e).__name__, e)\n")
+    result = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, timeout=60)
+    assert result.stdout.startswith("ValueError dissimilarity value 123456"), result.stdout + result.stderr
+
+
 def test_version():
     assert isinstance(ca.__version__, str) and ca.__version__.count(".") >= 1
 
