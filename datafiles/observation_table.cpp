@@ -196,6 +196,12 @@ ObservationTable ReadObservationTable(const std::string& path, char separator, s
                "missing: the header names " + std::to_string(headerNames) + " coordinates");
       }
       table.columns = coordinates;
+      // A header without a corner (R's): its first field names the first
+      // coordinate.
+      if (headerNames > 0 && coordinates == headerNames + 1) {
+        table.names.insert(table.names.begin(), table.corner);
+        table.corner.clear();
+      }
     }
     if (coordinates < table.columns) {
       Refuse(lineNumber, static_cast<std::int64_t>(coordinates) + firstColumn,
@@ -224,12 +230,10 @@ std::vector<bool> CodeCategories(ObservationTable& table, const std::vector<std:
     categorical[c] = !table.texts[c].empty();
   }
   for (const std::string& name : named) {
-    // A header without a corner names the labels' column first.
-    const std::size_t offset = table.names.size() > static_cast<std::size_t>(columns) ? 1 : 0;
     const auto found = std::find(table.names.begin(), table.names.end(), name);
     std::int64_t column = -1;
     if (found != table.names.end()) {
-      column = static_cast<std::int64_t>(found - table.names.begin()) - static_cast<std::int64_t>(offset);
+      column = static_cast<std::int64_t>(found - table.names.begin());
     } else if (!name.empty() && std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
                name.size() < 10) {
       column = std::stoll(name) - 1;

@@ -48,7 +48,7 @@ struct ObservationTable {
   std::int32_t columns = 0;         // coordinates per row
   std::vector<Real> values;         // row-major: row r's at [r * columns, (r + 1) * columns)
   std::vector<std::int64_t> lines;  // row r's line in the file, from 1
-  std::vector<std::string> names;   // the header's coordinate names, if it has them
+  std::vector<std::string> names;   // the header's name of each coordinate, if it has them
   std::string corner;               // the header's field above the labels, if it has one
   // Read with categories: each column's texts that are no numbers, and the
   // cells (indices into values, which hold NaN there) that hold them.

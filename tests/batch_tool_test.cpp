@@ -683,6 +683,12 @@ TEST_F(BatchToolTest, GowerTakesCategoriesAndMissingValues) {
   ASSERT_EQ(r.status, 0) << r.err;
   // a-b (1/2 + 1) / 2 = 0.75, a-c (1 + 1) / 2 = 1, b-c (1/2 + 1) / 2 = 0.75.
   EXPECT_EQ(r.out, "1\t2\t4\t0.75\t2\n3\t4\t5\t1\t3\n");
+  // The same table as R writes it, its header without a corner: the names
+  // are still the coordinates'.
+  Write("graded.tsv", "size\tgrade\na\t1\t1\nb\t2\t3\nc\t3\t2\n");
+  r = Run("--method complete --observations --metric gower --categorical grade --merges - '" + Path("graded.tsv") + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "1\t2\t4\t0.75\t2\n3\t4\t5\t1\t3\n");
   r = Run("--method single --observations --metric gower --categorical weight '" + Path("graded.csv") + "'");
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("'weight' names no coordinate column"), std::string::npos) << r.err;

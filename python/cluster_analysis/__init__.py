@@ -279,7 +279,7 @@ def linkage(y, method="single", metric="euclidean", *, p=2, missing="refuse", ca
         raise ValueError("Invalid method: %s" % (method,))
     if memory_saving is not None and not isinstance(memory_saving, (bool, _np.bool_)):
         raise ValueError("memory_saving is None, True or False, not %r" % (memory_saving,))
-    if metric == "gower":
+    if metric == "gower" and _np.ndim(y) == 2:
         y, flags = _gower_table(y, categorical)
     else:
         _no_categorical(metric, categorical)
