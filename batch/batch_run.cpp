@@ -164,6 +164,7 @@ class BatchRun {
   FileCapture LoadMatrixFile();
   void WriteOutputs(Finished run);
   void WriteEcho(const EchoSource& source);
+  void WriteTableEcho(const ObservationTable& table, std::function<Real(std::int32_t, std::int32_t)> pair);
   QByteArray DrawPicture(const MergeList& merges, const std::vector<std::string>& utf8Labels);
 
   const BatchOptions& options_;
@@ -198,6 +199,16 @@ QByteArray BatchRun::DrawPicture(const MergeList& merges, const std::vector<std:
 }
 
 // The echo of the data in the output text file, when one is named.
+// The echo of a table's rows by the dissimilarity of two (1-based) of them.
+void BatchRun::WriteTableEcho(const ObservationTable& table, std::function<Real(std::int32_t, std::int32_t)> pair) {
+  const std::vector<std::string> labels = table.Cp932Labels();
+  EchoSource echo;
+  echo.objects = table.Rows();
+  echo.label = [&labels](std::int32_t i) -> const std::string& { return labels[static_cast<std::size_t>(i - 1)]; };
+  echo.dissimilarity = std::move(pair);
+  WriteEcho(echo);
+}
+
 void BatchRun::WriteEcho(const EchoSource& source) {
   const std::string& path = options_.File(Output::kEcho);
   if (path.empty()) return;
@@ -254,12 +265,7 @@ int BatchRun::RunOnCoordinates(const ObservationTable& table) {
   const auto distance = [&table](std::int32_t i, std::int32_t j) {
     return std::sqrt(SquaredDistance(table.Row(i - 1), table.Row(j - 1), table.columns));
   };
-  const std::vector<std::string> labels = table.Cp932Labels();
-  EchoSource echo;
-  echo.objects = n;
-  echo.label = [&labels](std::int32_t i) -> const std::string& { return labels[static_cast<std::size_t>(i - 1)]; };
-  echo.dissimilarity = distance;
-  WriteEcho(echo);
+  WriteTableEcho(table, distance);
   MergeList merges = Phase("agglomerate", "merging", kShares, [&] {
     return ClusterCoordinates(table.values.data(), n, table.columns, options_.methodCode, &control_);
   });
@@ -297,12 +303,7 @@ int BatchRun::RunOnSpanningTree(const ObservationTable& table, const std::vector
     }
     return values[static_cast<std::size_t>(j - 1)];
   };
-  const std::vector<std::string> labels = table.Cp932Labels();
-  EchoSource echo;
-  echo.objects = n;
-  echo.label = [&labels](std::int32_t i) -> const std::string& { return labels[static_cast<std::size_t>(i - 1)]; };
-  echo.dissimilarity = pair;
-  WriteEcho(echo);
+  WriteTableEcho(table, pair);
   MergeList merges = Phase("agglomerate", "merging", kShares, [&] {
     return SingleLinkageByMetric(MetricSpanningTree(table.values.data(), n, d, metric, options_.minkowskiP, 1,
                                                     &control_, options_.missingPairwise, decimals, categorical),
