@@ -403,21 +403,27 @@ int BatchRun::Run() {
     CheckAgainstTheData(options_, table.Rows());
     const bool euclidean = options_.metricCode == Metric::kEuclidean;
     const bool plainEuclidean = euclidean && !options_.missingPairwise;
-    // Decimals as written are held exactly (standardized values are not
-    // decimals any more).
-    const std::optional<DecimalTable> decimals =
-        options_.standardize || options_.missingPairwise ? std::nullopt
-                                                         : DecimalsOf(table.values.data(), table.values.size());
     const std::vector<bool> categorical = gower ? CodeCategories(table, options_.categorical) : std::vector<bool>();
+    // Decimals as written are held exactly where the metric has an exact
+    // form (standardized values are not decimals any more); read only on
+    // the ways that use them.
+    std::optional<DecimalTable> decimals;
+    const auto readDecimals = [&] {
+      if (!options_.standardize && !options_.missingPairwise && HasExactDecimalForm(options_.metricCode)) {
+        decimals = DecimalsOf(table.values.data(), table.values.size());
+      }
+    };
     if (plainEuclidean && WorkFromCoordinates(table)) {
       status = RunOnCoordinates(table);
     } else if (!plainEuclidean && options_.methodCode == kSingleLinkage && WorkFromCoordinates(table)) {
+      readDecimals();
       status = RunOnSpanningTree(table, categorical, decimals ? &*decimals : nullptr);
     } else {
       CheckMatrixFits(table.Rows(), options_.methodCode,
                       !euclidean || FindMethod(options_.methodCode)->fromCoordinates || options_.matrix
                           ? ""
                           : "; only " + std::string(CoordinateMethodNamesText()) + " can work from the coordinates in less");
+      readDecimals();
       // Euclidean distances are kept as their squares, as the methods on
       // squares take them.
       LowerTriangle dissimilarities = Phase(

@@ -196,7 +196,8 @@ Tree Observations(std::span<const Number> values, std::int64_t rows, std::int64_
       const std::vector<Real> coordinates(values.begin(), values.end());
       cluster::RunControl control = ControlOf(options);
       const std::optional<cluster::DecimalTable> decimals =
-          pairwise || gower ? std::nullopt : cluster::DecimalsOf(values.data(), values.size());
+          pairwise || !cluster::HasExactDecimalForm(metric->metric) ? std::nullopt
+                                                                    : cluster::DecimalsOf(values.data(), values.size());
       if (path == Path::coordinates && method != Method::single) {
         if (options.path == Path::coordinates) {
           throw InvalidArgument("only single linkage works from the coordinates " +
@@ -273,7 +274,8 @@ void ObservationDissimilarities(std::span<const double> values, std::int64_t row
       return;
     }
     const std::optional<cluster::DecimalTable> decimals =
-        pairwise ? std::nullopt : cluster::DecimalsOf(values.data(), values.size());
+        pairwise || !cluster::HasExactDecimalForm(info->metric) ? std::nullopt
+                                                                : cluster::DecimalsOf(values.data(), values.size());
     cluster::CondensedMetricDissimilarities(coordinates.data(), n, d, info->metric, static_cast<Real>(options.p), 0,
                                             &control, out.data(), pairwise, decimals ? &*decimals : nullptr);
   });
