@@ -78,10 +78,10 @@ int main(int argc, char* argv[]) {
   // and exited with 1, not a silent end by signal.
   std::signal(SIGPIPE, SIG_IGN);
   try {
-    // The picture needs Qt's fonts, never a display; the application object
+    // The pictures need Qt's fonts, never a display; the application object
     // lives exactly as long as the run.
     std::optional<QGuiApplication> application;
-    if (!options->File(Output::kPicture).empty()) {
+    if (!options->File(Output::kPicture).empty() || !options->File(Output::kHeatmap).empty()) {
       qInstallMessageHandler(QuietQtMessages);
       qputenv("QT_QPA_PLATFORM", "offscreen");
       application.emplace(argc, argv);

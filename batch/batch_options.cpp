@@ -51,8 +51,23 @@ bool HasPlotExtension(const std::string& name) {
 std::optional<std::string> CombinationError(const BatchOptions& options) {
   if (options.cutGroups && options.cutHeight) return "--cut and --cut-height cannot both be given";
   const bool groups = !options.File(Output::kGroups).empty();
-  if ((options.cutGroups || options.cutHeight) && !groups) {
-    return std::string(options.cutGroups ? "--cut" : "--cut-height") + " needs --groups FILE";
+  const bool plot = !options.File(Output::kPicture).empty();
+  const bool heatmap = !options.File(Output::kHeatmap).empty();
+  if ((options.cutGroups || options.cutHeight) && !groups && !plot && !heatmap) {
+    return std::string(options.cutGroups ? "--cut" : "--cut-height") + " needs --groups FILE, --plot FILE or --heatmap FILE";
+  }
+  if (options.colorThreshold && (options.cutGroups || options.cutHeight)) {
+    return std::string("--color-threshold and ") + (options.cutGroups ? "--cut" : "--cut-height") +
+           " cannot both be given (a cut colours its groups already)";
+  }
+  if (options.colorThreshold && !plot && !heatmap) return "--color-threshold needs --plot FILE or --heatmap FILE";
+  if (!plot && (options.orientation != Orientation::kLeft || options.truncate > 0 || options.plotScipyUnits)) {
+    return std::string(options.truncate > 0 ? "--truncate" : options.plotScipyUnits ? "--plot-units" : "--orientation") +
+           " needs --plot FILE";
+  }
+  if (heatmap && !options.observations) return "--heatmap needs --observations (it draws a table's values)";
+  if (!heatmap && (options.clusterColumns || options.heatmapScale != HeatmapScale::kNone)) {
+    return std::string(options.clusterColumns ? "--heatmap-columns" : "--heatmap-scale") + " needs --heatmap FILE";
   }
   if (groups && !options.cutGroups && !options.cutHeight) {
     return "--groups needs --cut K or --cut-height H";
@@ -94,6 +109,10 @@ std::optional<std::string> CombinationError(const BatchOptions& options) {
   const std::string& picture = options.File(Output::kPicture);
   if (!picture.empty() && !HasPlotExtension(picture)) {
     return "--plot FILE must end in .pdf, .svg or .png";
+  }
+  const std::string& heatmapFile = options.File(Output::kHeatmap);
+  if (!heatmapFile.empty() && !HasPlotExtension(heatmapFile)) {
+    return "--heatmap FILE must end in .pdf, .svg or .png";
   }
   return std::nullopt;
 }
@@ -179,10 +198,26 @@ const std::string& BatchUsage() {
          "                          centroid, ward); the default when the matrix\n"
          "                          would not fit the memory available\n"
          "  --matrix                never do so: always work on the matrix\n"
-         "  --font-size POINTS      font size of the dendrogram, 1 to 200 (default 12)\n"
+         "  --leaf-order tree|optimal  the leaves' order in --plot, --heatmap, --newick,\n"
+         "                          --linkage and --order: as the merges make it\n"
+         "                          (default), or each merge's two sides turned so\n"
+         "                          that neighbouring leaves are least dissimilar\n"
+         "  --font-size POINTS      font size of the pictures, 1 to 200 (default 12)\n"
          "  --units own|scipy       heights of --merges, --newick, --cut-height and the\n"
          "                          picture's axis in the method's own units (default)\n"
          "                          or in SciPy's, as --linkage writes them\n"
+         "  --orientation SIDE      the side of the dendrogram's leaves: left (default),\n"
+         "                          right, top or bottom\n"
+         "  --plot-units own|scipy  the dendrogram's heights, if not as --units says\n"
+         "  --color-threshold H     colour the dendrogram's groups below height H (in\n"
+         "                          its units) without writing them; --cut and\n"
+         "                          --cut-height colour theirs\n"
+         "  --truncate K            draw only the last K - 1 merges, each of the K\n"
+         "                          leaves labelled with its size, as (37)\n"
+         "  --heatmap-columns none|cluster  order the heat map's columns as given\n"
+         "                          (default) or by their own tree, drawn above\n"
+         "  --heatmap-scale none|column|row  the heat map's values raw (default) or\n"
+         "                          as z-scores by column or by row\n"
          "  --progress              show progress on standard error, even when it is\n"
          "                          not a terminal\n"
          "  --quiet                 never show progress\n"
@@ -209,6 +244,12 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
   std::string missingText = "refuse";
   std::string categoricalText;
   bool cutGiven = false;
+  std::string orientationText = "left";
+  std::string plotUnitsText;
+  std::string truncateText;
+  std::string leafOrderText = "tree";
+  std::string heatmapColumnsText = "none";
+  std::string heatmapScaleText = "none";
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     auto value = [&](std::string& target) {
@@ -232,7 +273,13 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
                                                   {"--metric", &options.metric},
                                                   {"--p", &pText},
                                                   {"--missing", &missingText},
-                                                  {"--categorical", &categoricalText}};
+                                                  {"--categorical", &categoricalText},
+                                                  {"--orientation", &orientationText},
+                                                  {"--plot-units", &plotUnitsText},
+                                                  {"--truncate", &truncateText},
+                                                  {"--leaf-order", &leafOrderText},
+                                                  {"--heatmap-columns", &heatmapColumnsText},
+                                                  {"--heatmap-scale", &heatmapScaleText}};
     for (const OutputInfo& info : kOutputs) valued.emplace(info.option, &options.outputs[info.output]);
     const std::map<std::string, bool*> flags = {
         {"--csv", &options.csv},         {"--observations", &options.observations},
@@ -250,10 +297,10 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
     } else if (const auto option = valued.find(arg); option != valued.end()) {
       if (!value(*option->second)) return std::nullopt;
       if (arg == "--cut") cutGiven = true;
-    } else if (arg == "--cut-height") {
+    } else if (arg == "--cut-height" || arg == "--color-threshold") {
       std::string height;
       if (!value(height)) return std::nullopt;
-      options.cutHeight = height;
+      (arg == "--cut-height" ? options.cutHeight : options.colorThreshold) = height;
     } else if (const auto flag = flags.find(arg); flag != flags.end()) {
       *flag->second = true;
     } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
@@ -304,6 +351,49 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
       error = "--cut K takes a whole number of groups, at least 1";
       return std::nullopt;
     }
+  }
+  static const std::map<std::string, Orientation> kSides = {{"left", Orientation::kLeft},
+                                                             {"right", Orientation::kRight},
+                                                             {"top", Orientation::kTop},
+                                                             {"bottom", Orientation::kBottom}};
+  if (const auto side = kSides.find(orientationText); side != kSides.end()) {
+    options.orientation = side->second;
+  } else {
+    error = "--orientation takes left, right, top or bottom, not '" + orientationText + "'";
+    return std::nullopt;
+  }
+  if (!plotUnitsText.empty()) {
+    if (plotUnitsText != "own" && plotUnitsText != "scipy") {
+      error = "--plot-units takes own or scipy, not '" + plotUnitsText + "'";
+      return std::nullopt;
+    }
+    options.plotScipyUnits = plotUnitsText == "scipy";
+  }
+  if (!truncateText.empty()) {
+    const std::optional<std::int32_t> leaves = WholeNumber(truncateText, 2, 2147483647);
+    if (!leaves) {
+      error = "--truncate K takes a whole number of leaves, at least 2";
+      return std::nullopt;
+    }
+    options.truncate = *leaves;
+  }
+  if (leafOrderText != "tree" && leafOrderText != "optimal") {
+    error = "--leaf-order takes tree or optimal, not '" + leafOrderText + "'";
+    return std::nullopt;
+  }
+  options.optimalLeafOrder = leafOrderText == "optimal";
+  if (heatmapColumnsText != "none" && heatmapColumnsText != "cluster") {
+    error = "--heatmap-columns takes none or cluster, not '" + heatmapColumnsText + "'";
+    return std::nullopt;
+  }
+  options.clusterColumns = heatmapColumnsText == "cluster";
+  static const std::map<std::string, HeatmapScale> kScales = {
+      {"none", HeatmapScale::kNone}, {"column", HeatmapScale::kColumn}, {"row", HeatmapScale::kRow}};
+  if (const auto scale = kScales.find(heatmapScaleText); scale != kScales.end()) {
+    options.heatmapScale = scale->second;
+  } else {
+    error = "--heatmap-scale takes none, column or row, not '" + heatmapScaleText + "'";
+    return std::nullopt;
   }
   if (missingText != "refuse" && missingText != "pairwise") {
     error = "--missing takes refuse or pairwise, not '" + missingText + "'";

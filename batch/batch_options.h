@@ -16,6 +16,8 @@
 
 #include "batch/output_table.h"
 #include "engine/metrics.h"
+#include "plot/heatmap_figure.h"
+#include "plot/tree_shape.h"
 
 namespace cluster {
 
@@ -51,6 +53,14 @@ struct BatchOptions {
   std::optional<std::int32_t> cutGroups;  // --cut K
   std::optional<std::string> cutHeight;   // --cut-height H, read by the program's number rules
   std::string fontSize = "12";
+  // The pictures.
+  Orientation orientation = Orientation::kLeft;   // --orientation: the side the leaves are on
+  std::optional<bool> plotScipyUnits;             // --plot-units; unset: as --units
+  std::optional<std::string> colorThreshold;      // --color-threshold H, in the picture's units
+  std::int32_t truncate = 0;                      // --truncate K: the last K - 1 merges only
+  bool optimalLeafOrder = false;                  // --leaf-order optimal
+  bool clusterColumns = false;                    // --heatmap-columns cluster
+  HeatmapScale heatmapScale = HeatmapScale::kNone;  // --heatmap-scale
   bool scipyUnits = false;       // --units scipy: heights in SciPy's units everywhere
   bool memorySaving = false;     // --memory-saving: work from the coordinates
   bool matrix = false;           // --matrix: never work from the coordinates

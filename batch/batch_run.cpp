@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "batch/batch_outputs.h"
+#include "batch/batch_pictures.h"
 #include "batch/output_table.h"
 #include "batch/phase_timer.h"
 #include "batch/progress_line.h"
@@ -23,6 +24,7 @@
 #include "datafiles/observation_table.h"
 #include "datafiles/square_matrix.h"
 #include "engine/coordinates/coordinate_clustering.h"
+#include "engine/leaf_order.h"
 #include "engine/matrix/analysis_store.h"
 #include "engine/memory_budget.h"
 #include "engine/merge_tree.h"
@@ -111,6 +113,7 @@ std::string OutputText(Output output, const BatchOptions& options, const Finishe
     case Output::kMerges: return MergeListText(run.merges);
     case Output::kLinkage: return LinkageText(run.merges);
     case Output::kNewick: return NewickText(run.merges, run.utf8Labels);
+    case Output::kOrder: return OrderText(run.merges, run.utf8Labels);
     case Output::kGroups:
       return GroupsText(run.utf8Labels, options.cutGroups ? GroupsOfCut(run.merges, *options.cutGroups)
                                                           : GroupsBelowHeight(run.merges, CutHeightOf(options)));
@@ -165,38 +168,16 @@ class BatchRun {
   void WriteOutputs(Finished run);
   void WriteEcho(const EchoSource& source);
   void WriteTableEcho(const ObservationTable& table, std::function<Real(std::int32_t, std::int32_t)> pair);
-  QByteArray DrawPicture(const MergeList& merges, const std::vector<std::string>& utf8Labels);
+  void OrderLeaves(Finished& run);
+  void WritePictures(const Finished& run, const MergeList& ownUnits);
 
   const BatchOptions& options_;
   PhaseTimer timer_;
   const PhaseTimer::Clock::time_point begin_ = PhaseTimer::Clock::now();
   ProgressLine progress_;
   RunControl control_;
+  const ObservationTable* table_ = nullptr;  // the observations, for the heat map
 };
-
-// The dendrogram as the picture file's bytes, its labels in UTF-8 (the
-// picture draws any character, not only code page 932's). The Qt
-// application object (an offscreen one) must exist.
-QByteArray BatchRun::DrawPicture(const MergeList& merges, const std::vector<std::string>& utf8Labels) {
-  const auto format = PicturePrinterDevice::FormatOf(QStringFromPath(options_.File(Output::kPicture)));
-  auto device = std::make_unique<PicturePrinterDevice>(format.value_or(PictureFormat::Png));
-  PicturePrinterDevice& picture = *device;
-  TPrinter printer(std::move(device));
-  const auto name = [&utf8Labels](std::int32_t i) -> const std::string& {
-    return utf8Labels.at(static_cast<std::size_t>(i - 1));
-  };
-  DendrogramPlot plot(printer, name);
-  plot.SetFractionalUnits(true);
-  MergeTree tree(merges);
-  DendrogramSource source;
-  source.ObjectCount = merges.objects;
-  source.DistType = merges.method;
-  source.Caption = AnyMethodCaption(merges.method) + (merges.units == HeightUnits::kSciPy ? " (SciPy units)" : "");
-  source.Root = tree.Root();
-  source.ObjectName = name;
-  plot.Print(source, options_.fontSize);
-  return picture.Picture(plot.HeadingBottom());
-}
 
 // The echo of the data in the output text file, when one is named.
 // The echo of a table's rows by the dissimilarity of two (1-based) of them.
@@ -225,9 +206,26 @@ void BatchRun::WriteEcho(const EchoSource& source) {
   });
 }
 
+// The optimal leaf order, when asked, before anything that has an order is
+// written; its tables must fit the memory the run may take.
+void BatchRun::OrderLeaves(Finished& run) {
+  if (!options_.optimalLeafOrder) return;
+  const std::uint64_t needs = LeafOrderBytes(run.merges.objects);
+  const MemoryLimit limit = UsableMemory();
+  if (needs > limit.bytes) {
+    throw DataFailure{"the optimal leaf order of " + std::to_string(run.merges.objects) + " objects needs " +
+                      MemoryText(needs) + ", more than the " + limit.what + " (" + MemoryText(limit.bytes) +
+                      "); leave out --leaf-order optimal"};
+  }
+  Phase("leaf order", "ordering", kShares, [&] { OptimalLeafOrder(run.merges, run.dissimilarities, &control_); });
+}
+
 // The outputs of a finished run: the texts (all made before any is
-// written), then the picture.
+// written), then the pictures.
 void BatchRun::WriteOutputs(Finished run) {
+  OrderLeaves(run);
+  const bool pictures = !options_.File(Output::kPicture).empty() || !options_.File(Output::kHeatmap).empty();
+  MergeList ownUnits = pictures ? run.merges : MergeList{};
   const auto texts = Phase(
       "outputs", "writing", run.merges.objects,
       [&] {
@@ -238,13 +236,39 @@ void BatchRun::WriteOutputs(Finished run) {
   for (const auto& output : texts) {
     WritingOutput(output.first, [&] { WriteOutput(output.first, output.second); });
   }
-  const std::string& picturePath = options_.File(Output::kPicture);
-  if (picturePath.empty()) return;
+  if (pictures) WritePictures(run, ownUnits);
+}
+
+void BatchRun::WritePictures(const Finished& run, const MergeList& ownUnits) {
+  const bool scipy = options_.plotScipyUnits.value_or(options_.scipyUnits);
+  MergeList plotUnits = ownUnits;
+  if (scipy) {
+    try {
+      ToSciPyUnits(plotUnits);
+    } catch (const ENoSciPyHeight& failure) {
+      throw FileFailure{OutputName(options_.File(options_.File(Output::kPicture).empty() ? Output::kHeatmap
+                                                                                          : Output::kPicture)),
+                        failure.Message()};
+    }
+  }
+  const PictureTrees trees{run.merges, plotUnits, run.utf8Labels};
   Phase("plot", "drawing", 0, [&] {
-    WritingOutput(picturePath, [&] {
-      const QByteArray picture = DrawPicture(run.merges, run.utf8Labels);
-      WriteOutput(picturePath, std::string_view(picture.constData(), static_cast<std::size_t>(picture.size())));
-    });
+    const std::string& plotPath = options_.File(Output::kPicture);
+    if (!plotPath.empty()) {
+      WritingOutput(plotPath, [&] {
+        const QByteArray picture = DendrogramPicture(options_, trees);
+        WriteOutput(plotPath, std::string_view(picture.constData(), static_cast<std::size_t>(picture.size())));
+      });
+    }
+    const std::string& heatmapPath = options_.File(Output::kHeatmap);
+    if (!heatmapPath.empty() && table_ != nullptr) {
+      WritingOutput(heatmapPath, [&] {
+        const std::optional<MergeList> columns =
+            options_.clusterColumns && table_->columns >= 2 ? std::optional(ClusterColumns(options_, *table_)) : std::nullopt;
+        const QByteArray picture = HeatmapPicture(options_, trees, *table_, columns ? &*columns : nullptr);
+        WriteOutput(heatmapPath, std::string_view(picture.constData(), static_cast<std::size_t>(picture.size())));
+      });
+    }
   });
 }
 
@@ -401,6 +425,7 @@ int BatchRun::Run() {
       }
     }
     CheckAgainstTheData(options_, table.Rows());
+    table_ = &table;
     const bool euclidean = options_.metricCode == Metric::kEuclidean;
     const bool plainEuclidean = euclidean && !options_.missingPairwise;
     const std::vector<bool> categorical = gower ? CodeCategories(table, options_.categorical) : std::vector<bool>();

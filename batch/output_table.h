@@ -10,11 +10,11 @@
 
 namespace cluster {
 
-enum class Output { kEcho, kMerges, kLinkage, kNewick, kGroups, kCophenetic, kPicture };
+enum class Output { kEcho, kMerges, kLinkage, kNewick, kOrder, kGroups, kCophenetic, kPicture, kHeatmap };
 
 // When an output is written: the echo of the data before the run (it shows
 // the data even when the run goes no further), the texts once the tree is
-// made (all made before any is written), the picture last.
+// made (all made before any is written), the pictures last.
 enum class OutputStage { kBeforeTheRun, kText, kPicture };
 
 struct OutputInfo {
@@ -24,7 +24,7 @@ struct OutputInfo {
   OutputStage stage;
 };
 
-inline constexpr std::array<OutputInfo, 7> kOutputs = {{
+inline constexpr std::array<OutputInfo, 9> kOutputs = {{
     {Output::kEcho, "--output", "write the output text file (the echo of the data)", OutputStage::kBeforeTheRun},
     {Output::kMerges, "--merges",
      "write one line per merge: left, right, id, height,\n"
@@ -32,10 +32,15 @@ inline constexpr std::array<OutputInfo, 7> kOutputs = {{
      OutputStage::kText},
     {Output::kLinkage, "--linkage", "write the merges as SciPy's linkage matrix", OutputStage::kText},
     {Output::kNewick, "--newick", "write the tree in Newick format", OutputStage::kText},
+    {Output::kOrder, "--order", "write the labels in the tree's leaf order, one per\nline, top to bottom",
+     OutputStage::kText},
     {Output::kGroups, "--groups", "write each object's label and group (with --cut\nor --cut-height)",
      OutputStage::kText},
     {Output::kCophenetic, "--cophenetic", "write the cophenetic correlation coefficient", OutputStage::kText},
     {Output::kPicture, "--plot", "draw the dendrogram as PDF, SVG or PNG (by the ending)", OutputStage::kPicture},
+    {Output::kHeatmap, "--heatmap",
+     "draw the observations as a clustered heat map, PDF,\nSVG or PNG (with --observations)",
+     OutputStage::kPicture},
 }};
 
 }  // namespace cluster

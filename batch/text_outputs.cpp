@@ -25,7 +25,12 @@ std::string LinkageText(const MergeList& list) {
       throw ENoSciPyHeight("merge " + std::to_string(k + 1) + " is at " + Text21(height) +
                            " in SciPy's units, beyond the largest number its linkage matrix (of doubles) holds");
     }
-    text += std::to_string(merge.left - 1) + '\t' + std::to_string(merge.right - 1) + '\t' + ShortestText(height) +
+    // In the drawing order, as SciPy's dendrogram reads a row: first
+    // column first.
+    const bool swapped = k < list.rightFirst.size() && list.rightFirst[k];
+    const std::int32_t first = swapped ? merge.right : merge.left;
+    const std::int32_t second = swapped ? merge.left : merge.right;
+    text += std::to_string(first - 1) + '\t' + std::to_string(second - 1) + '\t' + ShortestText(height) +
             '\t' + std::to_string(merge.members) + '\n';
   }
   return text;
@@ -51,6 +56,12 @@ std::string GroupsText(const std::vector<std::string>& labels, const std::vector
   for (std::size_t k = 0; k < groups.size(); ++k) {
     text += TabField(labels.at(k)) + '\t' + std::to_string(groups[k]) + '\n';
   }
+  return text;
+}
+
+std::string OrderText(const MergeList& list, const std::vector<std::string>& labels) {
+  std::string text;
+  for (const std::int32_t object : LeafOrder(list)) text += TabField(labels.at(static_cast<std::size_t>(object - 1))) + '\n';
   return text;
 }
 

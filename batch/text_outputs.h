@@ -8,8 +8,10 @@
 //   bit of the 80-bit value.
 // - SciPy's linkage matrix: one merge per line, tab-separated, the two
 //   merged ids 0-based (objects 0..n - 1, the k-th merge n + k - 1, the
-//   smaller first), the height in SciPy's units and the member count.
+//   one drawn first first: the smaller unless the list's drawing order
+//   turns the merge), the height in SciPy's units and the member count.
 // - Groups: label <TAB> group, one line per object in data order.
+// - The leaf order: one label per line, top to bottom as drawn.
 // - The cophenetic correlation coefficient, as "%.17g".
 //
 // Reals are written with the shortest decimal text that reads back
@@ -37,6 +39,7 @@ std::string LinkageText(const MergeList& list);
 // written as \\, \t, \r and \n; any other byte as it is.
 std::string TabField(const std::string& label);
 std::string GroupsText(const std::vector<std::string>& labels, const std::vector<std::int32_t>& groups);
+std::string OrderText(const MergeList& list, const std::vector<std::string>& labels);
 
 // The coefficient and a line end ("nan" for fewer than two objects).
 // `rowsDone`, when given, counts the rows of pairs done.

@@ -72,9 +72,11 @@ Children ChildrenOf(const MergeList& list) {
   const std::size_t ids = 2 * static_cast<std::size_t>(std::max(list.objects, 1));
   children.left.assign(ids, 0);
   children.right.assign(ids, 0);
-  for (const Merge& merge : list.merges) {
-    children.left[static_cast<std::size_t>(merge.id)] = merge.left;
-    children.right[static_cast<std::size_t>(merge.id)] = merge.right;
+  for (std::size_t k = 0; k < list.merges.size(); ++k) {
+    const Merge& merge = list.merges[k];
+    const bool swapped = k < list.rightFirst.size() && list.rightFirst[k];
+    children.left[static_cast<std::size_t>(merge.id)] = swapped ? merge.right : merge.left;
+    children.right[static_cast<std::size_t>(merge.id)] = swapped ? merge.left : merge.right;
   }
   return children;
 }

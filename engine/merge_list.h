@@ -34,6 +34,11 @@ struct MergeList {
   std::int32_t objects = 0;
   std::vector<Merge> merges;  // n - 1 of them after a run of n >= 1 objects
   HeightUnits units = HeightUnits::kOwn;
+  // The order the tree is drawn in: merge k's right cluster comes first
+  // when rightFirst[k] is set (engine/leaf_order.h sets it); empty, every
+  // merge's left cluster first. The merges themselves keep the smaller id
+  // first whatever the order.
+  std::vector<bool> rightFirst;
 };
 
 // The dissimilarities of object i with objects 1..i - 1, as the data gave
@@ -73,16 +78,17 @@ void ToSciPyUnits(MergeList& list);
 // sum of their members.
 void CheckMergeList(const MergeList& list);
 
-// The children of every merged cluster, by id (objects have none): the
-// list's tree in the shape every walk over it uses.
+// The children of every merged cluster, by id (objects have none), in the
+// list's drawing order: the list's tree in the shape every walk over it uses.
 struct Children {
   std::vector<std::int32_t> left;   // by id, 0 for an object
   std::vector<std::int32_t> right;
 };
 Children ChildrenOf(const MergeList& list);
 
-// The objects in the tree's order, left child before right from the root:
-// every cluster's objects are one stretch of it.
+// The objects in the tree's drawing order (left child before right, unless
+// the list's rightFirst says otherwise), from the root: every cluster's
+// objects are one stretch of it.
 std::vector<std::int32_t> LeafOrder(const MergeList& list);
 
 }  // namespace cluster

@@ -118,14 +118,61 @@ std::int32_t PicturePrinterDevice::AverageCharWidth() { return Metrics().average
 
 void PicturePrinterDevice::DrawLine(std::int32_t x1, std::int32_t y1, std::int32_t x2,
                                     std::int32_t y2) {
-  items_.push_back(Item{false, x1, y1, x2, y2, 0, QFont(), QString()});
+  Line(x1, y1, x2, y2, LineStyle{});
 }
 
 void PicturePrinterDevice::DrawText(std::int32_t x, std::int32_t y, std::string_view text) {
-  const QString unicode = UnicodeOf(text);
+  Text(x, y, text, kBlack, false);
+  items_.back().opaque = true;
+}
+
+void PicturePrinterDevice::SetFontPoints(std::int32_t points) {
+  SetFont(DefaultPrinterFontFace(), FontCharHeight(points, dpi_));
+}
+
+std::int32_t PicturePrinterDevice::TextHeight() { return Metrics().height(); }
+
+void PicturePrinterDevice::Line(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2,
+                                const LineStyle& style) {
+  Item item;
+  item.x1 = x1;
+  item.y1 = y1;
+  item.x2 = x2;
+  item.y2 = y2;
+  item.colour = style.colour;
+  item.width = std::max(1, style.width);
+  item.dashed = style.dashed;
+  items_.push_back(item);
+}
+
+void PicturePrinterDevice::Box(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height, Rgb fill) {
+  Item item;
+  item.kind = Kind::kBox;
+  item.x1 = x;
+  item.y1 = y;
+  item.x2 = x + width;
+  item.y2 = y + height;
+  item.colour = fill;
+  items_.push_back(item);
+}
+
+void PicturePrinterDevice::Text(std::int32_t x, std::int32_t y, std::string_view utf8, Rgb colour, bool vertical) {
+  const QString unicode = UnicodeOf(utf8);
   const QFontMetrics& metrics = Metrics();
-  items_.push_back(Item{true, x, y, x + metrics.horizontalAdvance(unicode), y + metrics.height(),
-                        metrics.ascent(), font_, unicode});
+  const int length = metrics.horizontalAdvance(unicode);
+  Item item;
+  item.kind = Kind::kText;
+  item.x1 = x;
+  item.y1 = y;
+  item.x2 = x + (vertical ? metrics.height() : length);
+  item.y2 = y + (vertical ? length : metrics.height());
+  item.ascent = metrics.ascent();
+  item.font = font_;
+  item.text = unicode;
+  item.colour = colour;
+  item.vertical = vertical;
+  item.opaque = false;
+  items_.push_back(item);
 }
 
 // --- Layout -----------------------------------------------------------------
@@ -176,7 +223,7 @@ std::vector<PicturePrinterDevice::Band> PicturePrinterDevice::SplitIntoPages(int
                                                                            int largestBand) const {
   std::vector<std::pair<int, int>> texts;  // [y1, y2) of the texts below the heading
   for (const Item& item : finished_) {
-    if (item.isText && item.y1 >= top) texts.emplace_back(item.y1, item.y2);
+    if (item.IsText() && item.y1 >= top) texts.emplace_back(item.y1, item.y2);
   }
   std::sort(texts.begin(), texts.end());
   std::vector<Band> bands;
@@ -215,11 +262,29 @@ void PicturePrinterDevice::Paint(QPainter& painter, const Layout& layout, const 
   painter.translate(layout.shiftX, 0);
   const bool wholeDrawing = layout.bands.size() == 1;
   const auto draw = [&painter](const Item& item) {
-    if (item.isText) {
-      painter.setFont(item.font);
-      painter.drawText(item.x1, item.y1 + item.ascent, item.text);
-    } else {
-      painter.drawLine(item.x1, item.y1, item.x2, item.y2);
+    const QColor colour(item.colour.red, item.colour.green, item.colour.blue);
+    switch (item.kind) {
+      case Kind::kText:
+        painter.setFont(item.font);
+        painter.setPen(QPen(colour, 1));
+        painter.setBackgroundMode(item.opaque ? Qt::OpaqueMode : Qt::TransparentMode);
+        if (item.vertical) {
+          painter.save();
+          painter.translate(item.x1, item.y2);
+          painter.rotate(-90);
+          painter.drawText(0, item.ascent, item.text);
+          painter.restore();
+        } else {
+          painter.drawText(item.x1, item.y1 + item.ascent, item.text);
+        }
+        break;
+      case Kind::kBox: painter.fillRect(item.x1, item.y1, item.x2 - item.x1, item.y2 - item.y1, colour); break;
+      case Kind::kLine: {
+        QPen pen(colour, item.width, item.dashed ? Qt::DashLine : Qt::SolidLine, Qt::FlatCap);
+        painter.setPen(pen);
+        painter.drawLine(item.x1, item.y1, item.x2, item.y2);
+        break;
+      }
     }
   };
   if (wholeDrawing) {
@@ -234,7 +299,7 @@ void PicturePrinterDevice::Paint(QPainter& painter, const Layout& layout, const 
   // the split) is drawn on the one page that holds it whole, since a PDF
   // keeps even a clipped text, and readers would find it twice.
   const auto within = [](const Item& item, int top, int bottom) {
-    if (item.isText) return item.y1 >= top && item.y2 <= bottom;
+    if (item.IsText()) return item.y1 >= top && item.y2 <= bottom;
     return std::max(item.y1, item.y2) >= top && std::min(item.y1, item.y2) <= bottom;
   };
   painter.setClipRect(left, 0, wide, layout.headingBottom);
@@ -301,22 +366,46 @@ QByteArray PicturePrinterDevice::Svg(const Layout& layout) const {
   out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << width << "\" height=\"" << height
       << "\" viewBox=\"0 0 " << width << ' ' << height << "\">\n"
-      << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n"
-      << "<g stroke=\"black\" stroke-width=\"1\" shape-rendering=\"crispEdges\">\n";
+      << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
+  const auto colourOf = [](const Rgb& rgb) {
+    return QStringLiteral("#%1%2%3")
+        .arg(rgb.red, 2, 16, QLatin1Char('0'))
+        .arg(rgb.green, 2, 16, QLatin1Char('0'))
+        .arg(rgb.blue, 2, 16, QLatin1Char('0'));
+  };
+  // Boxes first, then lines over them, then texts over everything.
   for (const Item& item : finished_) {
-    if (item.isText) continue;
+    if (item.kind != Kind::kBox) continue;
+    out << "<rect x=\"" << item.x1 + shift << "\" y=\"" << item.y1 << "\" width=\"" << (item.x2 - item.x1)
+        << "\" height=\"" << (item.y2 - item.y1) << "\" fill=\"" << colourOf(item.colour) << "\"/>\n";
+  }
+  out << "<g stroke=\"black\" stroke-width=\"1\" shape-rendering=\"crispEdges\">\n";
+  for (const Item& item : finished_) {
+    if (item.kind != Kind::kLine) continue;
     out << "<line x1=\"" << item.x1 + shift << "\" y1=\"" << item.y1 << "\" x2=\"" << item.x2 + shift
-        << "\" y2=\"" << item.y2 << "\"/>\n";
+        << "\" y2=\"" << item.y2 << "\"";
+    if (item.colour != kBlack) out << " stroke=\"" << colourOf(item.colour) << "\"";
+    if (item.width != 1) out << " stroke-width=\"" << item.width << "\"";
+    if (item.dashed) out << " stroke-dasharray=\"" << 4 * item.width << ' ' << 3 * item.width << "\"";
+    out << "/>\n";
   }
   out << "</g>\n";
   for (const Item& item : finished_) {
-    if (!item.isText) continue;
-    // The cell's white background, then the text on its baseline.
-    out << "<rect x=\"" << item.x1 + shift << "\" y=\"" << item.y1 << "\" width=\"" << (item.x2 - item.x1)
-        << "\" height=\"" << (item.y2 - item.y1) << "\" fill=\"white\"/>\n"
-        << "<text x=\"" << item.x1 + shift << "\" y=\"" << (item.y1 + item.ascent) << "\" font-family=\""
-        << EscapeXml(QFontInfo(item.font).family()) << "\" font-size=\"" << item.font.pixelSize()
-        << "\">" << EscapeXml(item.text) << "</text>\n";
+    if (!item.IsText()) continue;
+    // An opaque text: the cell's white background, then the text on its baseline.
+    if (item.opaque) {
+      out << "<rect x=\"" << item.x1 + shift << "\" y=\"" << item.y1 << "\" width=\"" << (item.x2 - item.x1)
+          << "\" height=\"" << (item.y2 - item.y1) << "\" fill=\"white\"/>\n";
+    }
+    if (item.vertical) {
+      out << "<text x=\"0\" y=\"0\" transform=\"translate(" << item.x1 + shift + item.ascent << ' ' << item.y2
+          << ") rotate(-90)\"";
+    } else {
+      out << "<text x=\"" << item.x1 + shift << "\" y=\"" << (item.y1 + item.ascent) << "\"";
+    }
+    if (item.colour != kBlack) out << " fill=\"" << colourOf(item.colour) << "\"";
+    out << " font-family=\"" << EscapeXml(QFontInfo(item.font).family()) << "\" font-size=\""
+        << item.font.pixelSize() << "\">" << EscapeXml(item.text) << "</text>\n";
   }
   out << "</svg>\n";
   out.flush();

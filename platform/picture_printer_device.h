@@ -1,8 +1,9 @@
 // A printer whose page is a picture: PDF, SVG or PNG.
 //
-// The batch tool draws the dendrogram through the same printer and plot as
-// the desktop program, onto this device. Every call is kept in a display
-// list; when the document has ended, Picture() lays the drawing out and
+// The printer and plot of the desktop program can draw on it; the batch
+// tool's figures draw on it as a FigureCanvas, in colour, with upright
+// texts and filled boxes, and texts on no background. Every call is kept
+// in a display list; when the document has ended, Picture() lays the drawing out and
 // returns the picture file's bytes, which the caller writes and checks.
 //
 // The page is as wide as an A4 sheet (wider when the drawing is) and as tall
@@ -27,6 +28,7 @@
 #include <vector>
 
 #include "common/errors.h"
+#include "common/figure_canvas.h"
 #include "common/printer.h"
 
 class QFontMetrics;
@@ -44,7 +46,7 @@ class EPictureTooLarge : public Exception {
   using Exception::Exception;
 };
 
-class PicturePrinterDevice : public PrinterDevice {
+class PicturePrinterDevice : public PrinterDevice, public FigureCanvas {
  public:
   // The largest side of a PNG or SVG picture, in pixels.
   static constexpr int kLargestScreenSide = 32767;
@@ -77,13 +79,28 @@ class PicturePrinterDevice : public PrinterDevice {
   void DrawLine(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2) override;
   void DrawText(std::int32_t x, std::int32_t y, std::string_view text) override;
 
+  // The figure canvas, in the printer font's face.
+  std::int32_t Dpi() override { return dpi_; }
+  void SetFontPoints(std::int32_t points) override;
+  std::int32_t TextHeight() override;
+  void Line(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2, const LineStyle& style) override;
+  void Box(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height, Rgb fill) override;
+  void Text(std::int32_t x, std::int32_t y, std::string_view utf8, Rgb colour, bool vertical) override;
+
  private:
+  enum class Kind { kLine, kText, kBox };
   struct Item {
-    bool isText = false;
-    int x1 = 0, y1 = 0, x2 = 0, y2 = 0;  // a line, or a text's cell
+    Kind kind = Kind::kLine;
+    int x1 = 0, y1 = 0, x2 = 0, y2 = 0;  // a line, or a text's cell or a box's corners
     int ascent = 0;
     QFont font;
     QString text;
+    Rgb colour = kBlack;
+    int width = 1;
+    bool dashed = false;
+    bool vertical = false;  // a text turned a quarter left
+    bool opaque = true;     // a text on white, as the printer puts it
+    bool IsText() const { return kind == Kind::kText; }
   };
   // A band of the drawing [top, bottom) shown on one page below the heading.
   struct Band {

@@ -77,7 +77,7 @@ TEST(TreeOutputsTest, SciPyUnitsForEveryOutput) {
   EXPECT_EQ(NewickText(tree, kThreeLabels), "(A:3.783186487605389,(B:1.25,C:1.25):2.533186487605389);\n");
   // A height with no root refuses the conversion, naming the merge (the
   // engine never makes one from squares; a tree by hand can hold one).
-  MergeList negative{kCentroidMethod, 2, {{1, 2, 3, -1, 2}}};
+  MergeList negative{kCentroidMethod, 2, {{1, 2, 3, -1, 2}}, HeightUnits::kOwn, {}};
   try {
     ToSciPyUnits(negative);
     ADD_FAILURE() << "no error";
@@ -103,7 +103,7 @@ TEST(TreeOutputsTest, CopheneticCorrelationByHand) {
   // 0.838627869377534636..., written to 17 significant digits.
   const MergeList average = RunOf(kAverageLinkage, kThree, 3);
   EXPECT_EQ(CopheneticText(average, RowsOf(kThree)), "0.83862786937753464\n");
-  EXPECT_EQ(CopheneticText(MergeList{kAverageLinkage, 1, {}}, RowsOf({})), "nan\n");
+  EXPECT_EQ(CopheneticText(MergeList{kAverageLinkage, 1, {}, HeightUnits::kOwn, {}}, RowsOf({})), "nan\n");
 }
 
 }  // namespace
