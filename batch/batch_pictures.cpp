@@ -134,6 +134,7 @@ MergeList ClusterColumns(const BatchOptions& options, const ObservationTable& ta
   store.Agglomerate();
   MergeList merges = store.Merges();
   if (options.optimalLeafOrder) {
+    CheckLeafOrderFits(columns);
     OptimalLeafOrder(merges, [&store](std::int32_t i, Real* row) { store.DissimilarityRow(i, row); });
   }
   store.FreeClusterTree();

@@ -210,13 +210,7 @@ void BatchRun::WriteEcho(const EchoSource& source) {
 // written; its tables must fit the memory the run may take.
 void BatchRun::OrderLeaves(Finished& run) {
   if (!options_.optimalLeafOrder) return;
-  const std::uint64_t needs = LeafOrderBytes(run.merges.objects);
-  const MemoryLimit limit = UsableMemory();
-  if (needs > limit.bytes) {
-    throw DataFailure{"the optimal leaf order of " + std::to_string(run.merges.objects) + " objects needs " +
-                      MemoryText(needs) + ", more than the " + limit.what + " (" + MemoryText(limit.bytes) +
-                      "); leave out --leaf-order optimal"};
-  }
+  CheckLeafOrderFits(run.merges.objects);
   Phase("leaf order", "ordering", kShares, [&] { OptimalLeafOrder(run.merges, run.dissimilarities, &control_); });
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/coordinates/coordinate_clustering.h"
+#include "engine/leaf_order.h"
 #include "engine/matrix/analysis_store.h"
 
 namespace cluster {
@@ -154,6 +155,16 @@ void CheckCoordinatesFit(std::int64_t objects, std::int64_t columns) {
   if (needed > usable.bytes) {
     throw EMemoryRefused(std::to_string(objects) + " observations need about " + MemoryText(needed) +
                          " even without their matrix, and " + MemoryText(usable.bytes) + " is what " + usable.what +
+                         " leaves");
+  }
+}
+
+void CheckLeafOrderFits(std::int64_t objects) {
+  const std::uint64_t needed = LeafOrderBytes(objects);
+  const MemoryLimit usable = UsableMemory();
+  if (needed > usable.bytes) {
+    throw EMemoryRefused("the optimal leaf order of " + std::to_string(objects) + " objects needs about " +
+                         MemoryText(needed) + ", and " + MemoryText(usable.bytes) + " is what " + usable.what +
                          " leaves");
   }
 }

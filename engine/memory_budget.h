@@ -60,5 +60,7 @@ void CheckMatrixFits(std::int64_t objects, std::uint8_t method, const std::strin
                      CapturedValues captured = CapturedValues::kCopied);
 void CheckCoordinatesFit(std::int64_t objects, std::int64_t columns);
 void CheckTableGrowth(std::uint64_t bytes);
+// The same for the tables of an optimal leaf order (engine/leaf_order.h).
+void CheckLeafOrderFits(std::int64_t objects);
 
 }  // namespace cluster

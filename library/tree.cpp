@@ -8,6 +8,8 @@
 #include "common/real_text.h"
 #include "engine/matrix/analysis_store.h"
 #include "engine/cophenetic.h"
+#include "engine/leaf_order.h"
+#include "engine/memory_budget.h"
 #include "engine/newick.h"
 #include "engine/tree_cut.h"
 #include "engine/condensed_index.h"
@@ -30,22 +32,39 @@ cluster::DissimilarityRows RowsOf(std::span<const Number> condensed, std::int32_
   };
 }
 
+// InvalidArgument unless the dissimilarities are finite and of the tree's objects.
+template <typename Number>
+void CheckDissimilaritiesOf(const Tree& tree, std::span<const Number> condensed) {
+  const std::int32_t n = ObjectsOfCondensed(condensed.size());
+  if (n != tree.objects) {
+    throw InvalidArgument("the tree is of " + std::to_string(tree.objects) + " objects, the dissimilarities of " +
+                          std::to_string(n));
+  }
+  for (std::size_t k = 0; k < condensed.size(); ++k) {
+    if (!std::isfinite(condensed[k])) {
+      throw InvalidArgument("dissimilarity value " + std::to_string(k) + " is " + cluster::ShortestText(condensed[k]) +
+                            ", not a finite number");
+    }
+  }
+}
+
 template <typename Number>
 double Cophenetic(const Tree& tree, std::span<const Number> condensed) {
   return cluster::library::Translated([&] {
     const cluster::MergeList list = cluster::library::MergeListOf(tree);
-    const std::int32_t n = ObjectsOfCondensed(condensed.size());
-    if (n != tree.objects) {
-      throw InvalidArgument("the tree is of " + std::to_string(tree.objects) + " objects, the dissimilarities of " +
-                            std::to_string(n));
-    }
-    for (std::size_t k = 0; k < condensed.size(); ++k) {
-      if (!std::isfinite(condensed[k])) {
-        throw InvalidArgument("dissimilarity value " + std::to_string(k) + " is " + cluster::ShortestText(condensed[k]) +
-                              ", not a finite number");
-      }
-    }
-    return static_cast<double>(cluster::CopheneticCorrelation(list, RowsOf(condensed, n)));
+    CheckDissimilaritiesOf(tree, condensed);
+    return static_cast<double>(cluster::CopheneticCorrelation(list, RowsOf(condensed, tree.objects)));
+  });
+}
+
+template <typename Number>
+std::vector<std::int32_t> OptimalOrder(const Tree& tree, std::span<const Number> condensed) {
+  return cluster::library::Translated([&] {
+    cluster::MergeList list = cluster::library::MergeListOf(tree);
+    CheckDissimilaritiesOf(tree, condensed);
+    cluster::CheckLeafOrderFits(tree.objects);
+    cluster::OptimalLeafOrder(list, RowsOf(condensed, tree.objects));
+    return cluster::LeafOrder(list);
   });
 }
 
@@ -63,9 +82,20 @@ Tree InSciPyUnits(Tree tree) {
   });
 }
 
-std::vector<double> ScipyLinkageMatrix(const Tree& tree) {
+std::vector<double> ScipyLinkageMatrix(const Tree& tree) { return ScipyLinkageMatrix(tree, LeafOrder(tree)); }
+
+std::vector<std::int32_t> OptimalLeafOrder(const Tree& tree, std::span<const double> condensed) {
+  return OptimalOrder(tree, condensed);
+}
+
+std::vector<std::int32_t> OptimalLeafOrder(const Tree& tree, std::span<const long double> condensed) {
+  return OptimalOrder(tree, condensed);
+}
+
+std::vector<double> ScipyLinkageMatrix(const Tree& tree, const std::vector<std::int32_t>& order) {
   return cluster::library::Translated([&] {
-    const cluster::MergeList list = cluster::library::MergeListOf(tree);
+    cluster::MergeList list = cluster::library::MergeListOf(tree);
+    list.rightFirst = cluster::DrawingOrderOf(list, order);
     std::vector<double> matrix;
     matrix.reserve(4 * list.merges.size());
     for (std::size_t k = 0; k < list.merges.size(); ++k) {
@@ -75,7 +105,9 @@ std::vector<double> ScipyLinkageMatrix(const Tree& tree) {
         throw InvalidArgument("merge " + std::to_string(k + 1) +
                               " lies beyond the largest number SciPy's linkage matrix (of doubles) holds");
       }
-      matrix.insert(matrix.end(), {static_cast<double>(merge.left - 1), static_cast<double>(merge.right - 1), height,
+      const bool swapped = list.rightFirst[k];
+      matrix.insert(matrix.end(), {static_cast<double>((swapped ? merge.right : merge.left) - 1),
+                                   static_cast<double>((swapped ? merge.left : merge.right) - 1), height,
                                    static_cast<double>(merge.members)});
     }
     return matrix;

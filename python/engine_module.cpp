@@ -76,9 +76,10 @@ auto Interruptibly(Work work) -> decltype(work(std::declval<const std::atomic<bo
   return std::move(*result);
 }
 
-// SciPy's linkage matrix of a tree, as a NumPy array of (n - 1) x 4.
-py::array_t<double> LinkageArray(const ca::Tree& tree) {
-  const std::vector<double> z = ca::ScipyLinkageMatrix(tree);
+// SciPy's linkage matrix of a tree, as a NumPy array of (n - 1) x 4, in
+// the tree's own order or the one given.
+py::array_t<double> LinkageArray(const ca::Tree& tree, const std::vector<std::int32_t>* order = nullptr) {
+  const std::vector<double> z = order != nullptr ? ca::ScipyLinkageMatrix(tree, *order) : ca::ScipyLinkageMatrix(tree);
   py::array_t<double> array({static_cast<py::ssize_t>(z.size() / 4), static_cast<py::ssize_t>(4)});
   std::copy(z.begin(), z.end(), array.mutable_data());
   return array;
@@ -187,6 +188,16 @@ double Cophenetic(const py::array_t<double, py::array::c_style>& z, const py::ar
   return Interruptibly([&](const std::atomic<bool>*) { return ca::CopheneticCorrelation(tree, values); });
 }
 
+template <typename Number>
+py::array_t<double> OptimalLeafOrdering(const py::array_t<double, py::array::c_style>& z,
+                                        const py::array_t<Number, py::array::c_style>& y) {
+  const ca::Tree tree = TreeOfLinkage(z);
+  const std::span<const Number> values = SpanOf(y);
+  const std::vector<std::int32_t> order =
+      Interruptibly([&](const std::atomic<bool>*) { return ca::OptimalLeafOrder(tree, values); });
+  return LinkageArray(tree, &order);
+}
+
 // Bytes: labels may be bytes that are no UTF-8 (the package decodes them).
 py::bytes Newick(const py::array_t<double, py::array::c_style>& z, const std::vector<std::string>& labels) {
   return py::bytes(ca::Newick(TreeOfLinkage(z), labels));
@@ -231,6 +242,8 @@ PYBIND11_MODULE(_engine, module) {
   module.def("cut", &Cut, py::arg("z"), py::arg("n_clusters"), py::arg("height"));
   module.def("cophenetic_correlation", &Cophenetic<double>, py::arg("z"), py::arg("y"));
   module.def("cophenetic_correlation", &Cophenetic<long double>, py::arg("z"), py::arg("y"));
+  module.def("optimal_leaf_ordering", &OptimalLeafOrdering<double>, py::arg("z"), py::arg("y"));
+  module.def("optimal_leaf_ordering", &OptimalLeafOrdering<long double>, py::arg("z"), py::arg("y"));
   module.def("to_newick", &Newick, py::arg("z"), py::arg("labels"));
   module.def("load", &Load, py::arg("path"));
   module.def("version", [] { return std::string(ca::Version()); });

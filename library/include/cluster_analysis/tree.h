@@ -57,4 +57,20 @@ std::string Newick(const Tree& tree, const std::vector<std::string>& labels);
 // the root: the order a dendrogram draws them in.
 std::vector<std::int32_t> LeafOrder(const Tree& tree);
 
+// The objects (1-based) in an optimal leaf order of the tree: of the orders
+// its merges allow (each drawing either side first), one with the least sum
+// of the dissimilarities (condensed, SciPy's order, as the tree was
+// clustered from) of neighbouring objects, found exactly in 80 bits in
+// O(n^3) time and 32 n^2 bytes (Bar-Joseph, Gifford and Jaakkola, 2001).
+// Among equal sums the tree's own order is kept. OutOfMemory when its
+// tables would not fit.
+std::vector<std::int32_t> OptimalLeafOrder(const Tree& tree, std::span<const double> condensed);
+std::vector<std::int32_t> OptimalLeafOrder(const Tree& tree, std::span<const long double> condensed);
+
+// SciPy's linkage matrix as above, each row's two ids in the order that
+// draws the objects in `order` (the cluster drawn first first), as SciPy's
+// optimal_leaf_ordering writes it; InvalidArgument unless the tree allows
+// that order.
+std::vector<double> ScipyLinkageMatrix(const Tree& tree, const std::vector<std::int32_t>& order);
+
 }  // namespace cluster_analysis
