@@ -20,14 +20,6 @@ namespace cluster {
 
 namespace {
 
-Real HeightOption(const std::string& text, const char* option) {
-  try {
-    return TextToReal(text);
-  } catch (const EConvertError&) {
-    throw UsageFailure{std::string(option) + " takes a number, not '" + text + "'"};
-  }
-}
-
 // A height of the text outputs' units in the picture's.
 Real InPlotUnits(const PictureTrees& trees, Real height) {
   const bool fromOwn = trees.textUnits.units == HeightUnits::kOwn;
@@ -63,6 +55,14 @@ PictureFormat FormatOfFile(const std::string& path) {
 }
 
 }  // namespace
+
+Real HeightOption(const std::string& text, const char* option) {
+  try {
+    return TextToReal(text);
+  } catch (const EConvertError&) {
+    throw UsageFailure{std::string(option) + " takes a number, not '" + text + "'"};
+  }
+}
 
 std::vector<std::int32_t> PictureGroups(const BatchOptions& options, const PictureTrees& trees) {
   if (options.cutGroups) return GroupsOfCut(trees.textUnits, *options.cutGroups);

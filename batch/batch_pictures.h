@@ -35,6 +35,10 @@ QByteArray HeatmapPicture(const BatchOptions& options, const PictureTrees& trees
 // leaf order.
 MergeList ClusterColumns(const BatchOptions& options, const ObservationTable& table);
 
+// A height given as an option's value, read by the program's number rules;
+// UsageFailure for one that is no number.
+Real HeightOption(const std::string& text, const char* option);
+
 // Each object's group as the options' cut or colour threshold makes it,
 // or nothing when neither is given.
 std::vector<std::int32_t> PictureGroups(const BatchOptions& options, const PictureTrees& trees);

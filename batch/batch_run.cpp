@@ -83,19 +83,16 @@ std::vector<std::string> Utf8LabelsOf(const std::vector<std::string>& labels) {
 }
 
 // The checks of the command line that need the data.
+Real CutHeightOf(const BatchOptions& options) { return HeightOption(*options.cutHeight, "--cut-height"); }
+
 void CheckAgainstTheData(const BatchOptions& options, std::int32_t objects) {
   if (options.cutGroups && *options.cutGroups > objects) {
     throw UsageFailure{"--cut " + std::to_string(*options.cutGroups) + " asks for more groups than the " +
                        std::to_string(objects) + " objects"};
   }
-}
-
-Real CutHeightOf(const BatchOptions& options) {
-  try {
-    return TextToReal(*options.cutHeight);
-  } catch (const EConvertError&) {
-    throw UsageFailure{"--cut-height takes a number, not '" + *options.cutHeight + "'"};
-  }
+  // The heights are read now, so that a wrong one stops the run before any output.
+  if (options.cutHeight) CutHeightOf(options);
+  if (options.colorThreshold) HeightOption(*options.colorThreshold, "--color-threshold");
 }
 
 // What the outputs are made from: the merges, the labels in UTF-8 and the

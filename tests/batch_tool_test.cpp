@@ -738,6 +738,93 @@ TEST_F(BatchToolTest, WrongCombinationsAreUsageErrorsAndWriteNothing) {
   }
 }
 
+TEST_F(BatchToolTest, PictureOptionsNeedWhatTheyDraw) {
+  WriteThreeObjects();
+  const std::string data = " '" + Path("three.txt") + "'";
+  const std::string plot = " --plot '" + Path("p.svg") + "'";
+  const std::vector<std::pair<std::string, std::string>> wrong = {
+      {"--orientation sideways" + plot, "--orientation takes left, right, top or bottom"},
+      {"--orientation top", "--orientation needs --plot FILE"},
+      {"--truncate 1" + plot, "--truncate K takes a whole number of leaves, at least 2"},
+      {"--truncate 5", "--truncate needs --plot FILE"},
+      {"--plot-units metres" + plot, "--plot-units takes own or scipy"},
+      {"--color-threshold 1 --cut 2" + plot, "--color-threshold and --cut cannot both be given"},
+      {"--color-threshold 1", "--color-threshold needs --plot FILE or --heatmap FILE"},
+      {"--color-threshold high" + plot, "--color-threshold takes a number, not 'high'"},
+      {"--leaf-order best --order -", "--leaf-order takes tree or optimal"},
+      {"--heatmap '" + Path("h.png") + "'", "--heatmap needs --observations"},
+      {"--heatmap-scale column", "--heatmap-scale needs --heatmap FILE"},
+      {"--observations --heatmap '" + Path("h.jpg") + "'", "--heatmap FILE must end in .pdf, .svg or .png"},
+  };
+  for (const auto& [args, message] : wrong) {
+    SCOPED_TRACE(args);
+    const Result r = Run("--method average " + args + data);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+    EXPECT_FALSE(std::ifstream(Path("p.svg")).good());
+  }
+}
+
+// How many times `part` occurs in `text`.
+std::size_t Count(const std::string& text, const std::string& part) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
+TEST_F(BatchToolTest, PlotsGroupsInColourTruncatedAndTurned) {
+  WriteLine("forty.txt", 40);
+  const std::string data = " '" + Path("forty.txt") + "'";
+  // A cut into 3: the first three Okabe-Ito colours, grey above, one dashed
+  // line; a cut alone (no --groups) is for the picture.
+  Result r = Run("--method average --cut 3 --plot '" + Path("cut.svg") + "'" + data);
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::string svg = Read(Path("cut.svg"));
+  for (const char* colour : {"#e69f00", "#56b4e9", "#009e73", "#999999"}) {
+    EXPECT_NE(svg.find("stroke=\"" + std::string(colour) + "\""), std::string::npos) << colour;
+  }
+  EXPECT_EQ(svg.find("#0072b2"), std::string::npos);  // no fourth group
+  EXPECT_EQ(Count(svg, "stroke-dasharray"), 1u);
+  // Objects at i^2: single linkage joins them one by one, p40 last. Truncated
+  // to 6 leaves: the cluster of p1..p35, labelled by its size, and p36..p40.
+  std::string squares = "40\r\n";
+  for (int i = 1; i <= 40; ++i) squares += "p" + std::to_string(i) + "\r\n";
+  for (int i = 2; i <= 40; ++i) {
+    for (int j = 1; j < i; ++j) squares += std::to_string(i * i - j * j) + "\r\n";
+  }
+  Write("squares.txt", squares);
+  r = Run("--method single --truncate 6 --plot '" + Path("cut.svg") + "' '" + Path("squares.txt") + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  svg = Read(Path("cut.svg"));
+  EXPECT_NE(svg.find(">(35)</text>"), std::string::npos);
+  EXPECT_EQ(svg.find(">p1</text>"), std::string::npos);
+  for (int i = 36; i <= 40; ++i) EXPECT_NE(svg.find(">p" + std::to_string(i) + "</text>"), std::string::npos) << i;
+  // Leaves on top: upright labels.
+  r = Run("--method single --orientation top --plot '" + Path("cut.svg") + "'" + data);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Count(Read(Path("cut.svg")), "rotate(-90)\""), 40u);
+}
+
+TEST_F(BatchToolTest, DrawsAClusteredHeatMapOfATable) {
+  Write("t.csv", "name,x,y,z\na,1,2,3\nb,1.1,2,3.2\nc,9,8,1\nd,9.5,8,1\ne,5,5,5\nf,5,5.2,5\n");
+  const Result r = Run("--method average --observations --cut 2 --heatmap-columns cluster --heatmap-scale column "
+                       "--heatmap '" + Path("h.svg") + "' --leaf-order optimal --order - '" + Path("t.csv") + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string svg = Read(Path("h.svg"));
+  // The page, 18 cells, 6 of the groups' bar and the legend's 100 steps.
+  EXPECT_EQ(Count(svg, "<rect "), 1u + 18 + 6 + 100);
+  EXPECT_NE(svg.find(">z-score</text>"), std::string::npos);
+  // The rows' labels come down the grid in the order --order writes.
+  std::size_t at = 0;
+  for (std::size_t line = 0, end; (end = r.out.find('\n', line)) != std::string::npos; line = end + 1) {
+    const std::size_t found = svg.find(">" + r.out.substr(line, end - line) + "</text>", at);
+    ASSERT_NE(found, std::string::npos) << r.out.substr(line, end - line);
+    at = found;
+  }
+  EXPECT_EQ(Run("--method average --observations --heatmap '" + Path("h.png") + "' '" + Path("t.csv") + "'").status, 0);
+  EXPECT_EQ(Read(Path("h.png")).substr(1, 3), "PNG");
+}
+
 // Random observations without ties: n rows of `columns` normal coordinates.
 std::string RandomTable(int n, int columns, unsigned seed) {
   std::mt19937 random(seed);

@@ -5,7 +5,10 @@ On random observations without ties, for every method, from an observation
 table and from a file of dissimilarities: the same merges, heights within
 1e-12 relative in SciPy's units, the same member counts; a linkage matrix
 that numpy reads and SciPy accepts and draws; the cophenetic correlation;
-and the groups of a cut, as partitions.
+and the groups of a cut, as partitions. With --leaf-order optimal: the
+order --order writes is the one SciPy's dendrogram draws from --linkage, and
+its sum of neighbouring distances is never more than SciPy's
+optimal_leaf_ordering's.
 
 Usage: scipy_peer_test.py PATH_TO_cluster-analysis-batch
 """
@@ -16,7 +19,7 @@ import tempfile
 
 import numpy as np
 from scipy.cluster import hierarchy
-from scipy.spatial.distance import pdist
+from scipy.spatial.distance import pdist, squareform
 
 METHODS = ["single", "complete", "average", "weighted", "median", "centroid", "ward"]
 TOOL = sys.argv[1]
@@ -76,6 +79,23 @@ def same_partition(a, b):
     return len(pairs) == len(set(a)) == len(set(b))
 
 
+def order_cost(order, distances):
+    square = squareform(distances)
+    return sum(square[a, b] for a, b in zip(order[:-1], order[1:]))
+
+
+def check_leaf_order(table, points, method, what):
+    distances = pdist(points)
+    out = run(["--method", method, "--observations", "--leaf-order", "optimal", "--linkage", "-", table])
+    ours = np.loadtxt(out.splitlines(), ndmin=2)
+    labels = run(["--method", method, "--observations", "--leaf-order", "optimal", "--order", "-", table]).split()
+    drawn = list(hierarchy.leaves_list(ours))
+    check(labels == ["o%d" % k for k in drawn], what + ": --order is not the linkage's leaf order")
+    theirs = hierarchy.leaves_list(hierarchy.optimal_leaf_ordering(hierarchy.linkage(points, method), distances))
+    check(order_cost(drawn, distances) <= order_cost(theirs, distances) * (1 + 1e-12),
+          "%s: leaf order sum %r, SciPy's %r" % (what, order_cost(drawn, distances), order_cost(theirs, distances)))
+
+
 def main():
     random = np.random.default_rng(20261208)
     folder = tempfile.mkdtemp()
@@ -100,6 +120,8 @@ def main():
                 expected_correlation = hierarchy.cophenet(expected, distances)[0]
                 check(abs(correlation - expected_correlation) <= 1e-12,
                       "%s: cophenetic %r, SciPy %r" % (what, correlation, expected_correlation))
+            if n > 2:
+                check_leaf_order(table, points, method, what)
             for groups in sorted({1, 2, n // 2 or 1, n}):
                 lines = run(["--method", method, "--observations", "--cut", str(groups), "--groups", "-", table])
                 ours_groups = [int(line.split("\t")[1]) for line in lines.splitlines()]
