@@ -170,6 +170,10 @@ class TPrinter {
   std::uint64_t documentSerial_ = 0;
 };
 
+// Draws a whole document on a printer: what a print preview shows of the
+// page about to print, drawn on the preview's printer by the same code.
+using PagePainter = std::function<void(TPrinter& printer)>;
+
 // The program's printer, created through the installed factory on first
 // use. Without a factory: EPrinter::NoDefaultPrinter.
 TPrinter& Printer();

@@ -52,7 +52,7 @@ TFMain::TFMain(QWidget* parent) : QWidget(parent) {
 
   ExitButton = new QPushButton(QStringLiteral("Exit"), this);
   ExitButton->setGeometry(296, 80, 75, 25);
-  PrintDialog1 = [this] { ShowPrintDialog(this); };
+  PrintDialog1 = [this](const PagePainter& page) { ShowPrintDialog(this, page); };
   CoordButton = new QPushButton(QString::fromUtf8("データの設定"), this);
   CoordButton->setGeometry(112, 80, 113, 25);
   Label1 = new QLabel(QString::fromUtf8("フォント・サイズ = "), this);

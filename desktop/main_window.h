@@ -17,6 +17,7 @@
 
 #include "common/text_file.h"
 #include "platform/file_dialog.h"
+#include "plot/dendrogram_plot.h"
 
 class QLabel;
 class QLineEdit;
@@ -40,10 +41,11 @@ class TFMain : public QWidget {
   bool EndRequested() const noexcept { return endRequested_; }
 
   // The window's controls and dialogs. OpenDialog1 asks for the output
-  // file; PrintDialog1 shows the print dialog and is handed to the plot.
+  // file; PrintDialog1 shows the print dialog, with a preview of the page
+  // the plot hands it, and is handed to the plot.
   QPushButton* ExitButton = nullptr;
   FileDialog OpenDialog1{FileDialogKind::Open};
-  std::function<void()> PrintDialog1;
+  PrintDialogRunner PrintDialog1;
   QPushButton* CoordButton = nullptr;
   QLabel* Label1 = nullptr;
   QLineEdit* FontEdit = nullptr;

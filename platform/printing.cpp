@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "common/printer.h"
+#include "platform/print_preview.h"
 #include "platform/qt_printer_device.h"
 
 namespace cluster {
@@ -27,10 +28,11 @@ void SetUpPdfPrinting(const QString& pdfPath) {
   SetPrinterDeviceFactory([pdfPath] { return std::make_unique<QtPrinterDevice>(pdfPath); });
 }
 
-void ShowPrintDialog(QWidget* parent) {
+void ShowPrintDialog(QWidget* parent, const PagePainter& page) {
   auto* device = dynamic_cast<QtPrinterDevice*>(&Printer().Device());
   if (device == nullptr) return;
   QPrintDialog dialog(&device->QtPrinter(), parent);
+  if (page) AddPreviewButton(dialog, device->QtPrinter(), page);
   dialog.exec();  // confirmed or cancelled, printing goes on
 }
 

@@ -5,10 +5,13 @@
 // exists: it installs the font substitutions and makes Printer() the
 // system's default printer through Qt. ShowPrintDialog() is the print dialog
 // the dendrogram shows; it changes the printer that later prints, and its
-// answer is not consulted (a cancelled dialog changes nothing).
+// answer is not consulted (a cancelled dialog changes nothing). Given the
+// page, it offers a preview of it (platform/print_preview.h).
 #pragma once
 
 #include <QString>
+
+#include "common/printer.h"
 
 class QWidget;
 
@@ -26,8 +29,8 @@ void SetUpPrinting();
 // installs the font substitutions.
 void SetUpPdfPrinting(const QString& pdfPath);
 
-// Qt's print dialog on the program's printer. Nothing when Printer() is not
-// a Qt printer.
-void ShowPrintDialog(QWidget* parent);
+// Qt's print dialog on the program's printer, with a preview of `page`
+// when one is given. Nothing when Printer() is not a Qt printer.
+void ShowPrintDialog(QWidget* parent, const PagePainter& page = {});
 
 }  // namespace cluster

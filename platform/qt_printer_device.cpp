@@ -12,13 +12,13 @@
 namespace cluster {
 
 QtPrinterDevice::QtPrinterDevice()
-    : printer_(std::make_unique<QPrinter>(QPrinterInfo::defaultPrinter(),
-                                          QPrinter::HighResolution)) {
+    : owned_(std::make_unique<QPrinter>(QPrinterInfo::defaultPrinter(), QPrinter::HighResolution)),
+      printer_(owned_.get()) {
   SetFont(DefaultPrinterFontFace(), 1);
 }
 
 QtPrinterDevice::QtPrinterDevice(const QString& pdfPath)
-    : printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
+    : owned_(std::make_unique<QPrinter>(QPrinter::HighResolution)), printer_(owned_.get()) {
   printer_->setOutputFormat(QPrinter::PdfFormat);
   printer_->setOutputFileName(pdfPath);
   SetFont(DefaultPrinterFontFace(), 1);
@@ -28,7 +28,12 @@ QtPrinterDevice::~QtPrinterDevice() {
   if (painter_ && painter_->isActive()) AbortDocument();
 }
 
+QtPrinterDevice::QtPrinterDevice(QPrinter& borrowed) : printer_(&borrowed), borrowed_(true) {
+  SetFont(DefaultPrinterFontFace(), 1);
+}
+
 void QtPrinterDevice::RequirePrinter() const {
+  if (borrowed_) return;
   if (printer_->outputFormat() == QPrinter::PdfFormat) {
     // Without any installed printer Qt falls back to a PDF printer with no
     // file: that is no printer at all, unless the user chose a file.
@@ -47,7 +52,7 @@ QPainter& QtPrinterDevice::ActivePainter() {
 const QFontMetrics& QtPrinterDevice::Metrics() {
   if (!metrics_) {
     RequirePrinter();
-    metrics_ = std::make_unique<QFontMetrics>(font_, printer_.get());
+    metrics_ = std::make_unique<QFontMetrics>(font_, printer_);
   }
   return *metrics_;
 }
@@ -56,7 +61,7 @@ void QtPrinterDevice::BeginDocument(const std::string& title) {
   RequirePrinter();
   printer_->setDocName(QStringFromCp932(title));
   auto painter = std::make_unique<QPainter>();
-  if (!painter->begin(printer_.get())) throw EPrinter::InvalidPrinter();
+  if (!painter->begin(printer_)) throw EPrinter::InvalidPrinter();
   QPen pen(Qt::black);
   pen.setWidth(1);
   pen.setStyle(Qt::SolidLine);

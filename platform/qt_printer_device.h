@@ -36,6 +36,9 @@ class QtPrinterDevice : public PrinterDevice {
   QtPrinterDevice();
   // A PDF file at this path instead of a printer.
   explicit QtPrinterDevice(const QString& pdfPath);
+  // A printer the device does not own and draws on as it is: a print
+  // preview's, which needs no installed printer.
+  explicit QtPrinterDevice(QPrinter& borrowed);
   ~QtPrinterDevice() override;
 
   // The Qt printer behind the device, for the print dialog.
@@ -62,7 +65,9 @@ class QtPrinterDevice : public PrinterDevice {
   // Metrics of the current font on this printer, made when first needed.
   const QFontMetrics& Metrics();
 
-  std::unique_ptr<QPrinter> printer_;
+  std::unique_ptr<QPrinter> owned_;
+  QPrinter* printer_;
+  bool borrowed_ = false;
   std::unique_ptr<QPainter> painter_;
   QFont font_;
   std::unique_ptr<QFontMetrics> metrics_;

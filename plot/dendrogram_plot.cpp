@@ -192,16 +192,21 @@ void DendrogramPlot::Print(const DendrogramSource& source, std::string_view font
 }
 
 void PlotDendrogram(const DendrogramSource& source, std::string_view fontSizeText,
-                    const std::function<void()>& showPrintDialog) {
+                    const PrintDialogRunner& showPrintDialog) {
   // The dialog may change the printer; whether it is confirmed or cancelled,
-  // the page is printed on the printer current when it closes.
-  if (showPrintDialog) showPrintDialog();
+  // the page is printed on the printer current when it closes. Its preview
+  // draws the same page by the same plot on the preview's printer.
+  if (showPrintDialog) {
+    showPrintDialog([&source, fontSizeText](TPrinter& printer) {
+      DendrogramPlot preview(printer, source.ObjectName);
+      preview.Print(source, fontSizeText);
+    });
+  }
   DendrogramPlot plot(Printer(), source.ObjectName);
   plot.Print(source, fontSizeText);
 }
 
-void PlotDendrogram(AnalysisStore& store, std::string_view fontSizeText,
-                    const std::function<void()>& showPrintDialog) {
+void PlotDendrogram(AnalysisStore& store, std::string_view fontSizeText, const PrintDialogRunner& showPrintDialog) {
   PlotDendrogram(SourceFromStore(store), fontSizeText, showPrintDialog);
 }
 

@@ -112,14 +112,17 @@ std::string MethodCaption(std::uint8_t distType);
 // (the batch tool's pictures); empty for no method.
 std::string AnyMethodCaption(std::uint8_t distType);
 
+// The print dialog as the plot shows it: handed the page about to print,
+// which its preview draws (on the preview's printer, as it will print).
+using PrintDialogRunner = std::function<void(const PagePainter& page)>;
+
 // Prints the dendrogram on Printer(): shows the print dialog first (its
 // answer is not consulted; printing goes on, on the printer then current),
 // then prints the tree of `source` on one page.
 void PlotDendrogram(const DendrogramSource& source, std::string_view fontSizeText,
-                    const std::function<void()>& showPrintDialog);
+                    const PrintDialogRunner& showPrintDialog);
 
 // The same for the tree of a store after a complete run.
-void PlotDendrogram(AnalysisStore& store, std::string_view fontSizeText,
-                    const std::function<void()>& showPrintDialog);
+void PlotDendrogram(AnalysisStore& store, std::string_view fontSizeText, const PrintDialogRunner& showPrintDialog);
 
 }  // namespace cluster

@@ -54,7 +54,7 @@ class RunTest : public ::testing::Test {
       return outputAnswer_;
     });
     main_ = std::make_unique<TFMain>();
-    main_->PrintDialog1 = [this] {
+    main_->PrintDialog1 = [this](const PagePainter&) {
       ++printDialogs_;
       SetUpPdfPrinting(QString::fromStdString(pdfPath()));  // "print to file"
     };

@@ -7,6 +7,8 @@
 #include <QDialog>
 #include <QFontInfo>
 #include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPushButton>
 #include <QPrinterInfo>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -21,6 +23,7 @@
 #include "common/printer.h"
 #include "common/printer_text_stream.h"
 #include "platform/printer_font.h"
+#include "platform/print_preview.h"
 #include "platform/printing.h"
 #include "platform/qt_printer_device.h"
 #include "plot/dendrogram_plot.h"
@@ -196,6 +199,66 @@ TEST_F(QtPrinterTest, WithoutAnyPrinterTheFirstUseFails) {
   EXPECT_FALSE(Printer().Printing());
 }
 
+TEST_F(QtPrinterTest, ThePreviewDrawsThePageAsItPrints) {
+  // The page the dialog is handed, drawn on a printer of its own (as the
+  // preview draws it), is the page that prints: the same texts, the same
+  // page, one of it.
+  FourObjects tree;
+  QPrinter previewPrinter(QPrinter::HighResolution);
+  previewPrinter.setOutputFormat(QPrinter::PdfFormat);
+  const QString previewPdf = dir_.filePath("preview.pdf");
+  previewPrinter.setOutputFileName(previewPdf);
+  bool previewed = false;
+  PlotDendrogram(tree.Source(), "10", [&](const PagePainter& page) {
+    PaintPageOn(previewPrinter, page);  // while the dialog is up, as the preview draws it
+    previewed = true;
+  });
+  ASSERT_TRUE(previewed);
+  const std::string printed = PdfText(pdf_);
+  EXPECT_EQ(PdfPages(previewPdf), 1);
+  EXPECT_EQ(PdfText(previewPdf), printed);
+  EXPECT_NE(printed.find("札幌"), std::string::npos);
+}
+
+TEST_F(QtPrinterTest, ThePrintDialogOffersThePreview) {
+  // Presses the dialog's preview button once it is up, closes the preview
+  // once that has drawn the page, then cancels the dialog.
+  int drawn = 0;
+  bool pressed = false;
+  QTimer driver;
+  QObject::connect(&driver, &QTimer::timeout, [&] {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      if (auto* preview = qobject_cast<QPrintPreviewDialog*>(widget); preview && preview->isVisible() && drawn > 0) {
+        preview->reject();
+        return;
+      }
+    }
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      auto* dialog = qobject_cast<QPrintDialog*>(widget);
+      if (dialog == nullptr || !dialog->isVisible()) continue;
+      if (!pressed) {
+        for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
+          if (button->text() == QString::fromUtf8(kPreviewButtonText)) {
+            pressed = true;
+            QMetaObject::invokeMethod(button, &QPushButton::click, Qt::QueuedConnection);
+          }
+        }
+      } else if (QApplication::activeModalWidget() == dialog) {
+        dialog->reject();
+      }
+    }
+  });
+  driver.start(20);
+  FourObjects tree;
+  ShowPrintDialog(nullptr, [&drawn, &tree](TPrinter& printer) {
+    ++drawn;
+    DendrogramPlot(printer, tree.Source().ObjectName).Print(tree.Source(), "10");
+  });
+  driver.stop();
+  EXPECT_TRUE(pressed);
+  EXPECT_GE(drawn, 1);
+}
+
 TEST_F(QtPrinterTest, ACancelledPrintDialogStillPrints) {
   // Cancels the dialog as soon as it is up.
   QTimer canceller;
@@ -208,7 +271,7 @@ TEST_F(QtPrinterTest, ACancelledPrintDialogStillPrints) {
   });
   canceller.start(20);
   FourObjects tree;
-  PlotDendrogram(tree.Source(), "10", [] { ShowPrintDialog(nullptr); });
+  PlotDendrogram(tree.Source(), "10", [](const PagePainter& page) { ShowPrintDialog(nullptr, page); });
   canceller.stop();
   EXPECT_EQ(PdfPages(pdf_), 1);
   EXPECT_NE(PdfText(pdf_).find("札幌"), std::string::npos);

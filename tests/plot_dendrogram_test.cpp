@@ -247,7 +247,7 @@ TEST_F(DendrogramTest, TheDialogComesFirstAndItsPrinterIsUsed) {
   HandMadeTree tree(2);
   tree.Merge(1, 2, 1.0L);
   bool shown = false;
-  PlotDendrogram(tree.Source(kWardMethod), "12", [&] {
+  PlotDendrogram(tree.Source(kWardMethod), "12", [&](const PagePainter&) {
     shown = true;
     EXPECT_TRUE(device_->Calls().empty());
     device_->Settings().Dpi = 300;  // the user picked another printer
