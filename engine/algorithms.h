@@ -65,6 +65,11 @@
 //   R. E. Tarjan and J. van Leeuwen, "Worst-case analysis of set union
 //   algorithms", JACM 31 (1984) 245-281.
 //
+//   The optimal leaf order (engine/leaf_order.h): Z. Bar-Joseph, D. K.
+//   Gifford and T. S. Jaakkola, "Fast optimal leaf ordering for
+//   hierarchical clustering", Bioinformatics 17 (2001) S22-S29, its O(n^3)
+//   recurrence without the early ends of the search.
+//
 //   The cophenetic correlation (engine/cophenetic.h): R. R. Sokal and F. J.
 //   Rohlf, "The comparison of dendrograms by objective methods", Taxon 11
 //   (1962) 33-40.
