@@ -85,7 +85,14 @@ QByteArray DendrogramPicture(const BatchOptions& options, const PictureTrees& tr
   style.truncate = options.truncate;
   const DendrogramLayout layout = DrawDendrogram(picture, trees.plotUnits, trees.utf8Labels, style);
   picture.EndDocument();
-  return picture.Picture(layout.headingBottom);
+  try {
+    return picture.Picture(layout.headingBottom);
+  } catch (const EPictureTooLarge& failure) {
+    // Leaves along the page's width make it grow wide, which no format splits.
+    if (options.orientation != Orientation::kTop && options.orientation != Orientation::kBottom) throw;
+    throw EPictureTooLarge(failure.Message() + "; with this many leaves, put them on the left (--orientation left) "
+                           "or draw fewer of them (--truncate K)");
+  }
 }
 
 QByteArray HeatmapPicture(const BatchOptions& options, const PictureTrees& trees, const ObservationTable& table,

@@ -207,6 +207,11 @@ void BatchRun::WriteEcho(const EchoSource& source) {
 // written; its tables must fit the memory the run may take.
 void BatchRun::OrderLeaves(Finished& run) {
   if (!options_.optimalLeafOrder) return;
+  // Only what has an order needs it.
+  const bool ordered = std::any_of(kOutputs.begin(), kOutputs.end(), [this](const OutputInfo& info) {
+    return !options_.File(info.output).empty() && HasLeafOrder(info.output);
+  });
+  if (!ordered) return;
   CheckLeafOrderFits(run.merges.objects);
   Phase("leaf order", "ordering", kShares, [&] { OptimalLeafOrder(run.merges, run.dissimilarities, &control_); });
 }

@@ -43,4 +43,10 @@ inline constexpr std::array<OutputInfo, 9> kOutputs = {{
      OutputStage::kPicture},
 }};
 
+// Whether an output follows the tree's leaf order (--leaf-order).
+constexpr bool HasLeafOrder(Output output) {
+  return output == Output::kLinkage || output == Output::kNewick || output == Output::kOrder ||
+         output == Output::kPicture || output == Output::kHeatmap;
+}
+
 }  // namespace cluster
