@@ -304,6 +304,11 @@ std::vector<std::int32_t> Standardize(ObservationTable& table) {
   RaiseFloatErrors();
   table.values = std::move(scores);
   table.columns = static_cast<std::int32_t>(kept.size());
+  if (!table.names.empty()) {
+    std::vector<std::string> names;
+    for (const std::int32_t c : kept) names.push_back(table.names.at(static_cast<std::size_t>(c)));
+    table.names = std::move(names);
+  }
   return constant;
 }
 

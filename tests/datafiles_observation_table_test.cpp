@@ -118,6 +118,10 @@ TEST_F(ObservationTableTest, StandardizedColumnsAndConstantOnesLeftOut) {
   const long double s = std::sqrt(12.0L);
   const std::vector<Real> expected = {-1, -2 / s, 0, -2 / s, 1, 4 / s};
   for (std::size_t k = 0; k < expected.size(); ++k) EXPECT_EQ(table.values[k], expected[k]) << k;
+  // The header's names follow the columns kept.
+  ObservationTable named = Read("name,x,flat,z\na,1,7,0\nb,2,7,0\nc,3,7,6\n");
+  Standardize(named);
+  EXPECT_EQ(named.names, (std::vector<std::string>{"x", "z"}));
 }
 
 TEST_F(ObservationTableTest, SquaredDistancesAreExactSums) {
