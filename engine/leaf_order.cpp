@@ -37,7 +37,11 @@ Stretch Across(const Stretch& c, std::int32_t p) {
 }  // namespace
 
 std::uint64_t LeafOrderBytes(std::int64_t objects) {
-  return 2 * static_cast<std::uint64_t>(objects) * static_cast<std::uint64_t>(objects) * sizeof(Real);
+  // The two tables and the inner minima of the root's merge, at most a
+  // quarter of a table; beyond 2^28 objects more than 64 bits could count.
+  if (objects > (std::int64_t{1} << 28)) return UINT64_MAX;
+  const auto n = static_cast<std::uint64_t>(std::max<std::int64_t>(objects, 0));
+  return (2 * n * n + n * n / 4 + 1) * sizeof(Real);
 }
 
 Real LeafOrderCost(const std::vector<std::int32_t>& order, const DissimilarityRows& rows) {
@@ -147,6 +151,8 @@ Real OptimalLeafOrder(MergeList& list, const DissimilarityRows& rows, RunControl
       }
     }
     for (std::int32_t i = w.begin; i < w.end; ++i) {
+      // A merge near the root takes much of the time: heard row by row.
+      if (control != nullptr) control->ThrowIfCancelled();
       const Real* c = inner.data() + static_cast<std::size_t>(i - w.begin) * static_cast<std::size_t>(xSize);
       Real* mi = m.Row(i);
       for (std::int32_t j = x.begin; j < x.end; ++j) mi[j] = kNone;

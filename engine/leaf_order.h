@@ -17,7 +17,8 @@
 // for every (i, k), so that a merge costs |w| |x| (|w| + |x|) steps and the
 // tree at most n^3 / 4, where the plain recurrence costs n^4. Each pair of
 // objects meets at exactly one merge, so every M lies in one n x n table,
-// beside the n x n dissimilarities: 32 n^2 bytes in all.
+// beside the n x n dissimilarities and the inner minima of one merge (at
+// most n^2 / 4): 36 n^2 bytes in all.
 //
 // The sums are 80-bit and grouped exactly as written, so the order found
 // again by walking down from the root (the first h and k, in the tree's

@@ -58,12 +58,13 @@ double Cophenetic(const Tree& tree, std::span<const Number> condensed) {
 }
 
 template <typename Number>
-std::vector<std::int32_t> OptimalOrder(const Tree& tree, std::span<const Number> condensed) {
+std::vector<std::int32_t> OptimalOrder(const Tree& tree, std::span<const Number> condensed, const RunOptions& options) {
   return cluster::library::Translated([&] {
     cluster::MergeList list = cluster::library::MergeListOf(tree);
     CheckDissimilaritiesOf(tree, condensed);
     cluster::CheckLeafOrderFits(tree.objects);
-    cluster::OptimalLeafOrder(list, RowsOf(condensed, tree.objects));
+    cluster::RunControl control(options.progress, options.cancel);
+    cluster::OptimalLeafOrder(list, RowsOf(condensed, tree.objects), &control);
     return cluster::LeafOrder(list);
   });
 }
@@ -84,12 +85,14 @@ Tree InSciPyUnits(Tree tree) {
 
 std::vector<double> ScipyLinkageMatrix(const Tree& tree) { return ScipyLinkageMatrix(tree, LeafOrder(tree)); }
 
-std::vector<std::int32_t> OptimalLeafOrder(const Tree& tree, std::span<const double> condensed) {
-  return OptimalOrder(tree, condensed);
+std::vector<std::int32_t> OptimalLeafOrder(const Tree& tree, std::span<const double> condensed,
+                                           const RunOptions& options) {
+  return OptimalOrder(tree, condensed, options);
 }
 
-std::vector<std::int32_t> OptimalLeafOrder(const Tree& tree, std::span<const long double> condensed) {
-  return OptimalOrder(tree, condensed);
+std::vector<std::int32_t> OptimalLeafOrder(const Tree& tree, std::span<const long double> condensed,
+                                           const RunOptions& options) {
+  return OptimalOrder(tree, condensed, options);
 }
 
 std::vector<double> ScipyLinkageMatrix(const Tree& tree, const std::vector<std::int32_t>& order) {

@@ -193,8 +193,11 @@ py::array_t<double> OptimalLeafOrdering(const py::array_t<double, py::array::c_s
                                         const py::array_t<Number, py::array::c_style>& y) {
   const ca::Tree tree = TreeOfLinkage(z);
   const std::span<const Number> values = SpanOf(y);
-  const std::vector<std::int32_t> order =
-      Interruptibly([&](const std::atomic<bool>*) { return ca::OptimalLeafOrder(tree, values); });
+  const std::vector<std::int32_t> order = Interruptibly([&](const std::atomic<bool>* cancel) {
+    ca::RunOptions options;
+    options.cancel = cancel;
+    return ca::OptimalLeafOrder(tree, values, options);
+  });
   return LinkageArray(tree, &order);
 }
 

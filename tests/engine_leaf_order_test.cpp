@@ -69,6 +69,12 @@ TEST(LeafOrderTest, TurnsAChildRoundWhenThatBringsNeighboursCloser) {
   EXPECT_EQ(LeafOrder(list), (std::vector<std::int32_t>{2, 1, 4, 3}));
 }
 
+TEST(LeafOrderTest, CountsItsBytesWithoutWrapping) {
+  // Two n x n tables of 16 bytes and a quarter of one for the inner minima.
+  EXPECT_EQ(LeafOrderBytes(1000), (2'000'000u + 250'000u + 1u) * 16u);
+  EXPECT_EQ(LeafOrderBytes(std::int64_t{1} << 29), UINT64_MAX);
+}
+
 TEST(LeafOrderTest, RefusesAnOrderTheTreeDoesNotAllow) {
   const std::vector<long double> lower{1, 9, 9, 9, 9, 1};
   const MergeList list = RunOf(kCompleteLinkage, lower, 4);

@@ -110,6 +110,21 @@ TEST(Library, ProgressReachesTheEndAndACancelledRunStops) {
             "the run was cancelled");
 }
 
+TEST(Library, TheOptimalLeafOrderHearsACancel) {
+  const std::vector<double> d{1, 9, 1, 9, 9, 1};
+  const ca::Tree tree = ca::ClusterDissimilarities(d, ca::Method::complete);
+  EXPECT_EQ(ca::OptimalLeafOrder(tree, d), (std::vector<std::int32_t>{2, 1, 4, 3}));
+  const std::vector<double> z = ca::ScipyLinkageMatrix(tree, {2, 1, 4, 3});
+  EXPECT_EQ(z[0], 1);  // the row of objects 1 and 2 (0 and 1) draws 2 first
+  EXPECT_EQ(z[1], 0);
+  const std::atomic<bool> stop{true};
+  ca::RunOptions options;
+  options.cancel = &stop;
+  EXPECT_EQ(FailureOf<ca::Cancelled>([&] { ca::OptimalLeafOrder(tree, d, options); }), "the run was cancelled");
+  EXPECT_NE(FailureOf<ca::InvalidArgument>([&] { ca::ScipyLinkageMatrix(tree, {1, 3, 2, 4}); }).find("splits"),
+            std::string::npos);
+}
+
 TEST(Library, BadInputIsRefusedInWords) {
   EXPECT_NE(FailureOf<ca::InvalidArgument>([] { ca::ClusterDissimilarities(std::vector<double>{1, 2}, ca::Method::ward); })
                 .find("no number of objects"),

@@ -206,10 +206,11 @@ def linkage(y, method="single", metric="euclidean", optimal_ordering=False, *, p
         always taken pairwise.
     optimal_ordering : bool, optional
         If True, the rows' two clusters are put in the optimal leaf order
-        (:func:`optimal_leaf_ordering`) of the dissimilarities clustered, as
-        SciPy's argument of that name does: the tree is the same, its
+        (:func:`optimal_leaf_ordering`) of the dissimilarities clustered (of
+        observations, their :func:`pdist` as doubles, as SciPy takes them),
+        as SciPy's argument of that name does: the tree is the same, its
         dendrogram draws neighbouring leaves least dissimilar. It costs
-        O(n^3) time and 32 n^2 bytes.
+        O(n^3) time and 36 n^2 bytes.
     memory_saving : bool or None, optional
         For observations only. None: work on the matrix of distances when
         it fits the memory the process may take, else from the coordinates
@@ -315,7 +316,8 @@ def linkage(y, method="single", metric="euclidean", optimal_ordering=False, *, p
     Z = _engine.linkage_observations(y, method, path, metric, p, missing == "pairwise", flags)
     if not optimal_ordering:
         return Z
-    return _engine.optimal_leaf_ordering(Z, _engine.pdist(y, metric, p, missing == "pairwise", flags))
+    X = _np.ascontiguousarray(y, dtype=_np.float64)
+    return _engine.optimal_leaf_ordering(Z, _engine.pdist(X, metric, p, missing == "pairwise", flags))
 
 
 def optimal_leaf_ordering(Z, y):
@@ -327,7 +329,8 @@ def optimal_leaf_ordering(Z, y):
     (2001) in O(n^3) time, where SciPy's may take O(n^4), exact in 80 bits.
     The tree itself (its merges, heights and groups) is unchanged: only the
     order of the two clusters in each row. Among orders of equal sum the
-    tree's own is kept.
+    one nearest the tree's plain order (each row's smaller id first) is
+    kept. Ctrl-C stops it.
 
     Parameters
     ----------

@@ -63,6 +63,9 @@ def test_condensed_observations_and_the_callers_arrays():
     np.testing.assert_array_equal(Z, before)
     np.testing.assert_array_equal(ca.optimal_leaf_ordering(Z, X), from_condensed)
     np.testing.assert_array_equal(ca.linkage(y, "average", optimal_ordering=True), from_condensed)
+    # Observations of any precision NumPy holds.
+    np.testing.assert_array_equal(ca.linkage(X.astype(np.longdouble), "average", optimal_ordering=True)[:, :2],
+                                  ca.linkage(X, "average", optimal_ordering=True)[:, :2])
 
 
 @pytest.mark.parametrize("y, words", [

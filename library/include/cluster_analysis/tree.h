@@ -61,11 +61,14 @@ std::vector<std::int32_t> LeafOrder(const Tree& tree);
 // its merges allow (each drawing either side first), one with the least sum
 // of the dissimilarities (condensed, SciPy's order, as the tree was
 // clustered from) of neighbouring objects, found exactly in 80 bits in
-// O(n^3) time and 32 n^2 bytes (Bar-Joseph, Gifford and Jaakkola, 2001).
-// Among equal sums the tree's own order is kept. OutOfMemory when its
-// tables would not fit.
-std::vector<std::int32_t> OptimalLeafOrder(const Tree& tree, std::span<const double> condensed);
-std::vector<std::int32_t> OptimalLeafOrder(const Tree& tree, std::span<const long double> condensed);
+// O(n^3) time and 36 n^2 bytes (Bar-Joseph, Gifford and Jaakkola, 2001).
+// Among equal sums the tree's own order is kept (each merge's smaller id
+// first). OutOfMemory when its tables would not fit; of `options`, progress
+// and cancel are heard (Cancelled).
+std::vector<std::int32_t> OptimalLeafOrder(const Tree& tree, std::span<const double> condensed,
+                                           const RunOptions& options = {});
+std::vector<std::int32_t> OptimalLeafOrder(const Tree& tree, std::span<const long double> condensed,
+                                           const RunOptions& options = {});
 
 // SciPy's linkage matrix as above, each row's two ids in the order that
 // draws the objects in `order` (the cluster drawn first first), as SciPy's
