@@ -129,9 +129,12 @@ MergeList ClusterColumns(const BatchOptions& options, const ObservationTable& ta
   }
   const bool euclidean = options.metricCode == Metric::kEuclidean || options.metricCode == Metric::kGower;
   CheckMatrixFits(columns, options.methodCode);
+  // Gower's tables keep their missing values (and categories) as NaN:
+  // taken pairwise.
+  const bool pairwise = options.missingPairwise || options.metricCode == Metric::kGower;
   LowerTriangle values = MetricDissimilarities(transposed.data(), columns, rows,
                                                euclidean ? Metric::kSqEuclidean : options.metricCode,
-                                               options.minkowskiP, 1, nullptr, options.missingPairwise, nullptr);
+                                               options.minkowskiP, 1, nullptr, pairwise, nullptr);
   std::vector<std::string> names(static_cast<std::size_t>(columns));
   AnalysisStore store(std::move(names), std::move(values), WorkPages::kOrdinary);
   store.AcceptEveryMethod();

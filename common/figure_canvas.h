@@ -23,6 +23,9 @@ struct Rgb {
 
 inline constexpr Rgb kBlack{0, 0, 0};
 
+// The width of an A4 sheet, which pictures are at least as wide as.
+inline constexpr double kA4WidthInches = 210.0 / 25.4;
+
 struct LineStyle {
   Rgb colour = kBlack;
   std::int32_t width = 1;  // dots

@@ -21,8 +21,6 @@ namespace {
 // Pixels for the screen formats, dots for PDF.
 constexpr int kScreenDpi = 96;
 constexpr int kPdfDpi = 300;
-// A4 is 8.27 inches wide.
-constexpr double kPageWidthInches = 210.0 / 25.4;
 // Room left around the drawing, in character heights.
 constexpr int kMarginInCharHeights = 1;
 
@@ -88,7 +86,7 @@ void PicturePrinterDevice::AbortDocument() noexcept {
 }
 
 std::int32_t PicturePrinterDevice::PageWidth() {
-  return static_cast<std::int32_t>(kPageWidthInches * dpi_);
+  return static_cast<std::int32_t>(kA4WidthInches * dpi_);
 }
 
 // The page grows with the drawing; to the layout it is as tall as it gets.
@@ -181,7 +179,7 @@ PicturePrinterDevice::Layout PicturePrinterDevice::LayOut(int headingBottom) con
   Layout layout;
   layout.margin = QFontMetrics(font_, measuringDevice_.get()).height() * kMarginInCharHeights;
   int left = 0;
-  int right = static_cast<int>(kPageWidthInches * dpi_);
+  int right = static_cast<int>(kA4WidthInches * dpi_);
   int bottom = 0;
   for (const Item& item : finished_) {
     left = std::min({left, item.x1, item.x2});

@@ -1,5 +1,7 @@
 #include "platform/print_preview.h"
 
+#include <QAction>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -17,14 +19,21 @@ void PaintPageOn(QPrinter& printer, const PagePainter& page) {
   page(preview);
 }
 
-QPushButton* AddPreviewButton(QPrintDialog& dialog, QPrinter& printer, const PagePainter& page) {
-  auto* button = new QPushButton(QString::fromUtf8(kPreviewButtonText), &dialog);
-  if (auto* buttons = dialog.findChild<QDialogButtonBox*>(); buttons != nullptr) {
-    buttons->addButton(button, QDialogButtonBox::ActionRole);
+void HidePrintAction(QPrintPreviewDialog& preview) {
+  const QString print = QCoreApplication::translate("QPrintPreviewDialog", "Print");
+  for (QAction* action : preview.findChildren<QAction*>()) {
+    if (action->text() == print) action->setVisible(false);
   }
+}
+
+QPushButton* AddPreviewButton(QPrintDialog& dialog, QPrinter& printer, const PagePainter& page) {
+  auto* buttons = dialog.findChild<QDialogButtonBox*>();
+  if (buttons == nullptr) return nullptr;  // not Qt's own dialog: nowhere to put it
+  auto* button = buttons->addButton(QString::fromUtf8(kPreviewButtonText), QDialogButtonBox::ActionRole);
   QObject::connect(button, &QPushButton::clicked, &dialog, [&dialog, &printer, page] {
     RunHandler([&] {
       QPrintPreviewDialog preview(&printer, &dialog);
+      HidePrintAction(preview);
       QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview,
                        [page](QPrinter* shown) { RunHandler([&] { PaintPageOn(*shown, page); }); });
       preview.exec();

@@ -4,8 +4,9 @@
 //
 // pretty() aims at five intervals and prefers the larger step when two are
 // close (its bias 1.5 for 2 and 10, 2.75 for 5); here the step is then
-// made one size smaller or larger until there are four to ten ticks, and
-// the labels carry as many decimals as the step needs.
+// made one size smaller or larger until there are four to ten ticks (or
+// as few as the axis has room for), and the labels carry as many decimals
+// as the step needs (in scientific notation beyond 15 digits).
 #pragma once
 
 #include <string>
@@ -23,6 +24,7 @@ struct AxisTicks {
 
 // The ticks of the range [low, high]; a range of one value (or none) is
 // widened: 0 to 0..1, any other value v to v +- |v| / 2.
-AxisTicks PrettyTicks(Real low, Real high);
+// At most `mostTicks` (at least 2) of them.
+AxisTicks PrettyTicks(Real low, Real high, int mostTicks = 10);
 
 }  // namespace cluster

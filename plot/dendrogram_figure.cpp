@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/errors.h"
 #include "plot/axis_ticks.h"
 #include "plot/palettes.h"
 
@@ -10,8 +11,9 @@ namespace cluster {
 
 namespace {
 
-constexpr double kA4WidthInches = 210.0 / 25.4;
-constexpr double kSlotInCharHeights = 1.2;
+// The most dots a tree may stretch along its leaves: half of what 32 bits
+// hold, so that every coordinate beside it fits.
+constexpr std::int64_t kLargestExtent = 1LL << 30;
 constexpr double kAcrossTreeShare = 0.55;  // of the page's width, for leaves top or bottom
 constexpr double kSmallestTreeInches = 2.5;
 
@@ -39,7 +41,7 @@ DendrogramLayout DrawDendrogram(FigureCanvas& canvas, const MergeList& list, con
   const std::int32_t tick = std::max(2, charHeight / 3);
   const std::int32_t lineWidth = FigureLineWidth(canvas);
   const std::int32_t pageWidth = PageWidthOf(canvas);
-  const std::int32_t slot = std::max(1, static_cast<std::int32_t>(std::lround(charHeight * kSlotInCharHeights)));
+  const std::int32_t slot = std::max(1, static_cast<std::int32_t>(std::lround(charHeight * kLeafSlotInCharHeights)));
 
   const TreeShape shape = ShapeOf(list, style.truncate, style.groups);
   std::vector<std::string> texts;
@@ -48,19 +50,48 @@ DendrogramLayout DrawDendrogram(FigureCanvas& canvas, const MergeList& list, con
     texts.push_back(LeafText(shape, k, labels));
     widest = std::max(widest, canvas.TextWidth(texts.back()));
   }
+  Real lowest = std::min<Real>(shape.lowest, 0);
   Real highest = shape.highest;
-  if (style.cutHeight) highest = std::max(highest, *style.cutHeight);
-  const AxisTicks ticks = PrettyTicks(std::min<Real>(shape.lowest, 0), highest);
-  std::int32_t widestTick = 0;
-  for (const std::string& text : ticks.texts) widestTick = std::max(widestTick, canvas.TextWidth(text));
-
+  if (style.cutHeight) {
+    lowest = std::min(lowest, *style.cutHeight);
+    highest = std::max(highest, *style.cutHeight);
+  }
   TreeBox box;
   box.orientation = style.orientation;
+  box.leafCount = static_cast<std::int32_t>(shape.leaves.size());
+  const std::int64_t leafExtent = static_cast<std::int64_t>(slot) * box.leafCount;
+  if (leafExtent > kLargestExtent) {
+    throw Exception("the tree's " + std::to_string(box.leafCount) +
+                    " leaves are too many for one picture at this font size; draw fewer of them (--truncate K)");
+  }
+  const std::int32_t smallestTree = static_cast<std::int32_t>(kSmallestTreeInches * canvas.Dpi());
+  const std::int32_t acrossTree = std::max(smallestTree, static_cast<std::int32_t>(kAcrossTreeShare * pageWidth));
+  const std::int32_t labelRoom = widest + gap;
+
+  // Round ticks, as many as their labels have room for along the axis.
+  AxisTicks ticks;
+  std::int32_t widestTick = 0;
+  std::int32_t halfTick = 0;
+  for (int most = 10;; --most) {
+    ticks = PrettyTicks(lowest, highest, most);
+    widestTick = 0;
+    for (const std::string& text : ticks.texts) widestTick = std::max(widestTick, canvas.TextWidth(text));
+    halfTick = widestTick / 2 + 1;
+    const std::int32_t axisLength =
+        box.LeavesAcross() ? acrossTree : std::max(smallestTree, pageWidth - 2 * margin - labelRoom - 2 * halfTick);
+    const std::int32_t room = box.LeavesAcross() ? charHeight + gap : widestTick + gap;
+    const auto intervals = static_cast<std::int64_t>(ticks.values.size()) - 1;
+    if (most <= 2 || intervals * room <= axisLength) {
+      if (box.LeavesAcross()) {
+        box.height = axisLength;
+      } else {
+        box.width = axisLength;
+      }
+      break;
+    }
+  }
   box.low = ticks.values.front();
   box.high = ticks.values.back();
-  box.leafCount = static_cast<std::int32_t>(shape.leaves.size());
-  const std::int32_t leafExtent = slot * box.leafCount;
-  const std::int32_t smallestTree = static_cast<std::int32_t>(kSmallestTreeInches * canvas.Dpi());
 
   std::int32_t top = margin;
   if (!style.caption.empty()) {
@@ -73,10 +104,7 @@ DendrogramLayout DrawDendrogram(FigureCanvas& canvas, const MergeList& list, con
     // The axis runs across the top; tick labels above their ticks.
     const std::int32_t axisY = top + charHeight + tick;
     box.top = axisY + charHeight / 2;
-    box.height = leafExtent;
-    const std::int32_t labelRoom = widest + gap;
-    const std::int32_t halfTick = widestTick / 2 + 1;
-    box.width = std::max(smallestTree, pageWidth - 2 * margin - labelRoom - 2 * halfTick);
+    box.height = static_cast<std::int32_t>(leafExtent);
     box.left = style.orientation == Orientation::kLeft ? margin + std::max(labelRoom, halfTick) : margin + halfTick;
     // The axis, from the leaves' height to the far side.
     const Point from = PointAt(box, 0, box.low);
@@ -100,9 +128,7 @@ DendrogramLayout DrawDendrogram(FigureCanvas& canvas, const MergeList& list, con
     // The axis runs down the left; tick labels left of their ticks.
     const std::int32_t axisX = margin + widestTick + gap + tick;
     box.left = axisX + charHeight / 2;
-    box.width = leafExtent;
-    box.height = std::max(smallestTree, static_cast<std::int32_t>(kAcrossTreeShare * pageWidth));
-    const std::int32_t labelRoom = widest + gap;
+    box.width = static_cast<std::int32_t>(leafExtent);
     box.top = style.orientation == Orientation::kTop ? top + std::max(labelRoom, charHeight / 2) : top + charHeight / 2;
     const Point from = PointAt(box, 0, box.low);
     const Point to = PointAt(box, 0, box.high);

@@ -48,6 +48,10 @@ DendrogramLayout DrawDendrogram(FigureCanvas& canvas, const MergeList& list, con
 // for every object alone; the root's height for one group).
 Real CutLineHeight(const MergeList& list, std::int32_t groups);
 
+// A leaf's slot along the tree, in character heights: room for its label
+// and a little between labels.
+inline constexpr double kLeafSlotInCharHeights = 1.2;
+
 // The width of a figure's lines at the canvas's resolution: a point's
 // quarter, at least one dot.
 std::int32_t FigureLineWidth(FigureCanvas& canvas);

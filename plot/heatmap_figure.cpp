@@ -14,7 +14,6 @@ namespace cluster {
 namespace {
 
 constexpr Rgb kMissingGrey{0xDD, 0xDD, 0xDD};
-constexpr double kSlotInCharHeights = 1.2;
 constexpr double kRowTreeInches = 1.2;
 constexpr double kColumnTreeInches = 0.8;
 constexpr double kBinnedGridInches = 12;  // tall, for rows too many to label
@@ -96,7 +95,7 @@ HeatmapLayout DrawHeatmap(FigureCanvas& canvas, const HeatmapSource& source, con
   const std::int32_t charHeight = canvas.TextHeight();
   const std::int32_t margin = charHeight;
   const std::int32_t gap = std::max(1, charHeight / 3);
-  const std::int32_t slot = std::max(1, static_cast<std::int32_t>(std::lround(charHeight * kSlotInCharHeights)));
+  const std::int32_t slot = std::max(1, static_cast<std::int32_t>(std::lround(charHeight * kLeafSlotInCharHeights)));
   const std::int32_t lineWidth = FigureLineWidth(canvas);
 
   HeatmapLayout layout;
@@ -111,8 +110,9 @@ HeatmapLayout DrawHeatmap(FigureCanvas& canvas, const HeatmapSource& source, con
   // strip; many are narrowed to fit six inches.
   const auto spread = static_cast<std::int32_t>(kBinnedGridWideInches * dpi / std::max(layout.columnLines, 1));
   layout.cellWidth = layout.columnLines <= kLabelledColumns ? std::clamp(spread, slot, 4 * slot) : std::max(2, spread);
-  layout.rowLabels = layout.cellHeight >= charHeight;
-  layout.columnLabels = layout.cellWidth >= charHeight;
+  // A binned line stands for several rows: no one label is its own.
+  layout.rowLabels = layout.cellHeight >= charHeight && layout.rowLines == source.rows;
+  layout.columnLabels = layout.cellWidth >= charHeight && layout.columnLines == source.columns;
 
   const std::vector<Real> shown = ScaledValues(source, style.scale);
   layout.low = std::numeric_limits<Real>::infinity();
@@ -200,7 +200,9 @@ HeatmapLayout DrawHeatmap(FigureCanvas& canvas, const HeatmapSource& source, con
     box.low = std::min<Real>(shape.lowest, 0);
     box.high = shape.highest > box.low ? shape.highest : box.low + 1;
     box.leafCount = source.rows;
-    DrawLinks(canvas, shape, box, lineWidth);
+    // Binned, a merge within one line could not be seen: the tree goes down
+    // to clusters of a line's rows, so that it stays as large as the grid.
+    DrawLinks(canvas, shape, box, lineWidth, source.rows / layout.rowLines);
     if (bar) {
       for (std::int32_t r = 0; r < layout.rowLines; ++r) {
         const std::int32_t first = Bin(r, layout.rowLines, source.rows).first;
@@ -220,7 +222,7 @@ HeatmapLayout DrawHeatmap(FigureCanvas& canvas, const HeatmapSource& source, con
     box.low = std::min<Real>(shape.lowest, 0);
     box.high = shape.highest > box.low ? shape.highest : box.low + 1;
     box.leafCount = source.columns;
-    DrawLinks(canvas, shape, box, lineWidth);
+    DrawLinks(canvas, shape, box, lineWidth, source.columns / layout.columnLines);
   }
 
   // Labels: rows right of the grid, columns below it, upright.

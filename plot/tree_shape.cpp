@@ -43,17 +43,22 @@ TreeShape ShapeOf(const MergeList& list, std::int32_t truncate, const std::vecto
   const std::int32_t firstDrawn = truncate > 0 && truncate < n ? 2 * n - truncate + 1 : n + 1;
   const auto drawn = [&](std::int32_t id) { return id >= firstDrawn; };
 
-  // Colours in the order the drawing meets the groups.
+  // Colours in the order the objects are drawn, truncated or not, so that
+  // a group has one colour in every picture of the tree.
   std::vector<std::int32_t> colourOfGroup;  // by group, index + 1; 0 for none yet
-  std::int32_t coloursGiven = 0;
+  if (!groups.empty()) {
+    std::int32_t coloursGiven = 0;
+    for (const std::int32_t object : LeafOrder(list)) {
+      const auto g = static_cast<std::size_t>(groups.at(static_cast<std::size_t>(object - 1)));
+      if (g >= colourOfGroup.size()) colourOfGroup.resize(g + 1, 0);
+      if (colourOfGroup[g] == 0) colourOfGroup[g] = ++coloursGiven;
+    }
+  }
   const auto colourOf = [&](std::int32_t id) {
     if (groups.empty()) return kBlack;
     const std::int32_t g = group[static_cast<std::size_t>(id)];
     if (g == kMixed) return kAboveCutGrey;
-    if (static_cast<std::size_t>(g) >= colourOfGroup.size()) colourOfGroup.resize(static_cast<std::size_t>(g) + 1, 0);
-    std::int32_t& index = colourOfGroup[static_cast<std::size_t>(g)];
-    if (index == 0) index = ++coloursGiven;
-    return GroupColour(static_cast<std::size_t>(index - 1));
+    return GroupColour(static_cast<std::size_t>(colourOfGroup[static_cast<std::size_t>(g)] - 1));
   };
 
   // Depth first, first child first; each merge after both children, which
@@ -88,7 +93,8 @@ TreeShape ShapeOf(const MergeList& list, std::int32_t truncate, const std::vecto
     const auto f = static_cast<std::size_t>(first);
     const auto s = static_cast<std::size_t>(second);
     position[at] = (position[f] + position[s]) / 2;
-    shape.links.push_back(TreeLink{height[at], position[f], position[s], height[f], height[s], colourOf(visit.id)});
+    shape.links.push_back(
+        TreeLink{height[at], position[f], position[s], height[f], height[s], colourOf(visit.id), members[at]});
     shape.lowest = std::min(shape.lowest, height[at]);
     shape.highest = std::max(shape.highest, height[at]);
   }
@@ -116,8 +122,10 @@ Point PointAt(const TreeBox& box, Real position, Real height) {
   return {box.left, box.top};
 }
 
-void DrawLinks(FigureCanvas& canvas, const TreeShape& shape, const TreeBox& box, std::int32_t width) {
+void DrawLinks(FigureCanvas& canvas, const TreeShape& shape, const TreeBox& box, std::int32_t width,
+               std::int32_t fewestMembers) {
   for (const TreeLink& link : shape.links) {
+    if (link.members < fewestMembers) continue;
     const LineStyle style{link.colour, width, false};
     const Point a = PointAt(box, link.first, link.firstHeight);
     const Point b = PointAt(box, link.first, link.height);

@@ -6,8 +6,9 @@
 // stands for the cluster below them, at height 0 and labelled with its size
 // in brackets unless it is one object (SciPy's truncate_mode='lastp').
 // With groups, a merge whose objects are all of one group is drawn in that
-// group's colour (the groups numbered in the order the drawing meets them),
-// every other merge grey; without, everything is black.
+// group's colour (the groups numbered in the order their first objects are
+// drawn, whether truncated or not), every other merge grey; without,
+// everything is black.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +29,7 @@ struct TreeLink {
   Real firstHeight;   // the children's heights: 0 for a leaf
   Real secondHeight;
   Rgb colour;
+  std::int32_t members;  // the objects below it
 };
 
 struct TreeShape {
@@ -70,7 +72,10 @@ struct Point {
 // slot k is k) at height `height`.
 Point PointAt(const TreeBox& box, Real position, Real height);
 
-// Draws every link of the shape in the box, `width` dots wide.
-void DrawLinks(FigureCanvas& canvas, const TreeShape& shape, const TreeBox& box, std::int32_t width);
+// Draws the links of the shape in the box, `width` dots wide: those of at
+// least `fewestMembers` objects (smaller ones, finer than the drawing can
+// show, are left out and their parents' lines end at their heights).
+void DrawLinks(FigureCanvas& canvas, const TreeShape& shape, const TreeBox& box, std::int32_t width,
+               std::int32_t fewestMembers = 0);
 
 }  // namespace cluster

@@ -823,6 +823,20 @@ TEST_F(BatchToolTest, DrawsAClusteredHeatMapOfATable) {
   }
   EXPECT_EQ(Run("--method average --observations --heatmap '" + Path("h.png") + "' '" + Path("t.csv") + "'").status, 0);
   EXPECT_EQ(Read(Path("h.png")).substr(1, 3), "PNG");
+  // Gower's table keeps a missing value and a category as NaN: its columns
+  // cluster over what each pair holds.
+  Write("g.csv", "name,size,colour,w\na,1,red,2\nb,,blue,3\nc,3,red,1\nd,8,green,5\n");
+  const Result gower = Run("--method average --observations --metric gower --heatmap-columns cluster --heatmap '" +
+                           Path("g.svg") + "' '" + Path("g.csv") + "'");
+  EXPECT_EQ(gower.status, 0) << gower.err;
+  // Standardized, a constant column is left out, and so is its name.
+  Write("s.csv", "name,x,flat,z\na,1,7,0\nb,2,7,0\nc,3,7,6\n");
+  ASSERT_EQ(Run("--method average --observations --standardize --heatmap '" + Path("s.svg") + "' '" + Path("s.csv") + "'")
+                .status,
+            0);
+  const std::string standardized = Read(Path("s.svg"));
+  EXPECT_NE(standardized.find(">z</text>"), std::string::npos);
+  EXPECT_EQ(standardized.find(">flat</text>"), std::string::npos);
 }
 
 // Random observations without ties: n rows of `columns` normal coordinates.

@@ -1,7 +1,7 @@
 // A figure canvas for tests: it keeps every line, box and text, and
 // measures texts by fixed rules so that positions can be worked by hand:
 // a text is kByteWidth dots wide per byte, the cell kCellHeight high, at
-// kDpi dots an inch.
+// kDpi dots an inch (a test may set others: dpi, cellHeight).
 #pragma once
 
 #include <string>
@@ -30,16 +30,17 @@ class FigureRecorder : public FigureCanvas {
     std::string text;
     Rgb colour;
     bool vertical;
+    std::int32_t cell;  // the cell's height when it was drawn
     // The cell it covers.
-    std::int32_t Right() const { return x + (vertical ? kCellHeight : Width()); }
-    std::int32_t Bottom() const { return y + (vertical ? Width() : kCellHeight); }
+    std::int32_t Right() const { return x + (vertical ? cell : Width()); }
+    std::int32_t Bottom() const { return y + (vertical ? Width() : cell); }
     std::int32_t Width() const { return kByteWidth * static_cast<std::int32_t>(text.size()); }
   };
 
-  std::int32_t Dpi() override { return kDpi; }
+  std::int32_t Dpi() override { return dpi; }
   void SetFontPoints(std::int32_t points) override { points_ = points; }
   std::int32_t TextWidth(std::string_view utf8) override { return kByteWidth * static_cast<std::int32_t>(utf8.size()); }
-  std::int32_t TextHeight() override { return kCellHeight; }
+  std::int32_t TextHeight() override { return cellHeight; }
   void Line(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2, const LineStyle& style) override {
     lines.push_back({x1, y1, x2, y2, style});
   }
@@ -47,7 +48,7 @@ class FigureRecorder : public FigureCanvas {
     boxes.push_back({x, y, width, height, fill});
   }
   void Text(std::int32_t x, std::int32_t y, std::string_view utf8, Rgb colour, bool vertical) override {
-    texts.push_back({x, y, std::string(utf8), colour, vertical});
+    texts.push_back({x, y, std::string(utf8), colour, vertical, cellHeight});
   }
 
   // The text call that wrote `text`, or nullptr.
@@ -58,6 +59,8 @@ class FigureRecorder : public FigureCanvas {
     return nullptr;
   }
 
+  std::int32_t dpi = kDpi;
+  std::int32_t cellHeight = kCellHeight;
   std::vector<LineCall> lines;
   std::vector<BoxCall> boxes;
   std::vector<TextCall> texts;

@@ -3,7 +3,9 @@
 // pages, the device's units and fonts, and the printer errors.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QFontInfo>
 #include <QPrintDialog>
@@ -225,10 +227,17 @@ TEST_F(QtPrinterTest, ThePrintDialogOffersThePreview) {
   // once that has drawn the page, then cancels the dialog.
   int drawn = 0;
   bool pressed = false;
+  bool printHidden = false;
   QTimer driver;
   QObject::connect(&driver, &QTimer::timeout, [&] {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
       if (auto* preview = qobject_cast<QPrintPreviewDialog*>(widget); preview && preview->isVisible() && drawn > 0) {
+        // Its own Print would print the page a second time.
+        for (QAction* action : preview->findChildren<QAction*>()) {
+          if (action->text() == QCoreApplication::translate("QPrintPreviewDialog", "Print")) {
+            printHidden = !action->isVisible();
+          }
+        }
         preview->reject();
         return;
       }
@@ -257,6 +266,7 @@ TEST_F(QtPrinterTest, ThePrintDialogOffersThePreview) {
   driver.stop();
   EXPECT_TRUE(pressed);
   EXPECT_GE(drawn, 1);
+  EXPECT_TRUE(printHidden);
 }
 
 TEST_F(QtPrinterTest, ACancelledPrintDialogStillPrints) {

@@ -31,6 +31,13 @@ TEST(AxisTicksTest, ChooseRoundStepsAsRDoes) {
   EXPECT_EQ(PrettyTicks(0, 1460).texts, (std::vector<std::string>{"0", "500", "1000", "1500"}));
   EXPECT_EQ(PrettyTicks(0, 0.072L).texts, (std::vector<std::string>{"0.00", "0.02", "0.04", "0.06", "0.08"}));
   EXPECT_EQ(PrettyTicks(-3, 3).texts, (std::vector<std::string>{"-3", "-2", "-1", "0", "1", "2", "3"}));
+  // Beyond a double's range: still round steps, in scientific notation.
+  const AxisTicks huge = PrettyTicks(0, 3.3e400L);
+  EXPECT_EQ(huge.texts, (std::vector<std::string>{"0", "5e+399", "1e+400", "1.5e+400", "2e+400", "2.5e+400", "3e+400",
+                                                   "3.5e+400"}));
+  EXPECT_EQ(huge.values.back(), 3.5e400L);
+  // Fewer when asked: the next larger round step.
+  EXPECT_EQ(PrettyTicks(0, 2.3L, 3).texts, (std::vector<std::string>{"0", "2", "4"}));
   // One value: widened to a unit from it (R's pretty(0) takes -1..0).
   EXPECT_EQ(PrettyTicks(0, 0).texts.front(), "0.0");
   EXPECT_EQ(PrettyTicks(0, 0).texts.back(), "1.0");
@@ -177,6 +184,64 @@ TEST(DendrogramFigureTest, ColoursEachGroupAndMarksTheCut) {
   EXPECT_GE(std::max(dashed->y1, dashed->y2), PointAt(layout.box, 5, 0).y);
 }
 
+TEST(DendrogramFigureTest, ThinsTicksWhoseLabelsWouldMeetAndKeepsTheCutOffTheLabels) {
+  // Wide labels leave the axis its least length, 2.5 inches (180 dots):
+  // ticks of 8-digit labels, 48 dots wide, must space out.
+  const MergeList list = RunOf(kAverageLinkage, {1e7, 2.2e7, 1.5e7}, 3);
+  const std::vector<std::string> wide(3, std::string(90, 'w'));
+  FigureRecorder canvas;
+  DendrogramStyle style;
+  style.cutHeight = -3e6L;  // below every merge, and below 0
+  const DendrogramLayout layout = DrawDendrogram(canvas, list, wide, style);
+  std::vector<const FigureRecorder::TextCall*> ticks;
+  for (const auto& text : canvas.texts) {
+    if (text.text != wide[0]) ticks.push_back(&text);
+  }
+  ASSERT_GE(ticks.size(), 2u);
+  for (std::size_t a = 0; a + 1 < ticks.size(); ++a) EXPECT_LE(ticks[a]->Right(), ticks[a + 1]->x) << ticks[a]->text;
+  // The axis reaches down to the cut, so its line stands between the
+  // labels and the tree.
+  EXPECT_LE(layout.box.low, -3e6L);
+  const FigureRecorder::LineCall* dashed = nullptr;
+  for (const auto& line : canvas.lines) dashed = line.style.dashed ? &line : dashed;
+  ASSERT_NE(dashed, nullptr);
+  for (const auto& text : canvas.texts) {
+    if (text.text == wide[0]) {
+      EXPECT_LT(text.Right(), dashed->x1);
+    }
+  }
+}
+
+TEST(DendrogramFigureTest, RefusesATreeTooLongForThirtyTwoBits) {
+  // 10,000 leaves of 120,000-dot slots: past 2^30 dots.
+  const std::int32_t n = 10000;
+  MergeList list;
+  list.method = kSingleLinkage;
+  list.objects = n;
+  for (std::int32_t k = 1; k < n; ++k) list.merges.push_back(Merge{k == 1 ? 1 : k + 1, k == 1 ? 2 : n + k - 1, n + k, 1, k + 1});
+  for (Merge& merge : list.merges) {
+    if (merge.left > merge.right) std::swap(merge.left, merge.right);
+  }
+  FigureRecorder canvas;
+  canvas.cellHeight = 100000;
+  EXPECT_THROW(DrawDendrogram(canvas, list, std::vector<std::string>(n, "x"), DendrogramStyle{}), Exception);
+}
+
+TEST(DendrogramFigureTest, AGroupKeepsItsColourWhenTruncated) {
+  // (((1 2) 3) 4) cut into {1 2}, {3}, {4}, drawn with the root turned:
+  // 3 1 2 4, so 4 takes the third colour. Truncated to two leaves, (3 (1 2))
+  // is one grey leaf, and 4 keeps the third colour, as in the heat map's bar.
+  //                                 d21 d31 d32 d41 d42 d43
+  MergeList list = RunOf(kSingleLinkage, {1, 2, 2, 10, 10, 10}, 4);
+  list.rightFirst = {false, false, true};
+  const std::vector<std::int32_t> groups = GroupsOfCut(list, 3);
+  const TreeShape truncated = ShapeOf(list, 2, groups);
+  ASSERT_EQ(truncated.leaves, (std::vector<std::int32_t>{6, 4}));
+  EXPECT_EQ(truncated.leafColours[0], kAboveCutGrey);
+  EXPECT_EQ(truncated.leafColours[1], GroupColour(2));
+  EXPECT_EQ(ShapeOf(list, 0, groups).leafColours.back(), GroupColour(2));
+}
+
 TEST(DendrogramFigureTest, TruncatesAHundredThousandLeavesToTheLastMerges) {
   // A chain: object k + 1 joins the cluster of 1..k at height k.
   const std::int32_t n = 100000;
@@ -293,6 +358,25 @@ TEST(HeatmapFigureTest, BinsRowsBeyondAThousandAndSaysSo) {
   const auto* cell = CellAt(canvas, layout, 1, 0);
   ASSERT_NE(cell, nullptr);
   EXPECT_EQ(cell->fill, Viridis(1.5L / 1499));
+}
+
+TEST(HeatmapFigureTest, BinnedColumnsAreNotLabelledEvenWhenWideEnough) {
+  // 110 columns into 100 lines, at a resolution whose lines are wider than
+  // a character: a line stands for one or two columns, so none is named.
+  std::vector<Real> values(110);
+  for (std::size_t k = 0; k < values.size(); ++k) values[k] = static_cast<Real>(k);
+  HeatmapSource source;
+  source.values = values.data();
+  source.rows = 1;
+  source.columns = 110;
+  source.rowLabels = {"r"};
+  FigureRecorder canvas;
+  canvas.dpi = 1200;
+  const HeatmapLayout layout = DrawHeatmap(canvas, source, HeatmapStyle{});
+  EXPECT_GE(layout.cellWidth, FigureRecorder::kCellHeight);
+  EXPECT_FALSE(layout.columnLabels);
+  EXPECT_EQ(canvas.Find("1"), nullptr);
+  EXPECT_NE(canvas.Find("column labels left out: 110 columns are too many to read"), nullptr);
 }
 
 TEST(HeatmapFigureTest, DrawsAThousandByAHundredCellByCell) {
