@@ -51,6 +51,20 @@ std::pair<Real, Real> MeanAndDeviation(const Real* values, std::int32_t n, std::
   return {mean, count > 1 ? std::sqrt(squares / (count - 1)) : Real(0)};
 }
 
+// The box of a tree beside the grid, its far side at its highest merge.
+TreeBox BoxOf(const TreeShape& shape, Orientation orientation, Point corner, std::int32_t width, std::int32_t height) {
+  TreeBox box;
+  box.orientation = orientation;
+  box.left = corner.x;
+  box.top = corner.y;
+  box.width = width;
+  box.height = height;
+  box.low = std::min<Real>(shape.lowest, 0);
+  box.high = shape.highest > box.low ? shape.highest : box.low + 1;
+  box.leafCount = static_cast<std::int32_t>(shape.leaves.size());
+  return box;
+}
+
 std::vector<std::int32_t> OrderOf(const MergeList* tree, std::int32_t count) {
   std::vector<std::int32_t> order(static_cast<std::size_t>(count));
   if (tree == nullptr) {
@@ -191,15 +205,7 @@ HeatmapLayout DrawHeatmap(FigureCanvas& canvas, const HeatmapSource& source, con
   // The row tree at the left, its leaves towards the grid, and the groups' bar.
   if (source.rowTree != nullptr) {
     const TreeShape shape = ShapeOf(*source.rowTree, 0, source.groups);
-    TreeBox box;
-    box.orientation = Orientation::kRight;
-    box.left = margin;
-    box.top = layout.gridTop;
-    box.width = rowTreeWidth;
-    box.height = gridHeight;
-    box.low = std::min<Real>(shape.lowest, 0);
-    box.high = shape.highest > box.low ? shape.highest : box.low + 1;
-    box.leafCount = source.rows;
+    const TreeBox box = BoxOf(shape, Orientation::kRight, {margin, layout.gridTop}, rowTreeWidth, gridHeight);
     // Binned, a merge within one line could not be seen: the tree goes down
     // to clusters of a line's rows, so that it stays as large as the grid.
     DrawLinks(canvas, shape, box, lineWidth, source.rows / layout.rowLines);
@@ -213,15 +219,7 @@ HeatmapLayout DrawHeatmap(FigureCanvas& canvas, const HeatmapSource& source, con
   }
   if (source.columnTree != nullptr) {
     const TreeShape shape = ShapeOf(*source.columnTree, 0, {});
-    TreeBox box;
-    box.orientation = Orientation::kBottom;
-    box.left = layout.gridLeft;
-    box.top = top;
-    box.width = gridWidth;
-    box.height = columnTreeHeight;
-    box.low = std::min<Real>(shape.lowest, 0);
-    box.high = shape.highest > box.low ? shape.highest : box.low + 1;
-    box.leafCount = source.columns;
+    const TreeBox box = BoxOf(shape, Orientation::kBottom, {layout.gridLeft, top}, gridWidth, columnTreeHeight);
     DrawLinks(canvas, shape, box, lineWidth, source.columns / layout.columnLines);
   }
 
