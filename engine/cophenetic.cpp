@@ -31,18 +31,7 @@ Real CopheneticCorrelation(const MergeList& list, const DissimilarityRows& rows,
   }
   // Every cluster's objects are one stretch of the tree's order.
   const std::vector<std::int32_t> order = LeafOrder(list);
-  std::vector<std::size_t> first(ids, 0);
-  std::vector<std::size_t> last(ids, 0);
-  for (std::size_t p = 0; p < order.size(); ++p) {
-    first[static_cast<std::size_t>(order[p])] = p;
-    last[static_cast<std::size_t>(order[p])] = p + 1;
-  }
-  for (const Merge& merge : list.merges) {
-    first[static_cast<std::size_t>(merge.id)] =
-        std::min(first[static_cast<std::size_t>(merge.left)], first[static_cast<std::size_t>(merge.right)]);
-    last[static_cast<std::size_t>(merge.id)] =
-        std::max(last[static_cast<std::size_t>(merge.left)], last[static_cast<std::size_t>(merge.right)]);
-  }
+  const Stretches stretches = StretchesOf(list, order);
   const Real pairs = static_cast<Real>(n) * (n - 1) / 2;
   const Real meanY = sumY / pairs;
   // The dissimilarities are summed as deviations from a sample's mean, which
@@ -80,7 +69,10 @@ Real CopheneticCorrelation(const MergeList& list, const DissimilarityRows& rows,
         const Merge& merge = list.merges[up - static_cast<std::size_t>(n) - 1];
         const auto sibling = static_cast<std::size_t>(merge.left == id ? merge.right : merge.left);
         const auto height = static_cast<double>(joined[up]);
-        for (std::size_t p = first[sibling]; p < last[sibling]; ++p) with[static_cast<std::size_t>(order[p])] = height;
+        for (auto p = static_cast<std::size_t>(stretches.first[sibling]); p < static_cast<std::size_t>(stretches.last[sibling]);
+             ++p) {
+          with[static_cast<std::size_t>(order[p])] = height;
+        }
       }
       // The row first: no call inside the sums' loop, so that the sums stay
       // in registers.

@@ -60,29 +60,24 @@ Real LeafOrderCost(const std::vector<std::int32_t>& order, const DissimilarityRo
 std::vector<bool> DrawingOrderOf(const MergeList& list, const std::vector<std::int32_t>& order) {
   const std::int32_t n = list.objects;
   if (order.size() != static_cast<std::size_t>(n)) throw EInvalidMergeList("the order does not name every object");
-  // Each cluster's first and last position and its size: a stretch when
-  // they span exactly its members.
-  std::vector<std::int32_t> first(2 * static_cast<std::size_t>(n), -1);
-  std::vector<std::int32_t> last(2 * static_cast<std::size_t>(n), -1);
-  for (std::int32_t p = 0; p < n; ++p) {
-    const std::int32_t object = order[static_cast<std::size_t>(p)];
-    if (object < 1 || object > n || first[static_cast<std::size_t>(object)] >= 0) {
+  std::vector<bool> named(static_cast<std::size_t>(n) + 1, false);
+  for (const std::int32_t object : order) {
+    if (object < 1 || object > n || named[static_cast<std::size_t>(object)]) {
       throw EInvalidMergeList("the order does not name every object once");
     }
-    first[static_cast<std::size_t>(object)] = last[static_cast<std::size_t>(object)] = p;
+    named[static_cast<std::size_t>(object)] = true;
   }
+  // A cluster the order allows spans exactly its members.
+  const Stretches stretches = StretchesOf(list, order);
   std::vector<bool> rightFirst(list.merges.size());
   for (std::size_t k = 0; k < list.merges.size(); ++k) {
     const Merge& merge = list.merges[k];
-    const auto l = static_cast<std::size_t>(merge.left);
-    const auto r = static_cast<std::size_t>(merge.right);
     const auto id = static_cast<std::size_t>(merge.id);
-    first[id] = std::min(first[l], first[r]);
-    last[id] = std::max(last[l], last[r]);
-    if (last[id] - first[id] + 1 != merge.members) {
+    if (stretches.last[id] - stretches.first[id] != merge.members) {
       throw EInvalidMergeList("the order splits cluster " + std::to_string(merge.id));
     }
-    rightFirst[k] = first[r] < first[l];
+    rightFirst[k] = stretches.first[static_cast<std::size_t>(merge.right)] <
+                    stretches.first[static_cast<std::size_t>(merge.left)];
   }
   return rightFirst;
 }
@@ -93,21 +88,15 @@ Real OptimalLeafOrder(MergeList& list, const DissimilarityRows& rows, RunControl
     list.rightFirst.resize(list.merges.size(), false);
     return n == 2 ? LeafOrderCost(LeafOrder(list), rows) : Real(0);
   }
-  const std::vector<std::int32_t> order = LeafOrder(list);
   const Children children = ChildrenOf(list);
-
-  std::vector<std::int32_t> position(static_cast<std::size_t>(n) + 1);
-  for (std::int32_t p = 0; p < n; ++p) position[static_cast<std::size_t>(order[static_cast<std::size_t>(p)])] = p;
-  std::vector<Stretch> stretch(2 * static_cast<std::size_t>(n));
-  for (std::int32_t object = 1; object <= n; ++object) {
-    const std::int32_t p = position[static_cast<std::size_t>(object)];
-    stretch[static_cast<std::size_t>(object)] = Stretch{p, p + 1, p + 1};
-  }
-  for (const Merge& merge : list.merges) {
-    const Stretch& w = stretch[static_cast<std::size_t>(children.left[static_cast<std::size_t>(merge.id)])];
-    const Stretch& x = stretch[static_cast<std::size_t>(children.right[static_cast<std::size_t>(merge.id)])];
-    stretch[static_cast<std::size_t>(merge.id)] = Stretch{w.begin, x.begin, x.end};
-  }
+  const Stretches stretches = StretchesOf(list, LeafOrder(list));
+  const std::vector<std::int32_t>& position = stretches.first;  // of each object
+  const auto stretchOf = [&](std::int32_t id) {
+    const auto at = static_cast<std::size_t>(id);
+    const std::int32_t middle =
+        id <= n ? stretches.last[at] : stretches.last[static_cast<std::size_t>(children.left[at])];
+    return Stretch{stretches.first[at], middle, stretches.last[at]};
+  };
 
   // The dissimilarities by position.
   Square d(n);
@@ -131,11 +120,8 @@ Real OptimalLeafOrder(MergeList& list, const DissimilarityRows& rows, RunControl
   const double total = static_cast<double>(n) * n * n / 4;
   double done = 0;
   for (const Merge& merge : list.merges) {
-    const Stretch& v = stretch[static_cast<std::size_t>(merge.id)];
-    const Stretch w{v.begin, stretch[static_cast<std::size_t>(children.left[static_cast<std::size_t>(merge.id)])].middle,
-                    v.middle};
-    const Stretch x{v.middle, stretch[static_cast<std::size_t>(children.right[static_cast<std::size_t>(merge.id)])].middle,
-                    v.end};
+    const Stretch w = stretchOf(children.left[static_cast<std::size_t>(merge.id)]);
+    const Stretch x = stretchOf(children.right[static_cast<std::size_t>(merge.id)]);
     const std::int32_t xSize = x.end - x.begin;
     inner.assign(static_cast<std::size_t>(w.end - w.begin) * static_cast<std::size_t>(xSize), kNone);
     for (std::int32_t i = w.begin; i < w.end; ++i) {
@@ -179,7 +165,7 @@ Real OptimalLeafOrder(MergeList& list, const DissimilarityRows& rows, RunControl
   // Down from the root: each cluster's two ends, the first one in its
   // first-drawn child.
   const std::int32_t root = 2 * n - 1;
-  const Stretch& top = stretch[static_cast<std::size_t>(root)];
+  const Stretch top = stretchOf(root);
   // Among equal sums the present order's ends: the first object of the
   // first child and the last of the second.
   std::int32_t bestI = top.begin;
@@ -194,8 +180,6 @@ Real OptimalLeafOrder(MergeList& list, const DissimilarityRows& rows, RunControl
   }
   const Real cost = m.At(bestI, bestJ);
 
-  std::vector<std::size_t> mergeOf(2 * static_cast<std::size_t>(n));
-  for (std::size_t k = 0; k < list.merges.size(); ++k) mergeOf[static_cast<std::size_t>(list.merges[k].id)] = k;
   std::vector<bool> turned(list.merges.size(), false);
   struct Visit {
     std::int32_t id;
@@ -207,12 +191,11 @@ Real OptimalLeafOrder(MergeList& list, const DissimilarityRows& rows, RunControl
     const Visit visit = pending.back();
     pending.pop_back();
     if (visit.id <= n) continue;
-    const Stretch& v = stretch[static_cast<std::size_t>(visit.id)];
     const std::int32_t wId = children.left[static_cast<std::size_t>(visit.id)];
     const std::int32_t xId = children.right[static_cast<std::size_t>(visit.id)];
-    const Stretch w{v.begin, stretch[static_cast<std::size_t>(wId)].middle, v.middle};
-    const Stretch x{v.middle, stretch[static_cast<std::size_t>(xId)].middle, v.end};
-    const bool turn = visit.first >= v.middle;
+    const Stretch w = stretchOf(wId);
+    const Stretch x = stretchOf(xId);
+    const bool turn = visit.first >= x.begin;
     const std::int32_t i = turn ? visit.last : visit.first;
     const std::int32_t j = turn ? visit.first : visit.last;
     const Real target = m.At(i, j);
@@ -236,7 +219,7 @@ Real OptimalLeafOrder(MergeList& list, const DissimilarityRows& rows, RunControl
       }
     }
     if (foundH < 0) throw ERangeError();  // no finite sum: dissimilarities that are not numbers
-    turned[mergeOf[static_cast<std::size_t>(visit.id)]] = turn;
+    turned[static_cast<std::size_t>(visit.id - n - 1)] = turn;  // the merge that made it
     // Drawn: w from i to h then x from k to j, or turned round, x from j
     // to k then w from h to i.
     pending.push_back({wId, turn ? foundH : i, turn ? i : foundH});

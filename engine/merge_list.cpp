@@ -81,6 +81,22 @@ Children ChildrenOf(const MergeList& list) {
   return children;
 }
 
+Stretches StretchesOf(const MergeList& list, const std::vector<std::int32_t>& order) {
+  const std::size_t ids = 2 * static_cast<std::size_t>(std::max(list.objects, 1));
+  Stretches stretches{std::vector<std::int32_t>(ids, 0), std::vector<std::int32_t>(ids, 0)};
+  for (std::size_t p = 0; p < order.size(); ++p) {
+    stretches.first[static_cast<std::size_t>(order[p])] = static_cast<std::int32_t>(p);
+    stretches.last[static_cast<std::size_t>(order[p])] = static_cast<std::int32_t>(p) + 1;
+  }
+  for (const Merge& merge : list.merges) {
+    const auto l = static_cast<std::size_t>(merge.left);
+    const auto r = static_cast<std::size_t>(merge.right);
+    stretches.first[static_cast<std::size_t>(merge.id)] = std::min(stretches.first[l], stretches.first[r]);
+    stretches.last[static_cast<std::size_t>(merge.id)] = std::max(stretches.last[l], stretches.last[r]);
+  }
+  return stretches;
+}
+
 std::vector<std::int32_t> LeafOrder(const MergeList& list) {
   const std::int32_t n = list.objects;
   if (n < 2) return n == 1 ? std::vector<std::int32_t>{1} : std::vector<std::int32_t>{};

@@ -86,6 +86,16 @@ struct Children {
 };
 Children ChildrenOf(const MergeList& list);
 
+// Each cluster's objects as one stretch [first, last) of `order`, by id:
+// `order` names every object once, in the list's LeafOrder or another
+// order; where the tree does not allow it, a stretch spans more positions
+// than its cluster has members.
+struct Stretches {
+  std::vector<std::int32_t> first;
+  std::vector<std::int32_t> last;
+};
+Stretches StretchesOf(const MergeList& list, const std::vector<std::int32_t>& order);
+
 // The objects in the tree's drawing order (left child before right, unless
 // the list's rightFirst says otherwise), from the root: every cluster's
 // objects are one stretch of it.
